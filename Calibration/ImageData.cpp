@@ -1,0 +1,166 @@
+#include "ImageData.h"
+
+#include <QDateTime>
+#include <QStandardPaths>
+
+namespace {
+
+QString documentsLocation() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+// One pair's compaction and left/right matching. L/LW and R/RW are walked in
+// step; a view missing on one side is dropped from that side only.
+void fixPair(std::vector<ImageData::ImagePoints>& L, std::vector<ImageData::BoardPoints>& LW,
+             std::vector<ImageData::ImagePoints>& R, std::vector<ImageData::BoardPoints>& RW,
+             std::vector<ImageData::ImagePoints>& stereoL,
+             std::vector<ImageData::ImagePoints>& stereoR,
+             std::vector<ImageData::BoardPoints>& stereoW) {
+    size_t a = 0, b = 0, c = 0, d = 0;
+    while (a < L.size() && c < R.size() && b < LW.size() && d < RW.size()) {
+        const bool leftEmpty = L[a].empty();
+        const bool rightEmpty = R[c].empty();
+        if (leftEmpty && rightEmpty) {
+            L.erase(L.begin() + a);
+            LW.erase(LW.begin() + b);
+            R.erase(R.begin() + c);
+            RW.erase(RW.begin() + d);
+            continue;
+        }
+        if (leftEmpty) {
+            L.erase(L.begin() + a);
+            LW.erase(LW.begin() + b);
+            ++c;
+            ++d;
+            continue;
+        }
+        if (rightEmpty) {
+            R.erase(R.begin() + c);
+            RW.erase(RW.begin() + d);
+            ++a;
+            ++b;
+            continue;
+        }
+
+        ImageData::ImagePoints matchedL, matchedR;
+        ImageData::BoardPoints matchedW;
+        const ImageData::BoardPoints& lw = LW[b];
+        const ImageData::BoardPoints& rw = RW[d];
+        // An image list and its board list are the same length when a task
+        // stored them; a shorter image list must not be read past its end.
+        const size_t nLeft = std::min(lw.size(), L[a].size());
+        const size_t nRight = std::min(rw.size(), R[c].size());
+        for (size_t j = 0; j < nLeft; ++j) {
+            for (size_t k = 0; k < nRight; ++k) {
+                if (lw[j].x == rw[k].x && lw[j].y == rw[k].y && lw[j].z == rw[k].z) {
+                    matchedW.push_back(lw[j]);
+                    matchedL.push_back(L[a][j]);
+                    matchedR.push_back(R[c][k]);
+                }
+            }
+        }
+        if (!matchedL.empty() && !matchedR.empty() && !matchedW.empty()) {
+            stereoL.push_back(std::move(matchedL));
+            stereoR.push_back(std::move(matchedR));
+            stereoW.push_back(std::move(matchedW));
+        }
+        ++a;
+        ++b;
+        ++c;
+        ++d;
+    }
+}
+
+}  // namespace
+
+ImageData* ImageData::getInstance() {
+    static ImageData* instance = new ImageData();
+    return instance;
+}
+
+QString ImageData::mapFilePath(const QString& documents, int width, int height, int kind,
+                               const QString& side) {
+    return QString("%1/NimbraDesktop/%2_%3_%4__%5Map.dat")
+        .arg(documents)
+        .arg(width)
+        .arg(height)
+        .arg(kind)
+        .arg(side);
+}
+
+ImageData::ImageData() {
+    m_nCalibResult = kResultPending;
+    InitData();
+
+    const QString docs = documentsLocation();
+    m_strLogFile = QString("%1/NimbraDesktop/log/%2.txt")
+                       .arg(docs, QDateTime::currentDateTime().toString("yyyy-MM-dd-hh-mm-ss"));
+
+    m_strFrontLeftMap = mapFilePath(docs, 480, 640, 0, "Left");
+    m_strFrontRightMap = mapFilePath(docs, 480, 640, 0, "Right");
+    m_strFrontLeftDpuMap = mapFilePath(docs, 480, 640, 1, "Left");
+    m_strFrontRightDpuMap = mapFilePath(docs, 480, 640, 1, "Right");
+    m_strDownLeftMap = mapFilePath(docs, 640, 480, 0, "Left");
+    m_strDownRightMap = mapFilePath(docs, 640, 480, 0, "Right");
+    m_strDownLeftDpuMap = mapFilePath(docs, 640, 480, 1, "Left");
+    m_strDownRightDpuMap = mapFilePath(docs, 640, 480, 1, "Right");
+}
+
+void ImageData::InitData() {
+    for (auto* v : {&m_vecLeftPix_front, &m_vecRightPix_front, &m_vecLeftPix_down,
+                    &m_vecRightPix_down}) {
+        v->assign(kSlotsPerPair, ImagePoints());
+    }
+    for (auto* v :
+         {&m_vecWorld_front, &m_vecRightWorld_front, &m_vecWorld_down, &m_vecRightWorld_down}) {
+        v->assign(kSlotsPerPair, BoardPoints());
+    }
+
+    for (cv::Mat* m : {&m_matLeftCamera_front, &m_matRightCamera_front, &m_matLeftCamera_down,
+                       &m_matRightCamera_down}) {
+        *m = cv::Mat::eye(3, 3, CV_64F);
+    }
+    for (cv::Mat* m : {&m_matLeftProj_front, &m_matRightProj_front, &m_matLeftProj_down,
+                       &m_matRightProj_down}) {
+        *m = cv::Mat::eye(3, 4, CV_64F);
+    }
+
+    m_vecStereoLeftPix_front.clear();
+    m_vecStereoRightPix_front.clear();
+    m_vecStereoWorld_front.clear();
+    m_vecStereoLeftPix_down.clear();
+    m_vecStereoRightPix_down.clear();
+    m_vecStereoWorld_down.clear();
+}
+
+void ImageData::startRun() {
+    InitData();
+    m_nCalibResult = kResultPending;
+}
+
+bool ImageData::storeSorted(int imageIndex, int camera, const ImagePoints& imagePoints,
+                            const BoardPoints& boardPoints) {
+    if (imageIndex < 0 || imageIndex >= kImagesPerRun || (camera != 1 && camera != 2)) {
+        return false;
+    }
+    const bool forward = imageIndex < kSlotsPerPair;
+    const size_t slot = static_cast<size_t>(forward ? imageIndex : imageIndex - kSlotsPerPair);
+    std::vector<ImagePoints>& pix = camera == 1 ? (forward ? m_vecLeftPix_front : m_vecLeftPix_down)
+                                                : (forward ? m_vecRightPix_front : m_vecRightPix_down);
+    std::vector<BoardPoints>& world =
+        camera == 1 ? (forward ? m_vecWorld_front : m_vecWorld_down)
+                    : (forward ? m_vecRightWorld_front : m_vecRightWorld_down);
+    if (slot >= pix.size() || slot >= world.size()) {
+        return false;
+    }
+    pix[slot] = imagePoints;
+    world[slot] = boardPoints;
+    return true;
+}
+
+void ImageData::fixSortData() {
+    fixPair(m_vecLeftPix_front, m_vecWorld_front, m_vecRightPix_front, m_vecRightWorld_front,
+            m_vecStereoLeftPix_front, m_vecStereoRightPix_front, m_vecStereoWorld_front);
+    fixPair(m_vecLeftPix_down, m_vecWorld_down, m_vecRightPix_down, m_vecRightWorld_down,
+            m_vecStereoLeftPix_down, m_vecStereoRightPix_down, m_vecStereoWorld_down);
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+// The one store of a calibration run.
+//
+// Ordering tasks hand over, per image and camera, the circle centres in board
+// order (pixels, cv::Point2f) and the matching board points (centimetres,
+// cv::Point3f with z = 0); entry j of one list is the image of entry j of the
+// other. The last task of a run compacts and pairs them (fixSortData) and
+// calibrates; the data channel waits on m_nCalibResult and then reads the
+// matrices and map paths.
+//
+// Threading: ordering tasks write disjoint slots without a lock. This only works
+// because InitData sizes every per-slot vector before a run starts and nothing
+// resizes it until every task of the run has stored; storeSorted never grows a
+// vector. m_nCalibResult is the only field touched by several threads at once.
+class ImageData : public QObject {
+    Q_OBJECT
+
+public:
+    using ImagePoints = std::vector<cv::Point2f>;
+    using BoardPoints = std::vector<cv::Point3f>;
+
+    static constexpr int kSlotsPerPair = 26;
+    static constexpr int kImagesPerRun = 2 * kSlotsPerPair;  // global indexes 0..51
+    static constexpr int kResultPending = -1;
+    static constexpr int kResultFailed = 0;
+    static constexpr int kResultSucceeded = 1;
+
+    // The process-wide store, built on the first call (thread-safe). Paths are
+    // taken from the Documents location at that moment.
+    static ImageData* getInstance();
+
+    // Empties every slot, sizes the eight per-slot vectors to 26 empty lists,
+    // resets the intrinsic (3x3) and projection (3x4) matrices to identity and
+    // empties the stereo vectors. Keeps the run result, the translations and the
+    // paths.
+    void InitData();
+
+    // InitData plus the run result back to pending: what a new run must start
+    // from, whatever the previous run left (a failed run leaves compacted
+    // vectors that no longer have one entry per slot).
+    void startRun();
+
+    // Hand-over of one ordered image. imageIndex is the global image number
+    // (0..25 forward pair, 26..51 downward pair), camera 1 = left, 2 = right.
+    // Replaces the slot's two lists with copies. Returns false and writes
+    // nothing when the index or camera has no slot, or when the store is not
+    // sized for slots (a run was not started with startRun/InitData).
+    bool storeSorted(int imageIndex, int camera, const ImagePoints& imagePoints,
+                     const BoardPoints& boardPoints);
+
+    // Compacts each pair's per-slot vectors (drops views a camera did not find)
+    // and builds the stereo vectors: one entry per view both cameras found with
+    // at least one board point in common, left and right points paired by
+    // bit-identical board coordinates. Forward pair first, then downward.
+    void fixSortData();
+
+    // Map file names: "<w>_<h>_<kind>__<Side>Map.dat" under
+    // "<Documents>/NimbraDesktop", kind 0 raw float map, 1 depth-unit map.
+    static QString mapFilePath(const QString& documents, int width, int height, int kind,
+                               const QString& side);
+
+    std::atomic<std::int32_t> m_nCalibResult{kResultPending};
+    QString m_strLogFile;
+    QString m_strFrontLeftMap;
+    QString m_strFrontRightMap;
+    QString m_strFrontLeftDpuMap;
+    QString m_strFrontRightDpuMap;
+    QString m_strDownLeftMap;
+    QString m_strDownRightMap;
+    QString m_strDownLeftDpuMap;
+    QString m_strDownRightDpuMap;
+
+    std::vector<ImagePoints> m_vecLeftPix_front;
+    std::vector<BoardPoints> m_vecWorld_front;
+    std::vector<ImagePoints> m_vecRightPix_front;
+    std::vector<BoardPoints> m_vecRightWorld_front;
+    std::vector<ImagePoints> m_vecStereoLeftPix_front;
+    std::vector<ImagePoints> m_vecStereoRightPix_front;
+    std::vector<BoardPoints> m_vecStereoWorld_front;
+
+    std::vector<ImagePoints> m_vecLeftPix_down;
+    std::vector<BoardPoints> m_vecWorld_down;
+    std::vector<ImagePoints> m_vecRightPix_down;
+    std::vector<BoardPoints> m_vecRightWorld_down;
+    std::vector<ImagePoints> m_vecStereoLeftPix_down;
+    std::vector<ImagePoints> m_vecStereoRightPix_down;
+    std::vector<BoardPoints> m_vecStereoWorld_down;
+
+    cv::Mat m_matLeftCamera_front;   // 3x3 CV_64F
+    cv::Mat m_matRightCamera_front;  // 3x3 CV_64F
+    cv::Mat m_matLeftCamera_down;    // 3x3 CV_64F
+    cv::Mat m_matRightCamera_down;   // 3x3 CV_64F
+    cv::Mat m_matLeftProj_front;     // 3x4 CV_64F
+    cv::Mat m_matRightProj_front;    // 3x4 CV_64F
+    cv::Mat m_matLeftProj_down;      // 3x4 CV_64F
+    cv::Mat m_matRightProj_down;     // 3x4 CV_64F
+    cv::Mat m_matT_front;            // 3x1 CV_64F, centimetres
+    cv::Mat m_matT_down;             // 3x1 CV_64F, centimetres
+
+    ImageData();
+    ~ImageData() override = default;
+
+    ImageData(const ImageData&) = delete;
+    ImageData& operator=(const ImageData&) = delete;
+};

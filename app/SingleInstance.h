@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Single-instance guard on a write-locked pid file.
+//
+// The lock (fcntl F_SETLK, F_WRLCK over the whole file) lives as long as the
+// process: the descriptor is deliberately never closed, so the kernel drops the
+// lock when the process ends, also after a crash. A leftover file of a dead
+// process therefore never blocks a new start.
+
+// "/tmp/NimbraDesktop.pid", or the path in NIMBRA_PID_FILE when that is set and
+// not empty (tests and side-by-side tools use it so that they never touch a
+// real instance's file).
+QString pidFilePath();
+
+// Takes the lock on path and writes the process id ("%ld") followed by one NUL
+// byte into the emptied file. Returns false, closing the descriptor, when
+// another process holds the lock; false too when the file cannot be opened.
+// Logs "fd" and the descriptor number.
+bool IsSingleProcess(const QString& path);
+bool IsSingleProcess();

@@ -1,0 +1,15 @@
+#include "NimbraApplication.h"
+#include "NimbraDesktop.h"
+
+int main(int argc, char* argv[]) {
+    NimbraApplication app(argc, argv);
+
+    NimbraDesktop* window = NimbraDesktop::getInstance();
+    window->show();
+    window->onLangueChanged(app.getRegLangue());
+
+    const int result = app.exec();
+    // Widgets must go before the application object does.
+    NimbraDesktop::destroyInstance();
+    return result;
+}

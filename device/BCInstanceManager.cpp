@@ -1,0 +1,26 @@
+#include "BCInstanceManager.h"
+
+#include "ImageCapture.h"
+#include "ImageDeal.h"
+#include "ModelChange.h"
+#include "VideoShow.h"
+
+// Built before main: every page and channel asks the registry for the session
+// objects, so they must exist before the first window does.
+BCInstanceManager* BCInstanceManager::m_BCMgr = new BCInstanceManager(nullptr);
+
+BCInstanceManager::BCInstanceManager(QObject* parent) : QObject(parent) {
+    m_pVideo = new VideoShow(nullptr);
+    m_pDeal = new ImageDeal(nullptr);
+    m_pCapture = new ImageCapture(m_pVideo, nullptr);
+    m_pModelChange = new ModelChange(m_pVideo, nullptr);
+}
+
+BCInstanceManager::~BCInstanceManager() {
+    m_pCapture->deleteLater();
+    m_pVideo->deleteLater();
+    m_pModelChange->deleteLater();
+    m_pDeal->deleteLater();
+}
+
+BCInstanceManager* BCInstanceManager::getInstance() { return m_BCMgr; }

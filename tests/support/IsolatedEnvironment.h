@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Gives the test process a private home: HOME, the XDG directories and
+// NIMBRA_PID_FILE point into a fresh temporary directory that is removed at
+// the end. Documents ("<home>/Documents"), the preferences and the pid file of
+// the code under test then never touch the real user's.
+//
+// Construct it first thing in main, before any Qt application object; child
+// processes started afterwards inherit the same environment.
+class IsolatedEnvironment {
+public:
+    IsolatedEnvironment();
+
+    QString home() const { return m_dir.path(); }
+    QString documents() const { return m_dir.path() + QStringLiteral("/Documents"); }
+    QString pidFile() const { return m_dir.path() + QStringLiteral("/NimbraDesktop.pid"); }
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -1,3 +1,5 @@
 #include "AboutWidget.h"
 
-AboutWidget::AboutWidget(QWidget* parent) : QDialog(parent) { resize(480, 320); }
+AboutWidget::AboutWidget(QWidget* parent) : QDialog(parent) {
+    resize(480, 320);
+}

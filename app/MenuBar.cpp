@@ -1,5 +1,7 @@
 #include "MenuBar.h"
 
-MenuBar::MenuBar(QWidget* parent) : QWidget(parent) { hide(); }
+MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
+    hide();
+}
 
 void MenuBar::langueChange(QString) {}

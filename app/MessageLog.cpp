@@ -24,7 +24,9 @@ QString logDirPath() {
            QStringLiteral("/NimbraDesktop/log");
 }
 
-QString logFilePath() { return logDirPath() + QStringLiteral("/debug.log"); }
+QString logFilePath() {
+    return logDirPath() + QStringLiteral("/debug.log");
+}
 
 QString formatLogLine(QtMsgType type, const QString& msg) {
     switch (type) {
@@ -60,4 +62,6 @@ void customMessageHandler(QtMsgType type, const QMessageLogContext& context, con
     }
 }
 
-void installMessageLog() { g_previousHandler = qInstallMessageHandler(customMessageHandler); }
+void installMessageLog() {
+    g_previousHandler = qInstallMessageHandler(customMessageHandler);
+}

@@ -50,7 +50,11 @@ QScreen* screenOfActiveWindow() {
 }  // namespace
 
 NimbraDesktop::NimbraDesktop() : QWidget(nullptr), ui(new Ui_NimbraDesktop) {
-    m_pageNames << "link" << "guid" << "progress" << "ok" << "ng";
+    m_pageNames << "link"
+                << "guid"
+                << "progress"
+                << "ok"
+                << "ng";
     ui->setupUi(this);
 
     if (QScreen* screen = screenOfActiveWindow()) {
@@ -168,9 +172,15 @@ void NimbraDesktop::setButtonLangue(QPushButton* button, QString langue) {
                                                   : enToZh(button->text()));
 }
 
-QStackedWidget* NimbraDesktop::stack() const { return ui->stackedWidget; }
-QWidget* NimbraDesktop::statusInfo() const { return ui->widget; }
-QLabel* NimbraDesktop::versionLabel() const { return ui->version; }
+QStackedWidget* NimbraDesktop::stack() const {
+    return ui->stackedWidget;
+}
+QWidget* NimbraDesktop::statusInfo() const {
+    return ui->widget;
+}
+QLabel* NimbraDesktop::versionLabel() const {
+    return ui->version;
+}
 
 void NimbraDesktop::onLangueChanged(QString langue) {
     qDebug().noquote() << QStringLiteral("current langue: ") + langue;
@@ -186,7 +196,9 @@ void NimbraDesktop::onLangueChanged(QString langue) {
     m_pAbout->setLangue(langue);
 }
 
-void NimbraDesktop::onSetBtnClicked() { m_pMenu->show(); }
+void NimbraDesktop::onSetBtnClicked() {
+    m_pMenu->show();
+}
 
 void NimbraDesktop::onStateChanged(bool state) {
     if (state) {
@@ -205,7 +217,9 @@ void NimbraDesktop::onResult(bool ok) {
     ui->stackedWidget->setCurrentIndex(ok ? OkPage : NgPage);
 }
 
-void NimbraDesktop::onVersion(QString text) { ui->version->setText(text); }
+void NimbraDesktop::onVersion(QString text) {
+    ui->version->setText(text);
+}
 
 void NimbraDesktop::setGuideShow() {
     m_pGuid->startGuid();
@@ -225,7 +239,9 @@ void NimbraDesktop::setProgressShow() {
     }
 }
 
-void NimbraDesktop::reboot() { m_telnet.reboot(); }
+void NimbraDesktop::reboot() {
+    m_telnet.reboot();
+}
 
 bool NimbraDesktop::event(QEvent* e) {
     if (e->type() == QEvent::MouseButtonRelease && m_pMenu && m_pMenu->isVisible()) {
@@ -237,7 +253,9 @@ bool NimbraDesktop::event(QEvent* e) {
     return QWidget::event(e);
 }
 
-void NimbraDesktop::showEvent(QShowEvent* e) { QWidget::showEvent(e); }
+void NimbraDesktop::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+}
 
 void NimbraDesktop::moveEvent(QMoveEvent* e) {
     if (m_pAbout) {

@@ -49,4 +49,6 @@ bool IsSingleProcess(const QString& path) {
     return true;
 }
 
-bool IsSingleProcess() { return IsSingleProcess(pidFilePath()); }
+bool IsSingleProcess() {
+    return IsSingleProcess(pidFilePath());
+}

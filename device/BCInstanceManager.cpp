@@ -23,4 +23,6 @@ BCInstanceManager::~BCInstanceManager() {
     m_pDeal->deleteLater();
 }
 
-BCInstanceManager* BCInstanceManager::getInstance() { return m_BCMgr; }
+BCInstanceManager* BCInstanceManager::getInstance() {
+    return m_BCMgr;
+}

@@ -9,7 +9,9 @@
 
 namespace DeviceAddress {
 
-QString compiledDefault() { return QStringLiteral(NIMBRA_DEFAULT_DEVICE_ADDRESS); }
+QString compiledDefault() {
+    return QStringLiteral(NIMBRA_DEFAULT_DEVICE_ADDRESS);
+}
 
 QString host() {
     const QByteArray env = qgetenv("NIMBRA_DEVICE_ADDRESS").trimmed();

@@ -1,6 +1,8 @@
 #include "ImageDeal.h"
 
-ImageDeal::ImageDeal(QObject* parent) : QThread(parent) { moveToThread(this); }
+ImageDeal::ImageDeal(QObject* parent) : QThread(parent) {
+    moveToThread(this);
+}
 
 ImageDeal::~ImageDeal() {
     quit();

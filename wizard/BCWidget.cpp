@@ -17,9 +17,13 @@ BCWidget::BCWidget(QWidget* parent) : QWidget(parent), ui(new Ui_BCWidget) {
     }
 }
 
-BCWidget::~BCWidget() { delete ui; }
+BCWidget::~BCWidget() {
+    delete ui;
+}
 
-void BCWidget::show() { QWidget::showFullScreen(); }
+void BCWidget::show() {
+    QWidget::showFullScreen();
+}
 
 void BCWidget::onStateChange(bool) {}
 

@@ -27,16 +27,22 @@ GuidWidget::GuidWidget(QWidget* parent)
     connect(m_pTimer, &QTimer::timeout, this, &GuidWidget::onTimeout);
 }
 
-GuidWidget::~GuidWidget() { delete ui; }
+GuidWidget::~GuidWidget() {
+    delete ui;
+}
 
 void GuidWidget::startGuid() {
     setLocked(ui->startBtn, true);
     m_pTimer->start(1000);
 }
 
-bool GuidWidget::isStartLocked() const { return ui->startBtn->isDefault(); }
+bool GuidWidget::isStartLocked() const {
+    return ui->startBtn->isDefault();
+}
 
-QString GuidWidget::countdownText() const { return ui->time->text(); }
+QString GuidWidget::countdownText() const {
+    return ui->time->text();
+}
 
 void GuidWidget::onTimeout() {
     if (m_nCount > 0) {

@@ -7,7 +7,9 @@ LinkWidget::LinkWidget(QWidget* parent) : QWidget(parent), ui(new Ui_LinkWidget)
     ui->setupUi(this);
 }
 
-LinkWidget::~LinkWidget() { delete ui; }
+LinkWidget::~LinkWidget() {
+    delete ui;
+}
 
 void LinkWidget::langueChange(QString langue) {
     NimbraDesktop* main = NimbraDesktop::getInstance();

@@ -8,9 +8,13 @@ NGWidget::NGWidget(QWidget* parent) : QWidget(parent), ui(new Ui_NGWidget) {
     connect(ui->reBtn, &QPushButton::clicked, this, &NGWidget::onBtnClicked);
 }
 
-NGWidget::~NGWidget() { delete ui; }
+NGWidget::~NGWidget() {
+    delete ui;
+}
 
-void NGWidget::onBtnClicked() { NimbraDesktop::getInstance()->setGuideShow(); }
+void NGWidget::onBtnClicked() {
+    NimbraDesktop::getInstance()->setGuideShow();
+}
 
 void NGWidget::langueChange(QString langue) {
     NimbraDesktop* main = NimbraDesktop::getInstance();

@@ -8,9 +8,13 @@ OKWidget::OKWidget(QWidget* parent) : QWidget(parent), ui(new Ui_OKWidget) {
     connect(ui->okBtn, &QPushButton::clicked, this, &OKWidget::onBtnClicked);
 }
 
-OKWidget::~OKWidget() { delete ui; }
+OKWidget::~OKWidget() {
+    delete ui;
+}
 
-void OKWidget::onBtnClicked() { NimbraDesktop::getInstance()->reboot(); }
+void OKWidget::onBtnClicked() {
+    NimbraDesktop::getInstance()->reboot();
+}
 
 void OKWidget::langueChange(QString langue) {
     NimbraDesktop* main = NimbraDesktop::getInstance();

@@ -59,14 +59,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CapturePacketParser parser;
     const auto onPacket = [&](QByteArray& packet) {
         check(packet.size() == IMAGE::ImageData::kWireSize);
-        check(packet[0] == 0x01 && packet[1] == 0x02);
+        check(packet.at(0) == 0x01 && packet.at(1) == 0x02);
         checkEvents(parser.packetParser(packet, isDownView, isRightView), parser.farNearCount());
     };
     for (const QByteArray& read : input.reads) {
         assembler.receive(read, onPacket);
         const QByteArray& cache = assembler.cache();
         check(cache.size() < IMAGE::ImageData::kWireSize);
-        check(cache.isEmpty() || (cache.size() >= 2 && cache[0] == 0x01 && cache[1] == 0x02));
+        check(cache.isEmpty() || (cache.size() >= 2 && cache.at(0) == 0x01 && cache.at(1) == 0x02));
     }
     return 0;
 }

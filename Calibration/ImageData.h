@@ -9,6 +9,9 @@
 
 #include <opencv2/core.hpp>
 
+struct ResultData;
+struct FileData;
+
 // The one store of a calibration run.
 //
 // Ordering tasks hand over, per image and camera, the circle centres in board
@@ -106,6 +109,22 @@ public:
     cv::Mat m_matRightProj_down;     // 3x4 CV_64F
     cv::Mat m_matT_front;            // 3x1 CV_64F, centimetres
     cv::Mat m_matT_down;             // 3x1 CV_64F, centimetres
+
+    // --- Upload packets of the data channel ---
+
+    // Fills the 74-byte result of one camera from this store. position is a
+    // camera in the stream reader's numbering (VideoShow::VideoPosition: 0
+    // forward left, 1 forward right, 2 downward left, 3 downward right). The
+    // record is first reset to zero, padding included; for any other position
+    // only the head and the tail are set. A matrix element the store does not
+    // hold (a matrix never computed, or smaller than expected) is sent as 0.
+    void packResult(ResultData* out, int position) const;
+
+    // Sets the head (0x0201) and tail (0x0403) of a file chunk record and
+    // nothing else.
+    void packFile(FileData* out) const;
+
+    // --- end of upload packets ---
 
     ImageData();
     ~ImageData() override = default;

@@ -165,10 +165,22 @@ public:
     // distance; the list must not be empty.
     size_t nearestPoint(cv::Point2f target, double& distance) const;
 
-    // Assembles the found lines of both passes into the outputs. Returns false
-    // (outputs emptied) when H cannot be inverted, a circle would be listed
-    // twice or a mapped point is not finite.
-    bool arrangeSortResult(size_t detectedCount);
+    // Assembles the found lines of both passes into the outputs: second pass
+    // then first, ring-cut neighbours removed, H^-1 applied, board points from
+    // the lattice positions. Returns false (outputs empty) when a circle would
+    // be listed twice, a circle lies off the place its lattice neighbours give
+    // it, H cannot be inverted or a mapped point is not finite.
+    bool arrangeSortResult(size_t detectedCount, const LatticeDirections& directions);
+
+    enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
+
+    // Checks every entry against an affine fit (sent frame) of its listed
+    // lattice neighbours within two steps: an entry farther than the
+    // tolerance (0.5 lattice step) from the fitted place makes the whole
+    // result Inconsistent; entries with fewer than three non-collinear
+    // neighbours cannot be checked and are removed (DroppedUnverified).
+    Consistency checkLocalConsistency(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+                                      float latticeStep) const;
 
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
@@ -208,6 +220,7 @@ private:
     double m_dLineThreshold = 0.0;
     double m_dDetectedWeight = 10000.0;
     float m_fBendMin = 5.0f;
+    float m_fConsistencyTolerance = 0.5f;  // lattice steps
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;

@@ -21,7 +21,8 @@ cv::Mat distortion(double k1, double k2, double p1, double p2) {
 
 cv::Mat rotation(double rxDeg, double ryDeg, double rzDeg) {
     cv::Mat R;
-    cv::Rodrigues((cv::Mat_<double>(3, 1) << rxDeg * kDeg, ryDeg * kDeg, rzDeg * kDeg), R);
+    const cv::Mat rvec = (cv::Mat_<double>(3, 1) << rxDeg * kDeg, ryDeg * kDeg, rzDeg * kDeg);
+    cv::Rodrigues(rvec, R);
     return R;
 }
 

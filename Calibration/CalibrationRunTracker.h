@@ -27,6 +27,17 @@
 // until beginRun opens the next run. Tasks of an earlier run that are still
 // running when a new run begins are ignored (their stores refused).
 //
+// Callers, per run:
+//   data channel  writeStart: beginRun() (instead of setting the result to -1);
+//                 hand-off: under the queue mutex, take a record and call
+//                 taskStarted(n, camera); on 0 drop the record, else give the
+//                 id to the task and start it; after handing off (51, 2) call
+//                 streamEnded() and poll the result as before; also call
+//                 streamEnded() when the connection drops or the run is quit.
+//   ordering task store through storeSorted(id, ...) instead of the store;
+//                 call taskFinished(id) as the last thing of run() on every
+//                 path; it no longer starts the calibration itself.
+//
 // All members are thread-safe.
 class CalibrationRunTracker {
 public:

@@ -43,7 +43,7 @@ struct SimulatedView {
 struct SimulationSettings {
     float trueUnitCm = 1.255f;      // lattice step on the screen, centimetres
     float reportedUnitCm = 1.255f;  // lattice step the task believes (board points)
-    double noisePx = 0.08;          // Gaussian noise (sigma) on every image point
+    double noisePx = 0.15;          // Gaussian noise (sigma) on every image point
     std::uint64_t seed = 1;
 };
 

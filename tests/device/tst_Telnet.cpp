@@ -57,7 +57,6 @@ private slots:
     void consoleSession();
     void markers_data();
     void markers();
-    void rebootWithoutConnectionIsDropped();
 };
 
 void TestTelnet::initTestCase() {
@@ -143,18 +142,6 @@ void TestTelnet::markers() {
     QTest::qWait(20);
     QCOMPARE(console.received(), reply + "\r\n");
     QCOMPARE(reported, versions);
-}
-
-void TestTelnet::rebootWithoutConnectionIsDropped() {
-    ScriptedTcpPeer console;
-    QVERIFY2(listenAsConsole(console), "binding 127.0.0.23:23 needs root");
-    Telnet telnet;
-    telnet.reboot();
-    telnet.connectToHost();
-    QVERIFY(console.waitForReceivedSize(12));
-    telnet.reboot();
-    QVERIFY(console.waitForReceived("reboot\r\n"));
-    QCOMPARE(console.received().mid(12), QByteArray("reboot\r\n"));
 }
 
 NIMBRA_CORE_TEST_MAIN(TestTelnet)

@@ -1,5 +1,9 @@
 #include "CMyCalculationPicThread.h"
 
+#include "CalibrationRunTracker.h"
+
+#include <QScopeGuard>
+
 #include "ImageData.h"
 
 #include <QDebug>
@@ -106,6 +110,13 @@ bool CMyCalculationPicThread::marksAreUsable() const {
 
 void CMyCalculationPicThread::run() {
     qDebug() << "CMyCalculationPicThread::run" << QThread::currentThreadId();
+    // Whatever stage ends the task, the run must hear of it: the calibration
+    // waits for every task of the run.
+    auto finished = qScopeGuard([this] {
+        if (m_pTracker) {
+            m_pTracker->taskFinished(m_nRunId);
+        }
+    });
     if (!inputIsUsable()) {
         return;
     }
@@ -155,18 +166,19 @@ void CMyCalculationPicThread::run() {
 
     if (arrangeSortResult(detectedCount, directions)) {
         storeResult();
-        // Calibration hook: when isLastImageOfRun(m_nImageIndex, m_nCamera),
-        // this task, having stored its own lists, is where the run's
-        // calibration (fixSortData, calibration_front, calibration_down and the
-        // run result) starts, on this pool thread.
     }
     qDebug() << "CMyCalculationPicThread...end";
 }
 
 void CMyCalculationPicThread::storeResult() {
-    ImageData* store = m_pStore ? m_pStore : ImageData::getInstance();
-    m_bStored =
-        store->storeSorted(m_nImageIndex, m_nCamera, m_vecSortedImagePoints, m_vecObjectPoints);
+    if (m_pTracker) {
+        m_bStored = m_pTracker->storeSorted(m_nRunId, m_nImageIndex, m_nCamera,
+                                            m_vecSortedImagePoints, m_vecObjectPoints);
+    } else {
+        ImageData* store = m_pStore ? m_pStore : ImageData::getInstance();
+        m_bStored =
+            store->storeSorted(m_nImageIndex, m_nCamera, m_vecSortedImagePoints, m_vecObjectPoints);
+    }
     if (!m_bStored) {
         qDebug() << "-------5.no slot for image--------" << m_nImageIndex << "camera" << m_nCamera;
     }

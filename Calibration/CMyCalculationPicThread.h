@@ -10,6 +10,7 @@
 
 #include "cmygraph/cmygraph.h"
 
+class CalibrationRunTracker;
 class ImageData;
 
 // Orders the circle centres that the drone detected in one calibration image
@@ -89,6 +90,16 @@ public:
 
     // Store to write into; ImageData::getInstance() when never set.
     void setStore(ImageData* store) { m_pStore = store; }
+
+    // Run bookkeeping for a live run: the task then stores through the tracker
+    // (which refuses stores of a run that has ended) and reports its end to it
+    // on every path, so that the run's calibration starts once the last image
+    // is stored and no other task of the run is still writing. Without a
+    // tracker the task stores straight into the store and starts nothing.
+    void setRun(CalibrationRunTracker* tracker, std::uint64_t runId) {
+        m_pTracker = tracker;
+        m_nRunId = runId;
+    }
 
     // Clears outputs and traced lines, copies the inputs and computes the grid
     // unit from the radius and the screen. index is the global image number
@@ -224,5 +235,7 @@ private:
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;
+    CalibrationRunTracker* m_pTracker = nullptr;
+    std::uint64_t m_nRunId = 0;
     bool m_bStored = false;
 };

@@ -1,21 +1,90 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QString>
 #include <QThread>
 
-// Client of the drone's data channel (TCP 9999): receives the circle centres of
-// every captured image, hands each to an ordering task and uploads the results.
-// Moves itself to its own thread; its thread is started for each run by the
-// calibration window.
+#include <atomic>
+
+#include "CMyCalculationPicThread.h"
+#include "DataStreamAssembler.h"
+#include "FeatureData.h"
+#include "VideoShow.h"
+
+class QTcpSocket;
+class QIODevice;
+
+// Client of the drone's data channel (TCP 9999). Once connected it starts the
+// capture control channel; it receives one feature packet per captured image
+// and camera, hands each to a circle-ordering task on the global thread pool
+// (at most 5 threads), reports progress, waits for the run's calibration
+// outcome and then uploads the four results and depth-unit maps ("right") or
+// tells the drone that the calibration failed ("wrong").
+//
+// Moves itself to its own thread: the socket, parsing, upload and onResult run
+// there. startDeal/quitDeal/setRadius/setScreenMetrics are called from the GUI
+// thread; hand-off tasks run on pool threads. m_dataList is guarded by
+// m_listMutex.
 class ImageDeal : public QThread {
     Q_OBJECT
 
 public:
+    static constexpr quint16 kPort = 9999;
+    static constexpr int kMaxPoolThreads = 5;
+
     explicit ImageDeal(QObject* parent = nullptr);
     ~ImageDeal() override;
 
+    // Uploads one camera: its ResultData (74 bytes) and then the file at path
+    // in chunk packets numbered from 1. False, with a log line, when the file
+    // does not exist or cannot be opened (nothing, resp. only the result, was
+    // sent) or its upload ended early.
+    bool sendResult(QString path, VideoShow::VideoPosition pos);
+
+    // The upload of one file as chunk packets to device; false when it ended
+    // before the file's size was reached. Exposed for the upload tests.
+    static bool writeFileChunks(QIODevice& device, QIODevice& file, qint64 size,
+                                const QString& name);
+
+    int radius() const { return m_nRadius; }
+    int queuedRecords();
+
 signals:
-    // Images handled so far in this run, 52 right before result().
     void progress(int value);
-    // The run's outcome: true when both pairs calibrated and were uploaded.
-    void result(bool ok);
+    void result(bool ret);
+    void sendResult(bool rst);
+    // Declared for the channel's users; this channel never emits them.
+    void connected();
+    void disconnected();
+    void communicationError(const QString& title, const QString& error);
+
+public slots:
+    void startDeal();
+    void setRadius(int r);
+    // Physical width of the screen that shows the board (mm) and its width in
+    // pixels: with the radius they give the board's lattice unit.
+    void setScreenMetrics(double widthMm, int widthPx);
+    void quitDeal();
+    void writeStart();
+    void onSocketError();
+    void onReadyRead();
+    void onResult(bool ok);
+
+protected:
+    void run() override;
+
+private:
+    void dataDeal();
+    void handOff();
+    void acceptRecord(QByteArray& packet);
+
+    QTcpSocket* m_pSocket = nullptr;
+    DataStreamAssembler m_assembler;  // holds the cache
+    QList<FeatureData*> m_dataList;
+    QMutex m_listMutex;
+    std::atomic<int> m_nRadius{0};
+    std::atomic<float> m_fScreenWidthMm{0.0f};
+    std::atomic<float> m_fScreenWidthPx{0.0f};
 };

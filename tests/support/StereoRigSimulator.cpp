@@ -109,6 +109,11 @@ SimulatedRig SimulatedRig::downward() {
     return rig;
 }
 
+void simulatedBoardPose(int view, const SimulatedRig& rig, float unitCm, cv::Mat& rvec,
+                        cv::Mat& tvec) {
+    boardPose(view, rig.imageSize, unitCm, rvec, tvec);
+}
+
 std::vector<cv::Point> taskOrderedLattice() {
     std::vector<cv::Point> lattice;
     for (int y = 1; y <= 19; y += 2) {

@@ -47,6 +47,11 @@ struct SimulationSettings {
     std::uint64_t seed = 1;
 };
 
+// Pose of the board (Rodrigues rvec, tvec in cm) in the left camera for one of
+// the 26 views; the right camera sees it at R * X + T.
+void simulatedBoardPose(int view, const SimulatedRig& rig, float unitCm, cv::Mat& rvec,
+                        cv::Mat& tvec);
+
 // Lattice positions (column, row) in task order, ring-cut neighbours removed.
 std::vector<cv::Point> taskOrderedLattice();
 

@@ -1,0 +1,226 @@
+#include "BCInstanceManager.h"
+#include "CMyCalculationPicThread.h"
+#include "DroneFeatureModel.h"
+#include "FakeHttpServer.h"
+#include "ImageCapture.h"
+#include "ImageData.h"
+#include "ImageDeal.h"
+#include "TestMain.h"
+#include "UploadStreamParser.h"
+#include "hi_dpu_tool.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtEndian>
+
+namespace {
+
+const QHostAddress kDrone(QStringLiteral("127.0.0.13"));
+constexpr int kRadiusPx = 35;
+constexpr float kScreenMm = 344.2286f;
+constexpr int kScreenPx = 1920;
+constexpr int kMapFileSize = 480 * 640 * 4 + 20;
+
+// The drone's side of the data and capture channels: records what the desktop
+// sends and, once "start" has arrived, plays the feature packets of a run.
+class ScriptedDrone : public QObject {
+public:
+    ScriptedDrone(float boardUnitCm, float reportedScale) {
+        DroneFeatureSettings s;
+        s.boardUnitCm = boardUnitCm * reportedScale;
+        m_forward = std::make_unique<DroneFeatureModel>(SimulatedRig::forward(), 4, s);
+        m_downward = std::make_unique<DroneFeatureModel>(SimulatedRig::downward(), 5, s);
+        QObject::connect(&data, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = data.nextPendingConnection()) {
+                ++dataConnections;
+                dataSocket = s;
+                QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] {
+                    const QByteArray bytes = s->readAll();
+                    if (s != dataSocket)
+                        return;
+                    received += bytes;
+                    if (!started && received.contains("start")) {
+                        started = true;
+                        received.remove(0, received.indexOf("start") + 5);
+                        playRun(s);
+                    } else if (started) {
+                        upload.feed(bytes);
+                    }
+                });
+            }
+        });
+        QObject::connect(&capture, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* s = capture.nextPendingConnection()) {
+                QObject::connect(s, &QTcpSocket::readyRead, this,
+                                 [this, s] { captureReceived += s->readAll(); });
+            }
+        });
+    }
+
+    bool listen() {
+        return data.listen(kDrone, ImageDeal::kPort) && capture.listen(kDrone, ImageCapture::kPort);
+    }
+
+    void playRun(QTcpSocket* s) {
+        for (const DroneFeatureModel* model : {m_forward.get(), m_downward.get()}) {
+            for (int i = 0; i < 26; ++i) {
+                s->write(model->packet(i, 1));
+                s->write(model->packet(i, 2));
+            }
+        }
+        s->flush();
+    }
+
+    QTcpServer data;
+    QTcpServer capture;
+    QTcpSocket* dataSocket = nullptr;
+    int dataConnections = 0;
+    bool started = false;
+    QByteArray received;
+    QByteArray captureReceived;
+    UploadStreamParser upload{kMapFileSize};
+
+private:
+    std::unique_ptr<DroneFeatureModel> m_forward;
+    std::unique_ptr<DroneFeatureModel> m_downward;
+};
+
+bool mapIsWellFormed(const QByteArray& file, int width, int height) {
+    if (file.size() != width * height * 4 + 20)
+        return false;
+    const auto* b = reinterpret_cast<const uchar*>(file.constData());
+    const quint32 crc = dpu_tool_calc_crc32(0, b + 4, static_cast<std::uint32_t>(file.size() - 4));
+    return qFromLittleEndian<quint32>(b) == crc && file.mid(4, 8) == QByteArray("DPU_1.0\0", 8) &&
+           qFromLittleEndian<quint32>(b + 12) == quint32(width) &&
+           qFromLittleEndian<quint32>(b + 16) == quint32(height);
+}
+
+double relativeError(double value, double truth) {
+    return std::abs(value - truth) / std::abs(truth);
+}
+
+}  // namespace
+
+// A whole calculation run without the window: the data channel against a
+// scripted drone that sends the feature packets of a simulated rig; ordering
+// tasks, calibration and upload are the real ones.
+class TestCalculationRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void wholeRunUploadsFourResultsAndMaps();
+    void wrongBoardScaleEndsWithWrong();
+    void restartWhileConnectedSendsQuitAndReconnects();
+
+private:
+    void runOnce(ScriptedDrone& drone, bool expectOk);
+    ImageDeal* deal() { return BCInstanceManager::getInstance()->getImageDeal(); }
+    float unit() const {
+        return CMyCalculationPicThread::gridUnitCm(kRadiusPx,
+                                                   {kScreenMm, static_cast<float>(kScreenPx)});
+    }
+};
+
+void TestCalculationRun::initTestCase() {
+    qputenv("NIMBRA_DEVICE_ADDRESS", kDrone.toString().toLatin1());
+    QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                          "/NimbraDesktop/log"));
+    deal()->setRadius(kRadiusPx);
+    deal()->setScreenMetrics(kScreenMm, kScreenPx);
+}
+
+void TestCalculationRun::cleanup() {
+    BCInstanceManager::getInstance()->getVideoShow()->quitVideo();
+    deal()->quitDeal();
+    BCInstanceManager::getInstance()->getImageCapture()->quitCapture();
+}
+
+void TestCalculationRun::runOnce(ScriptedDrone& drone, bool expectOk) {
+    QSignalSpy progress(deal(), &ImageDeal::progress);
+    QSignalSpy result(deal(), &ImageDeal::result);
+    deal()->startDeal();
+    QTRY_VERIFY_WITH_TIMEOUT(drone.started, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(drone.captureReceived.contains("startfront"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 120000);
+    QCOMPARE(result.at(0).at(0).toBool(), expectOk);
+
+    QList<int> values;
+    for (const auto& args : progress)
+        values << args.at(0).toInt();
+    QCOMPARE(values.last(), 52);
+    QList<int> expected;
+    for (int n = 0; n < 52; ++n)
+        expected << n;
+    values.removeLast();
+    std::sort(values.begin(), values.end());
+    QCOMPARE(values, expected);  // one per right-camera image
+}
+
+void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
+    ScriptedDrone drone(unit(), 1.0f);
+    QVERIFY(drone.listen());
+    FakeHttpServer http;
+    QVERIFY(http.listen(kDrone, 80));
+    http.setResponse(404, "no camera in this test");
+
+    runOnce(drone, true);
+    QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 1);
+
+    QTRY_COMPARE_WITH_TIMEOUT(drone.upload.uploads().size(), 4, 20000);
+    QTRY_VERIFY(drone.upload.uploads().last().file.size() == kMapFileSize);
+    QVERIFY(drone.upload.sawRight());
+    QVERIFY(!drone.upload.malformed());
+
+    const quint16 codes[] = {257, 513, 258, 514};
+    const SimulatedRig rigs[] = {SimulatedRig::forward(), SimulatedRig::forward(),
+                                 SimulatedRig::downward(), SimulatedRig::downward()};
+    for (int c = 0; c < 4; ++c) {
+        const UploadStreamParser::Upload& u = drone.upload.uploads().at(c);
+        QCOMPARE(u.result.typeCode(), codes[c]);
+        QVERIFY(u.chunksInOrder);
+        const cv::Mat K = c % 2 == 0 ? rigs[c].left.K : rigs[c].right.K;
+        const int w = rigs[c].imageSize.width, h = rigs[c].imageSize.height;
+        QVERIFY2(mapIsWellFormed(u.file, w, h), qPrintable(QString::number(c)));
+        for (auto [value, truth] : {std::pair{u.result.fx, K.at<double>(0, 0)},
+                                    std::pair{u.result.fy, K.at<double>(1, 1)},
+                                    std::pair{u.result.cx, K.at<double>(0, 2)},
+                                    std::pair{u.result.cy, K.at<double>(1, 2)},
+                                    std::pair{u.result.tx, rigs[c].T.at<double>(0)}}) {
+            QVERIFY2(relativeError(value, truth) < 0.01,
+                     qPrintable(QString("camera %1: %2 vs truth %3").arg(c).arg(value).arg(truth)));
+        }
+    }
+    // The store was reset after the upload, ready for the next run.
+    QCOMPARE(ImageData::getInstance()->m_vecLeftPix_front.size(), size_t(26));
+}
+
+void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
+    // The drone's board is 10 % larger than what the desktop believes it drew.
+    ScriptedDrone drone(unit(), 1.1f);
+    QVERIFY(drone.listen());
+    runOnce(drone, false);
+    QTRY_VERIFY_WITH_TIMEOUT(drone.upload.sawWrong(), 5000);
+    QTest::qWait(200);
+    QCOMPARE(drone.upload.uploads().size(), 0);
+    QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 0);
+}
+
+void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {
+    ScriptedDrone drone(unit(), 1.0f);
+    QVERIFY(drone.listen());
+    deal()->startDeal();
+    QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(drone.started, 10000);
+    QTcpSocket* first = drone.dataSocket;
+    QByteArray tail;
+    connect(first, &QTcpSocket::readyRead, [&] { tail += first->peek(first->bytesAvailable()); });
+    deal()->startDeal();
+    QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        first->state() != QAbstractSocket::ConnectedState || tail.contains("quit"), 5000);
+}
+
+NIMBRA_CORE_TEST_MAIN(TestCalculationRun)
+#include "tst_CalculationRun.moc"

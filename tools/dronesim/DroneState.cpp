@@ -8,7 +8,11 @@
 
 #include <algorithm>
 
-DroneState::DroneState(CameraViewState& view, QObject* parent) : QObject(parent), m_view(view) {}
+DroneState::DroneState(CameraViewState& view, QObject* parent) : QObject(parent), m_view(view) {
+    // Services on other threads and signal spies receive these by value.
+    qRegisterMetaType<SimCamera>("SimCamera");
+    qRegisterMetaType<RunPhase>("RunPhase");
+}
 
 void DroneState::setPresent(bool present) {
     if (present == m_present) {
@@ -43,6 +47,13 @@ void DroneState::setCapturePosition(SimCamera camera, int imageIndex) {
     m_imageIndex = imageIndex;
     m_view.setPoseIndex(pairOf(camera), imageIndex);
     emit capturePositionChanged(camera, imageIndex);
+}
+
+void DroneState::recordImageTaken(SimCamera camera, int imageIndex) {
+    SimLog::event("drone", QStringLiteral("%1 camera took image %2")
+                               .arg(QString::fromStdString(cameraName(camera)))
+                               .arg(imageIndex));
+    emit imageTaken(camera, imageIndex);
 }
 
 void DroneState::reboot(int seconds) {

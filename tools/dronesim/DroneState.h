@@ -2,6 +2,7 @@
 
 #include "SimCamera.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -44,6 +45,10 @@ public:
     // `imageIndex` (0..25), so both cameras of its pair now show that pose.
     void setCapturePosition(SimCamera camera, int imageIndex);
 
+    // The capture timeline took image `imageIndex` with `camera`: the data channel
+    // answers with that image's feature packet.
+    void recordImageTaken(SimCamera camera, int imageIndex);
+
     // The console's "reboot": the drone goes away for `seconds`, then comes back
     // present, idle and out of calibration mode.
     void reboot(int seconds);
@@ -55,6 +60,7 @@ signals:
     void calibrationModeChanged(bool on);
     void phaseChanged(RunPhase phase);
     void capturePositionChanged(SimCamera camera, int imageIndex);
+    void imageTaken(SimCamera camera, int imageIndex);
 
 private:
     CameraViewState& m_view;
@@ -64,3 +70,6 @@ private:
     SimCamera m_camera = SimCamera::ForwardLeft;
     int m_imageIndex = 0;
 };
+
+Q_DECLARE_METATYPE(SimCamera)
+Q_DECLARE_METATYPE(RunPhase)

@@ -1,5 +1,6 @@
 #include "CameraStreamService.h"
 
+#include "DroneState.h"
 #include "SimCamera.h"
 
 CameraStreamService::CameraStreamService(DroneState& state, CameraViewRenderer& renderer,
@@ -8,7 +9,15 @@ CameraStreamService::CameraStreamService(DroneState& state, CameraViewRenderer& 
     : SimService(QStringLiteral("rtsp"), state, parent),
       m_renderer(renderer),
       m_view(view),
-      m_config(std::move(config)) {}
+      m_config(std::move(config)) {
+    connect(&state, &DroneState::presenceChanged, this, [this](bool present) {
+        if (m_server) {
+            m_server->setAvailable(present);
+            log(present ? QStringLiteral("streams available again")
+                        : QStringLiteral("streams closed while the drone is away"));
+        }
+    });
+}
 
 CameraStreamService::~CameraStreamService() {
     stop();
@@ -28,6 +37,7 @@ bool CameraStreamService::start(const QHostAddress& address, QString* error) {
         return false;
     }
     m_server = std::move(server);
+    m_server->setAvailable(state().isPresent());
     for (SimCamera camera : kAllCameras) {
         log(QStringLiteral("serving rtsp://%1:%2%3 (%4 camera)")
                 .arg(address.toString())

@@ -58,11 +58,13 @@ void DroneState::recordImageTaken(SimCamera camera, int imageIndex) {
 
 void DroneState::reboot(int seconds) {
     setPhase(RunPhase::Rebooting);
-    setPresent(false);
-    QTimer::singleShot(std::max(0, seconds) * 1000, this, [this] {
-        setCalibrationMode(false);
-        setPhase(RunPhase::Idle);
-        setPresent(true);
+    QTimer::singleShot(kShutdownMs, this, [this, seconds] {
+        setPresent(false);
+        QTimer::singleShot(std::max(0, seconds) * 1000, this, [this] {
+            setCalibrationMode(false);
+            setPhase(RunPhase::Idle);
+            setPresent(true);
+        });
     });
 }
 

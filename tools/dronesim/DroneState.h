@@ -49,11 +49,14 @@ public:
     // answers with that image's feature packet.
     void recordImageTaken(SimCamera camera, int imageIndex);
 
-    // The console's "reboot": the drone goes away for `seconds`, then comes back
-    // present, idle and out of calibration mode.
+    // The console's "reboot": the phase becomes Rebooting at once, the drone goes
+    // away kShutdownMs later (time for the console's last words to leave), and
+    // comes back `seconds` after that: present, idle, out of calibration mode.
     void reboot(int seconds);
 
     static QString phaseName(RunPhase phase);
+
+    static constexpr int kShutdownMs = 300;
 
 signals:
     void presenceChanged(bool present);

@@ -65,6 +65,7 @@ struct RtspCameraServer::Impl {
     std::thread thread;
     std::vector<FactoryBinding*> bindings;
 
+    std::atomic<bool> available{true};
     std::mutex feedMutex;  // feeds are added, fed and removed from different threads
     std::vector<Feed*> feeds;
     std::map<std::string, int> opensByPath;
@@ -78,6 +79,7 @@ struct RtspCameraServer::Impl {
     void pushFrames();
     void pushFrame(Feed& feed);
     GstRTSPStatusCode onDescribe(GstRTSPContext* ctx);
+    void dropClients();
     void closeEverything();
 };
 
@@ -107,6 +109,11 @@ GstRTSPStatusCode onPreDescribe(GstRTSPClient*, GstRTSPContext* ctx, gpointer da
 
 void onClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data) {
     g_signal_connect(client, "pre-describe-request", G_CALLBACK(onPreDescribe), data);
+}
+
+gboolean dropClientsNow(gpointer data) {
+    static_cast<RtspCameraServer::Impl*>(data)->dropClients();
+    return G_SOURCE_REMOVE;
 }
 
 gboolean quitLoop(gpointer data) {
@@ -157,6 +164,9 @@ void RtspCameraServer::Impl::removeFeed(GstRTSPMedia* media) {
 }
 
 void RtspCameraServer::Impl::pushFrames() {
+    if (!available.load()) {
+        return;
+    }
     std::lock_guard<std::mutex> lock(feedMutex);
     for (Feed* feed : feeds) {
         if (feed->flowing.load()) {
@@ -197,6 +207,11 @@ GstRTSPStatusCode RtspCameraServer::Impl::onDescribe(GstRTSPContext* ctx) {
             camera = cameraName(c) + " camera";
         }
     }
+    if (!available.load()) {
+        EventLog::event(kService, "open " + std::to_string(attempt) + " of " + path +
+                                      " refused (503): the drone is away");
+        return GST_RTSP_STS_SERVICE_UNAVAILABLE;
+    }
     auto fault = config.faults.find(path);
     if (fault != config.faults.end() &&
         (fault->second.always || attempt <= fault->second.failFirstOpens)) {
@@ -207,6 +222,15 @@ GstRTSPStatusCode RtspCameraServer::Impl::onDescribe(GstRTSPContext* ctx) {
     EventLog::event(kService,
                     "open " + std::to_string(attempt) + " of " + path + " (" + camera + ")");
     return GST_RTSP_STS_OK;
+}
+
+void RtspCameraServer::Impl::dropClients() {
+    gst_rtsp_server_client_filter(server, removeClient, nullptr);
+    GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(server);
+    if (pool) {
+        gst_rtsp_session_pool_filter(pool, removeSession, nullptr);
+        g_object_unref(pool);
+    }
 }
 
 void RtspCameraServer::Impl::closeEverything() {
@@ -220,12 +244,7 @@ void RtspCameraServer::Impl::closeEverything() {
         g_source_unref(listenSource);
         listenSource = nullptr;
     }
-    gst_rtsp_server_client_filter(server, removeClient, nullptr);
-    GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(server);
-    if (pool) {
-        gst_rtsp_session_pool_filter(pool, removeSession, nullptr);
-        g_object_unref(pool);
-    }
+    dropClients();
 }
 
 RtspCameraServer::RtspCameraServer(CameraViewRenderer& renderer, const CameraViewState& view,
@@ -300,6 +319,16 @@ bool RtspCameraServer::start(std::string* error) {
         g_main_context_pop_thread_default(impl->context);
     });
     return true;
+}
+
+void RtspCameraServer::setAvailable(bool available) {
+    d->available.store(available);
+    if (!available && d->context && d->thread.joinable()) {
+        GSource* idle = g_idle_source_new();
+        g_source_set_callback(idle, dropClientsNow, d.get(), nullptr);
+        g_source_attach(idle, d->context);
+        g_source_unref(idle);
+    }
 }
 
 void RtspCameraServer::stop() {

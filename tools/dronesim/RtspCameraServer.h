@@ -50,6 +50,10 @@ public:
     // call twice or without start().
     void stop();
 
+    // While unavailable (the drone is away), clients are disconnected and every
+    // open is answered "503 Service Unavailable". Thread-safe; available at start.
+    void setAvailable(bool available);
+
     // Implementation detail, public only so that the GLib callbacks can name it.
     struct Impl;
 

@@ -1,19 +1,39 @@
 #include "TcpSimService.h"
 
+#include "DroneState.h"
+#include "SimLog.h"
+
 #include <QTcpServer>
 #include <QTcpSocket>
 
 TcpSimService::TcpSimService(QString name, quint16 port, DroneState& state, QObject* parent)
-    : SimService(std::move(name), state, parent), m_port(port) {}
+    : SimService(std::move(name), state, parent), m_port(port) {
+    connect(&state, &DroneState::presenceChanged, this, &TcpSimService::onPresenceChanged);
+}
 
 bool TcpSimService::start(const QHostAddress& address, QString* error) {
-    if (m_server) {
+    if (m_started) {
         return true;
     }
+    m_address = address;
+    if (!listen(error)) {
+        return false;
+    }
+    m_started = true;
+    log(QStringLiteral("listening on %1:%2").arg(address.toString()).arg(m_port));
+    return true;
+}
+
+void TcpSimService::stop() {
+    m_started = false;
+    closeAll();
+}
+
+bool TcpSimService::listen(QString* error) {
     m_server = new QTcpServer(this);
-    if (!m_server->listen(address, m_port)) {
+    if (!m_server->listen(m_address, m_port)) {
         *error = QStringLiteral("cannot listen on %1:%2: %3")
-                     .arg(address.toString())
+                     .arg(m_address.toString())
                      .arg(m_port)
                      .arg(m_server->errorString());
         delete m_server;
@@ -21,16 +41,11 @@ bool TcpSimService::start(const QHostAddress& address, QString* error) {
         return false;
     }
     connect(m_server, &QTcpServer::newConnection, this, &TcpSimService::acceptPending);
-    log(QStringLiteral("listening on %1:%2").arg(address.toString()).arg(m_port));
     return true;
 }
 
-void TcpSimService::stop() {
-    if (!m_server) {
-        return;
-    }
-    m_server->close();
-    delete m_server;
+void TcpSimService::closeAll() {
+    delete m_server;  // closes the listening socket
     m_server = nullptr;
     for (const QPointer<QTcpSocket>& socket : m_sockets) {
         if (socket) {
@@ -39,6 +54,23 @@ void TcpSimService::stop() {
         }
     }
     m_sockets.clear();
+}
+
+void TcpSimService::onPresenceChanged(bool present) {
+    if (!m_started) {
+        return;
+    }
+    if (!present) {
+        closeAll();
+        log(QStringLiteral("port %1 closed while the drone is away").arg(m_port));
+        return;
+    }
+    QString error;
+    if (!m_server && !listen(&error)) {
+        SimLog::error(name(), error);
+        return;
+    }
+    log(QStringLiteral("port %1 open again").arg(m_port));
 }
 
 QList<QTcpSocket*> TcpSimService::connections() const {

@@ -12,6 +12,10 @@ class QTcpSocket;
 // Owns its connections: stop() aborts them all. Subclasses implement
 // onConnection(), connecting to the socket's signals; the socket is deleted
 // (deleteLater) when it disconnects or when the service stops.
+//
+// While the drone is away (DroneState presence false, e.g. rebooting) the port
+// is closed like a powered-down drone's: connections are aborted and new ones
+// refused until the drone is back.
 class TcpSimService : public SimService {
     Q_OBJECT
 
@@ -29,8 +33,13 @@ protected:
 
 private:
     void acceptPending();
+    bool listen(QString* error);
+    void closeAll();
+    void onPresenceChanged(bool present);
 
     quint16 m_port;
+    QHostAddress m_address;
+    bool m_started = false;
     QTcpServer* m_server = nullptr;
     QList<QPointer<QTcpSocket>> m_sockets;
 };

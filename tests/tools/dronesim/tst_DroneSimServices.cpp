@@ -244,11 +244,25 @@ private slots:
         QVERIFY(!received.contains(IAC));
 
         socket.write("reboot\r\n");
+        QVERIFY(readUntil(socket, &received, "going down", 2000));
         QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, 3000);
         QVERIFY(m_sim.waitForOutput("[console] reboot requested", 2000));
         QVERIFY(m_sim.output().contains("[console] terminal type UNKNOWN"));
+        QVERIFY(received.contains("going down"));
         QVERIFY(m_sim.waitForOutput("[drone] gone", 1000));
+
+        // A rebooting drone has no services: its ports refuse connections.
+        for (quint16 port : {10001, 80, 23}) {
+            QTcpSocket refused;
+            refused.connectToHost(kAddress, port);
+            QVERIFY(!refused.waitForConnected(1000));
+            QCOMPARE(refused.error(), QAbstractSocket::ConnectionRefusedError);
+        }
         QVERIFY(m_sim.waitForOutput("[drone] present", 3000));  // back after --reboot-seconds 1
+        QTcpSocket heartbeat;
+        heartbeat.connectToHost(kAddress, 10001);
+        QVERIFY(heartbeat.waitForConnected(1000));
+        QVERIFY(heartbeat.waitForReadyRead(1000));
     }
 
     void consoleRefusesOtherLogins() {

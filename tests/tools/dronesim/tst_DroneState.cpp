@@ -57,7 +57,9 @@ private slots:
 
         state.reboot(1);
         QCOMPARE(state.phase(), RunPhase::Rebooting);
-        QVERIFY(!state.isPresent());
+        QVERIFY(state.isPresent());  // still saying goodbye
+        QTRY_VERIFY_WITH_TIMEOUT(!state.isPresent(), 2000);
+        QCOMPARE(state.phase(), RunPhase::Rebooting);
         QTRY_VERIFY_WITH_TIMEOUT(state.isPresent(), 3000);
         QCOMPARE(state.phase(), RunPhase::Idle);
         QVERIFY(!state.inCalibrationMode());

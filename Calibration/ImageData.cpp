@@ -1,5 +1,8 @@
 #include "ImageData.h"
 
+#include "device/wire/FileData.h"
+#include "device/wire/ResultData.h"
+
 #include <QDateTime>
 #include <QStandardPaths>
 
@@ -165,3 +168,51 @@ void ImageData::fixSortData() {
     fixPair(m_vecLeftPix_down, m_vecWorld_down, m_vecRightPix_down, m_vecRightWorld_down,
             m_vecStereoLeftPix_down, m_vecStereoRightPix_down, m_vecStereoWorld_down);
 }
+
+// --- Upload packets of the data channel ---
+
+namespace {
+
+// One element as a double, or 0 when the matrix does not hold it.
+double matrixElement(const cv::Mat& m, int row, int col) {
+    if (m.empty() || m.channels() != 1 || row >= m.rows || col >= m.cols) {
+        return 0.0;
+    }
+    cv::Mat element;
+    m(cv::Rect(col, row, 1, 1)).convertTo(element, CV_64F);
+    return element.at<double>(0, 0);
+}
+
+}  // namespace
+
+void ImageData::packResult(ResultData* out, int position) const {
+    *out = ResultData();
+    out->head = ResultData::kHead;
+    out->tail = ResultData::kTail;
+    if (!out->setCamera(position)) {
+        return;
+    }
+    const bool forward = out->pair == 1;
+    const bool left = out->camera == 1;
+    const cv::Mat& camera = forward ? (left ? m_matLeftCamera_front : m_matRightCamera_front)
+                                    : (left ? m_matLeftCamera_down : m_matRightCamera_down);
+    const cv::Mat& projection = forward ? (left ? m_matLeftProj_front : m_matRightProj_front)
+                                        : (left ? m_matLeftProj_down : m_matRightProj_down);
+    const cv::Mat& translation = forward ? m_matT_front : m_matT_down;
+
+    out->fx = matrixElement(camera, 0, 0);
+    out->fy = matrixElement(camera, 1, 1);
+    out->cx = matrixElement(camera, 0, 2);
+    out->cy = matrixElement(camera, 1, 2);
+    out->tx = matrixElement(translation, 0, 0);
+    out->p00 = matrixElement(projection, 0, 0);
+    out->p02 = matrixElement(projection, 0, 2);
+    out->p12 = matrixElement(projection, 1, 2);
+}
+
+void ImageData::packFile(FileData* out) const {
+    out->head = FileData::kHead;
+    out->tail = FileData::kTail;
+}
+
+// --- end of upload packets ---

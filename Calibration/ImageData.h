@@ -9,6 +9,9 @@
 
 #include <opencv2/core.hpp>
 
+struct ResultData;
+struct FileData;
+
 // The one store of a calibration run.
 //
 // Ordering tasks hand over, per image and camera, the circle centres in board
@@ -106,6 +109,56 @@ public:
     cv::Mat m_matRightProj_down;     // 3x4 CV_64F
     cv::Mat m_matT_front;            // 3x1 CV_64F, centimetres
     cv::Mat m_matT_down;             // 3x1 CV_64F, centimetres
+
+    // --- Upload packets of the data channel ---
+
+    // Fills the 74-byte result of one camera from this store. position is a
+    // camera in the stream reader's numbering (VideoShow::VideoPosition: 0
+    // forward left, 1 forward right, 2 downward left, 3 downward right). The
+    // record is first reset to zero, padding included; for any other position
+    // only the head and the tail are set. A matrix element the store does not
+    // hold (a matrix never computed, or smaller than expected) is sent as 0.
+    void packResult(ResultData* out, int position) const;
+
+    // Sets the head (0x0201) and tail (0x0403) of a file chunk record and
+    // nothing else.
+    void packFile(FileData* out) const;
+
+    // --- end of upload packets ---
+
+    // ---- Calibration computation: stereo calibration, log and raw map outputs ----
+    // (ImageDataCalibration.cpp, ImageDataOutputs.cpp)
+
+    // Calibrate one pair from the lists fixSortData left: each camera
+    // (cv::calibrateCamera), then the pair (cv::stereoCalibrate), checked
+    // against |T[0]| in [5.7, 6.1] cm (forward) or [3.7, 4.1] cm (downward) and
+    // every RMS <= 0.5 px; on success rectify, write the two raw maps and convert
+    // them to depth-unit maps. Forward images are 480 x 640, downward 640 x 480.
+    // Returns false when a check fails or OpenCV refuses the input (it throws
+    // on a camera without views or a view with too few points); the matrices
+    // computed up to that point stay in the store. calibration_front starts a
+    // new calibration log file.
+    bool calibration_front();
+    bool calibration_down();
+
+    // The computation of a finished run: fixSortData, calibration_front, and
+    // calibration_down only when the forward pair succeeded; publishes 1 or 0 in
+    // m_nCalibResult and returns the outcome. The caller guarantees that no
+    // ordering task writes the store meanwhile.
+    bool calibrateRun();
+
+    // Appends one entry to m_strLogFile: the title line, the rows of matrix
+    // (read as CV_64F; other types are converted, an empty matrix gives no
+    // rows), each element in %g with 6 digits followed by two tabs, then the
+    // separator line and a blank line. A file that cannot be opened gives one
+    // debug line and no entry.
+    void abWrite(const QString& title, const cv::Mat& matrix);
+
+    // Writes the rows of matrix (any element type) to path as raw bytes,
+    // truncating the file; no header. One debug line when it cannot be opened.
+    void abWriteDat(const QString& path, const cv::Mat& matrix);
+
+    // ---- end of the calibration computation ----
 
     ImageData();
     ~ImageData() override = default;

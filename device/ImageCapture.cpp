@@ -1,9 +1,17 @@
 #include "ImageCapture.h"
 
-#include "VideoShow.h"
+#include "BCInstanceManager.h"
+#include "DeviceAddress.h"
+#include "ImageDeal.h"
+#include "ModelChange.h"
+
+#include <QDebug>
+#include <QTcpSocket>
 
 ImageCapture::ImageCapture(VideoShow* video, QObject* parent) : QThread(parent), m_pVideo(video) {
     moveToThread(this);
+    qRegisterMetaType<ImageCapture::FlightState>("FlightState");
+    qRegisterMetaType<ImageCapture::FlightState>("ImageCapture::FlightState");
     connect(m_pVideo, &VideoShow::openSucceed, this, &ImageCapture::onOpenSucceed,
             Qt::QueuedConnection);
     connect(m_pVideo, &VideoShow::openFailed, this, &ImageCapture::onOpenFailed,
@@ -15,6 +23,115 @@ ImageCapture::~ImageCapture() {
     wait();
 }
 
-void ImageCapture::onOpenSucceed() {}
+void ImageCapture::startCapture() {
+    qDebug() << "startCapture";
+    if (isRunning()) {
+        quit();
+        wait();
+    }
+    start(QThread::InheritPriority);
+}
 
-void ImageCapture::onOpenFailed() {}
+void ImageCapture::run() {
+    qDebug() << "run--" << QThread::currentThreadId();
+    if (!m_pSocket) {
+        m_pSocket = new QTcpSocket();
+        connect(m_pSocket, &QTcpSocket::readyRead, this, &ImageCapture::onReadyRead);
+        connect(m_pSocket, &QAbstractSocket::errorOccurred, this, &ImageCapture::onSocketError);
+        connect(m_pSocket, &QTcpSocket::disconnected, this, [] {
+            qDebug() << "ImageCapture disconnected";
+            QMetaObject::invokeMethod(BCInstanceManager::getInstance()->getModelChange(), "quit",
+                                      Qt::AutoConnection);
+        });
+        connect(m_pSocket, &QAbstractSocket::stateChanged, this,
+                [](QAbstractSocket::SocketState s) { qDebug() << s << "ImageCapture"; });
+    }
+    // The socket was made by an earlier run of this thread object: it stays
+    // with it, since this object lives in its own thread.
+    m_pSocket->abort();
+    m_pSocket->connectToHost(DeviceAddress::host(), kPort, QIODevice::ReadWrite);
+    if (m_pSocket->waitForConnected(3000)) {
+        qDebug() << "ImageCapture connected";
+        QMetaObject::invokeMethod(BCInstanceManager::getInstance()->getImageDeal(), "writeStart",
+                                  Qt::AutoConnection);
+        m_pSocket->write("startfront");
+        QMetaObject::invokeMethod(BCInstanceManager::getInstance()->getModelChange(), "request",
+                                  Qt::AutoConnection);
+    }
+    exec();
+    m_pSocket->disconnectFromHost();
+}
+
+void ImageCapture::onReadyRead() {
+    const QByteArray chunk = m_pSocket->readAll();
+    m_assembler.receive(chunk, [this](QByteArray& packet) { handlePacket(packet); });
+}
+
+void ImageCapture::handlePacket(QByteArray& packet) {
+    const CaptureEvents ev = m_parser.packetParser(packet, m_bDownView, m_bRightView);
+    if (ev.state) {
+        emit state(*ev.state);
+    }
+    if (ev.imageIndex) {
+        emit imageIndex(*ev.imageIndex);
+    }
+    if (ev.forwardFinished) {
+        emit forwardFinished();
+    }
+    if (ev.downwardFinished) {
+        emit downwardFinished();
+    }
+    switch (ev.cameraSwitch) {
+        case CaptureEvents::CameraSwitch::ToForwardRight:
+            m_pVideo->openForwardRight();
+            break;
+        case CaptureEvents::CameraSwitch::ToDownwardRight:
+            m_pVideo->openDownwardRight();
+            break;
+        case CaptureEvents::CameraSwitch::None:
+            break;
+    }
+    if (ev.circles) {
+        const CirclePositions& c = *ev.circles;
+        emit circlePos(c.c1, c.c2, c.c3, c.pos, c.frame, c.index, c.isDownView);
+    }
+}
+
+void ImageCapture::onOpenSucceed() {
+    const VideoShow::VideoPosition pos = m_pVideo->position();
+    qDebug() << "change video success" << pos;
+    m_bDownView = pos == VideoShow::DownwardLeft || pos == VideoShow::DownwardRight;
+    m_bRightView = pos == VideoShow::ForwardRight || pos == VideoShow::DownwardRight;
+    emit imageChanged(pos);
+}
+
+void ImageCapture::onOpenFailed() {
+    if (m_pVideo->position() != VideoShow::ForwardLeft) {
+        m_pVideo->reOpen();
+    }
+}
+
+void ImageCapture::forward2Downward() {
+    m_pVideo->openDownwardLeft();
+    QMetaObject::invokeMethod(this, "invokeWriteBytes", Qt::AutoConnection,
+                              Q_ARG(QByteArray, QByteArray("startdown")));
+}
+
+void ImageCapture::invokeWriteBytes(QByteArray data) {
+    if (m_pSocket) {
+        m_pSocket->write(data);
+    }
+}
+
+void ImageCapture::quitCapture() {
+    if (isRunning()) {
+        quit();
+        wait();
+    }
+}
+
+void ImageCapture::onSocketError() {
+    if (m_pSocket) {
+        qDebug() << m_pSocket->errorString();
+    }
+}

@@ -1,24 +1,71 @@
 #pragma once
 
+#include <QByteArray>
+#include <QRect>
+#include <QString>
 #include <QThread>
 
-class VideoShow;
+#include "CapturePacketParser.h"
+#include "CaptureStreamAssembler.h"
+#include "FlightGuidance.h"
+#include "VideoShow.h"
 
-// Client of the drone's capture control channel (TCP 10000). It follows the
-// stream reader's open results, so it is given the registry's reader.
-class ImageCapture : public QThread {
+class QTcpSocket;
+
+// Client of the drone's capture control channel (TCP 10000). Started by the
+// data channel once that is connected: sends "startfront" (and later
+// "startdown"), asks the mode switch to put the drone in calibration mode, and
+// turns the drone's 71-byte status packets into guidance signals, switching
+// the stream reader from the left to the right camera at image 12 and
+// reporting each pair's end at image 25.
+//
+// Moves itself to its own thread; the socket, parsing and writes run there.
+// FlightState is FlightGuidance's enumeration (ImageCapture::MoveAway, ...).
+class ImageCapture : public QThread, public FlightGuidance {
     Q_OBJECT
 
 public:
+    static constexpr quint16 kPort = 10000;
+
     ImageCapture(VideoShow* video, QObject* parent = nullptr);
     ~ImageCapture() override;
 
     VideoShow* videoShow() const { return m_pVideo; }
+    bool isRightView() const { return m_bRightView; }
+    bool isDownView() const { return m_bDownView; }
 
-private slots:
+signals:
+    void state(ImageCapture::FlightState fs);
+    void imageIndex(int index);
+    void imageChanged(VideoShow::VideoPosition pos);
+    void circlePos(QRect c1, QRect c2, QRect c3, int pos, int frame, int index, bool isDownView);
+    void forwardFinished();
+    void downwardFinished();
+    // Declared for the channel's users; this channel never emits them.
+    void connected();
+    void disconnected();
+    void communicationError(const QString& title, const QString& error);
+
+public slots:
+    void startCapture();
+    void forward2Downward();
+    void quitCapture();
+    void onSocketError();
+    void onReadyRead();
     void onOpenSucceed();
     void onOpenFailed();
+    void invokeWriteBytes(QByteArray data);
+
+protected:
+    void run() override;
 
 private:
+    void handlePacket(QByteArray& packet);
+
+    QTcpSocket* m_pSocket = nullptr;
     VideoShow* m_pVideo = nullptr;
+    CapturePacketParser m_parser;  // holds the far/near counter
+    bool m_bRightView = true;
+    bool m_bDownView = true;
+    CaptureStreamAssembler m_assembler;  // holds the cache
 };

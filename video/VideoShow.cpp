@@ -1,10 +1,16 @@
 #include "VideoShow.h"
 
+#include "DeviceAddress.h"
+#include "FfmpegStream.h"
+
+#include <QDebug>
+
 VideoShow::VideoShow(QObject* parent) : QThread(parent) {
     qRegisterMetaType<VideoShow::VideoPosition>("VideoShow::VideoPosition");
 }
 
 VideoShow::~VideoShow() {
+    requestInterruption();
     quit();
     wait();
 }
@@ -28,4 +34,67 @@ QString VideoShow::streamUrl(VideoPosition position, const QString& host) {
             return QString();
     }
     return QString("rtsp://%1:554%2").arg(host, QLatin1String(path));
+}
+
+QString VideoShow::url() const {
+    QMutexLocker lock(&m_urlMutex);
+    return m_url;
+}
+
+void VideoShow::stopLocked() {
+    if (isRunning()) {
+        requestInterruption();
+        quit();
+        wait();
+    }
+}
+
+void VideoShow::openVideo(VideoPosition pos) {
+    QMutexLocker lock(&m_callMutex);
+    const QString url = streamUrl(pos, DeviceAddress::host());
+    {
+        QMutexLocker urlLock(&m_urlMutex);
+        m_url = url;
+    }
+    m_position = pos;
+    if (url.isEmpty()) {
+        emit openFailed(QStringLiteral("url error"));
+        return;
+    }
+    stopLocked();
+    start(QThread::InheritPriority);
+}
+
+void VideoShow::reOpen() {
+    openVideo(m_position.load());
+}
+
+void VideoShow::quitVideo() {
+    QMutexLocker lock(&m_callMutex);
+    stopLocked();
+}
+
+void VideoShow::run() {
+    const QString url = this->url();
+    qDebug().noquote() << url;
+
+    FfmpegStream stream([this] { return isInterruptionRequested(); });
+    const QString error = stream.open(url);
+    if (!error.isEmpty()) {
+        emit openFailed(error);
+        return;
+    }
+    emit openSucceed();
+    stream.logFormat();
+
+    while (!isInterruptionRequested()) {
+        QImage frame;
+        const FfmpegStream::ReadResult r = stream.readFrame(&frame);
+        if (r == FfmpegStream::ReadResult::Ended) {
+            break;
+        }
+        if (r == FfmpegStream::ReadResult::Frame) {
+            emit imageframe(frame);
+        }
+    }
 }

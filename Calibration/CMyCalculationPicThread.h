@@ -1,0 +1,228 @@
+#pragma once
+
+#include <QRunnable>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "cmygraph/cmygraph.h"
+
+class ImageData;
+
+// Orders the circle centres that the drone detected in one calibration image
+// and stores them, with their board coordinates, into the image's slot of the
+// ImageData store. One task per image, run once on the global thread pool
+// (auto-delete on).
+//
+// Input (startTask): the centres as sent, i.e. already mapped by the drone's
+// normalising homography H into a roughly fronto-parallel board frame in which
+// the lattice steps are clearly larger than the 12 px match distance; the
+// indices of the mark circles at lattice (11, 12), (15, 12) and (12, 7) in
+// that order (0 = not found); H itself (3x3 CV_64F, image -> sent frame).
+//
+// Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
+// (board centimetres, z = 0, single precision), index-aligned, stored by
+// ImageData::storeSorted. Every stage that finds nothing usable, and every
+// piece of bad input (non-finite values, a mark index outside the list, a
+// singular H, a circle that would be listed twice), logs one line and ends
+// the task without storing; the slot keeps what it held.
+class CMyCalculationPicThread : public QRunnable {
+public:
+    // Physical width of the screen that shows the board, supplied by the GUI
+    // side (QScreen) so that this class needs no QtGui.
+    struct ScreenMetrics {
+        float widthMm = 0.0f;  // millimetres
+        float widthPx = 0.0f;  // pixels
+    };
+
+    // One step of 2 columns along a row and one step of 2 rows down a column,
+    // in the sent frame's pixels.
+    struct LatticeDirections {
+        cv::Point2f row;
+        cv::Point2f column;
+    };
+
+    // One traced line: every position in column order (detected or virtual)
+    // and the subset that matched a detected circle, with lattice positions
+    // (column, row).
+    struct TracedLine {
+        std::vector<size_t> allIdx;
+        std::vector<size_t> foundIdx;
+        std::vector<cv::Point> allGrid;
+        std::vector<cv::Point> foundGrid;
+    };
+
+    // The four lists of lines of one tracing pass, top line first. The found
+    // lists hold only the lines that matched at least one detected circle.
+    struct TracedLines {
+        std::vector<std::vector<size_t>> allIdx;
+        std::vector<std::vector<size_t>> foundIdx;
+        std::vector<std::vector<cv::Point>> allGrid;
+        std::vector<std::vector<cv::Point>> foundGrid;
+        void clear();
+    };
+
+    // How the lattice-direction stage ended.
+    // Skewed: the row vector is not mostly horizontal or the column vector not
+    // mostly vertical, so steps along them would not move along rows and
+    // columns of the lattice.
+    enum class DirectionStatus { Found, TooFewVectors, NotTwoPositive, TooClose, Skewed };
+
+    // The last image of a run: its task is where the run's calibration starts.
+    static constexpr int kLastImageIndex = 51;
+    static constexpr int kLastImageCamera = 2;
+    // Inputs above this many centres are rejected: the board has 270 circles
+    // and the graph stage grows faster than quadratically.
+    static constexpr size_t kMaxCentres = 2048;
+    static constexpr uint64_t kClusteringSeed = 0x5eed0f0a11u;
+
+    // Neither argument takes part in the ordering.
+    CMyCalculationPicThread(int id, QString name);
+    ~CMyCalculationPicThread() override = default;
+
+    // On-screen board circle radius in pixels; set before startTask.
+    void setRadius(float radius) { m_fRadius = radius; }
+    float radius() const { return m_fRadius; }
+
+    // Store to write into; ImageData::getInstance() when never set.
+    void setStore(ImageData* store) { m_pStore = store; }
+
+    // Clears outputs and traced lines, copies the inputs and computes the grid
+    // unit from the radius and the screen. index is the global image number
+    // (0..51), camera 1 = left, 2 = right.
+    void startTask(unsigned long index, unsigned long camera,
+                   const std::vector<cv::Point2f>& centres, const std::vector<size_t>& marks,
+                   const cv::Mat& homography, const ScreenMetrics& screen);
+
+    // Length of one lattice step (2 radius pixels on screen) in centimetres,
+    // in float arithmetic.
+    static float gridUnitCm(float radius, const ScreenMetrics& screen);
+
+    // True for the task whose store completes a run (image 51, right camera).
+    static bool isLastImageOfRun(int imageIndex, int camera);
+
+    void run() override;
+
+    // --- Stages, public so that each can be driven on its own. ---
+
+    // Relative-neighbourhood graph of the input centres: i-j is an edge unless
+    // some third centre is strictly closer to both (double precision).
+    CMyGraph findCirclesNeighbor() const;
+
+    // p(i) - p(k) and p(k) - p(i) for every bent two-step path i-j-k (i < k)
+    // whose bend and span are both at least the bend minimum (5 px).
+    std::vector<cv::Point2f> findSecondNeighbor_diff(const CMyGraph& graph) const;
+
+    // Keeps, in order, each vector with at least 10 vectors (itself included)
+    // in the half-open 16 x 16 px box centred on it.
+    std::vector<cv::Point2f> checkSecondCirclesNeighbor_diff(
+        const std::vector<cv::Point2f>& vectors) const;
+
+    // k-means (4 clusters, seeded generator) on the kept vectors; the two
+    // centres with a positive dominant component, larger x first, at least
+    // 2 px apart, row mostly horizontal and column mostly vertical. Fewer
+    // than 4 vectors are not clustered.
+    DirectionStatus findSecondCirclesNeighbor_Idx(const std::vector<cv::Point2f>& vectors,
+                                                  LatticeDirections& directions) const;
+
+    // One tracing pass from a mark (variant 0: row of 13 from (11, 12),
+    // variant 1: row of 14 from (12, 7)), growing six lines up and six down.
+    void findMCS(const LatticeDirections& directions, size_t detectedCount, size_t mark,
+                 cv::Point markPosition, int variant);
+
+    // The mark's row: 5 steps back, 7 (variant 0) or 8 (variant 1) forward.
+    TracedLine findMarkPath(size_t mark, cv::Point markPosition, cv::Point2f rowVector, int variant,
+                            size_t detectedCount);
+
+    // One candidate line above the top and one below the bottom traced line.
+    void addHolesByGraph(const LatticeDirections& directions, size_t detectedCount);
+
+    // A whole line predicted from a source line shifted by offset.
+    TracedLine findCandidateLine(const std::vector<size_t>& sourceIdx,
+                                 const std::vector<cv::Point>& sourceGrid, cv::Point2f offset,
+                                 size_t detectedCount);
+
+    // Matches target against the whole point list and records it in line: a
+    // detected circle goes to both lists; otherwise the entry is virtual (a
+    // new point at target, or an earlier virtual point that matched) and goes
+    // to the all-lists only. Returns the index recorded.
+    size_t addPoint(cv::Point2f target, cv::Point sourcePosition, TracedLine& line,
+                    cv::Point2f offset, size_t detectedCount);
+
+    // addPoint with the lattice position of the entry given directly.
+    size_t recordMatch(cv::Point2f target, cv::Point position, TracedLine& line,
+                       size_t detectedCount);
+
+    // Appends both candidates' all-lines (up at the front, down at the back)
+    // and their found lines when their score reaches the threshold.
+    void insertWinner(double scoreUp, double scoreDown, double threshold, const TracedLine& up,
+                      const TracedLine& down);
+
+    // Index of the point nearest to target (lower index on ties) and its
+    // distance; the list must not be empty.
+    size_t nearestPoint(cv::Point2f target, double& distance) const;
+
+    // Assembles the found lines of both passes into the outputs: second pass
+    // then first, ring-cut neighbours removed, H^-1 applied, board points from
+    // the lattice positions. Returns false (outputs empty) when a circle would
+    // be listed twice, a circle lies off the place its lattice neighbours give
+    // it, H cannot be inverted or a mapped point is not finite.
+    bool arrangeSortResult(size_t detectedCount, const LatticeDirections& directions);
+
+    enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
+
+    // Checks every entry against an affine fit (sent frame) of its listed
+    // lattice neighbours within two steps: an entry farther than the
+    // tolerance (0.5 lattice step) from the fitted place makes the whole
+    // result Inconsistent; entries with fewer than three non-collinear
+    // neighbours cannot be checked and are removed (DroppedUnverified).
+    Consistency checkLocalConsistency(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+                                      float latticeStep) const;
+
+    // --- Read access for callers and tests. ---
+    int imageIndex() const { return m_nImageIndex; }
+    int camera() const { return m_nCamera; }
+    float gridUnit() const { return m_fGridUnit; }
+    const std::vector<cv::Point2f>& centres() const { return m_vecCentres; }
+    const std::vector<cv::Point2f>& sortedImagePoints() const { return m_vecSortedImagePoints; }
+    const std::vector<cv::Point3f>& objectPoints() const { return m_vecObjectPoints; }
+    // Input-list index and lattice position of each output entry.
+    const std::vector<size_t>& sortedIndices() const { return m_vecSortedIdx; }
+    const std::vector<cv::Point>& sortedGrid() const { return m_vecSortedGrid; }
+    const TracedLines& tracedLines() const { return m_lines; }
+    const TracedLines& savedLines() const { return m_savedLines; }
+    bool stored() const { return m_bStored; }
+
+private:
+    bool inputIsUsable() const;
+    bool marksAreUsable() const;
+    void storeResult();
+
+    int m_nImageIndex = 0;
+    int m_nCamera = 0;
+    std::vector<cv::Point2f> m_vecSortedImagePoints;
+    std::vector<cv::Point3f> m_vecObjectPoints;
+    std::vector<size_t> m_vecSortedIdx;
+    std::vector<cv::Point> m_vecSortedGrid;
+    float m_fRadius = 0.0f;
+    std::vector<cv::Point2f> m_vecCentres;
+    std::vector<size_t> m_vecMarkIdx;
+    cv::Mat m_matHomography;  // 3x3 CV_64F
+    float m_fGridUnit = 0.0f;
+    float m_fDensityWidth = 16.0f;
+    float m_fDensityHeight = 16.0f;
+    float m_fDensityMinCount = 10.0f;
+    int m_nClusterAttempts = 100;
+    int m_nMatchDistance = 12;
+    double m_dLineThreshold = 0.0;
+    double m_dDetectedWeight = 10000.0;
+    float m_fBendMin = 5.0f;
+    float m_fConsistencyTolerance = 0.5f;  // lattice steps
+    TracedLines m_lines;
+    TracedLines m_savedLines;
+    ImageData* m_pStore = nullptr;
+    bool m_bStored = false;
+};

@@ -1,0 +1,210 @@
+// Sorted result assembly of CMyCalculationPicThread.
+
+#include "CMyCalculationPicThread.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include <opencv2/calib3d.hpp>
+
+namespace {
+
+// The white rings around the marks cut into these circles on the screen, so
+// the drone's centres for them are biased; the marks themselves stay.
+const std::array<cv::Point, 12> kRingCutPositions = {{
+    {11, 6},
+    {13, 6},
+    {11, 8},
+    {13, 8},  // around (12, 7)
+    {10, 11},
+    {12, 11},
+    {10, 13},
+    {12, 13},  // around (11, 12)
+    {14, 11},
+    {16, 11},
+    {14, 13},
+    {16, 13},  // around (15, 12)
+}};
+
+// Lattice offsets of the circles around a circle that the local fit uses:
+// the diagonal neighbours, the next circle along the row and column, and the
+// diagonal ones two steps away.
+const std::array<cv::Point, 12> kFitWindow = {{
+    {-1, -1},
+    {1, -1},
+    {-1, 1},
+    {1, 1},
+    {-2, 0},
+    {2, 0},
+    {0, -2},
+    {0, 2},
+    {-2, -2},
+    {2, -2},
+    {-2, 2},
+    {2, 2},
+}};
+
+bool isRingCut(cv::Point position) {
+    return std::find(kRingCutPositions.begin(), kRingCutPositions.end(), position) !=
+           kRingCutPositions.end();
+}
+
+void appendFoundLines(const CMyCalculationPicThread::TracedLines& lines,
+                      std::vector<size_t>& indices, std::vector<cv::Point>& grid) {
+    for (size_t l = 0; l < lines.foundIdx.size() && l < lines.foundGrid.size(); ++l) {
+        const auto& lineIdx = lines.foundIdx[l];
+        const auto& lineGrid = lines.foundGrid[l];
+        for (size_t e = 0; e < lineIdx.size() && e < lineGrid.size(); ++e) {
+            indices.push_back(lineIdx[e]);
+            grid.push_back(lineGrid[e]);
+        }
+    }
+}
+
+}  // namespace
+
+CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsistency(
+    std::vector<size_t>& indices, std::vector<cv::Point>& grid, float latticeStep) const {
+    std::map<std::pair<int, int>, size_t> entryAt;
+    for (size_t e = 0; e < grid.size(); ++e) {
+        entryAt[{grid[e].x, grid[e].y}] = e;
+    }
+
+    std::vector<char> verified(grid.size(), 0);
+    for (size_t e = 0; e < grid.size(); ++e) {
+        // Least-squares affine map from lattice offsets to sent-frame points
+        // over the listed neighbours; its value at offset 0 is where this
+        // circle should be.
+        cv::Matx33d normal = cv::Matx33d::zeros();
+        cv::Vec3d sumX(0.0, 0.0, 0.0);
+        cv::Vec3d sumY(0.0, 0.0, 0.0);
+        int neighbours = 0;
+        for (const cv::Point& offset : kFitWindow) {
+            const auto it = entryAt.find({grid[e].x + offset.x, grid[e].y + offset.y});
+            if (it == entryAt.end()) {
+                continue;
+            }
+            const cv::Point2f p = m_vecCentres[indices[it->second]];
+            const cv::Vec3d a(offset.x, offset.y, 1.0);
+            normal += a * a.t();
+            sumX += a * static_cast<double>(p.x);
+            sumY += a * static_cast<double>(p.y);
+            ++neighbours;
+        }
+        // Fewer than three neighbours, or all on one line: nothing to check against.
+        if (neighbours < 3 || cv::determinant(normal) < 0.5) {
+            continue;
+        }
+        const cv::Matx33d inverse = normal.inv(cv::DECOMP_CHOLESKY);
+        const double expectedX = (inverse * sumX)[2];
+        const double expectedY = (inverse * sumY)[2];
+        const cv::Point2f p = m_vecCentres[indices[e]];
+        const double residual = std::hypot(p.x - expectedX, p.y - expectedY);
+        if (!(residual <= m_fConsistencyTolerance * latticeStep)) {
+            qDebug() << "-------5.circle off its lattice position--------" << indices[e]
+                     << grid[e].x << grid[e].y << residual;
+            return Consistency::Inconsistent;
+        }
+        verified[e] = 1;
+    }
+
+    size_t kept = 0;
+    for (size_t e = 0; e < grid.size(); ++e) {
+        if (verified[e]) {
+            indices[kept] = indices[e];
+            grid[kept] = grid[e];
+            ++kept;
+        }
+    }
+    const bool dropped = kept != grid.size();
+    indices.resize(kept);
+    grid.resize(kept);
+    return dropped ? Consistency::DroppedUnverified : Consistency::Consistent;
+}
+
+bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount,
+                                                const LatticeDirections& directions) {
+    m_vecSortedImagePoints.clear();
+    m_vecObjectPoints.clear();
+    m_vecSortedIdx.clear();
+    m_vecSortedGrid.clear();
+
+    // Second pass (odd rows, from mark 2) first, then the first pass.
+    std::vector<size_t> all;
+    std::vector<cv::Point> allGrid;
+    appendFoundLines(m_lines, all, allGrid);
+    appendFoundLines(m_savedLines, all, allGrid);
+
+    // The passes cover rows of opposite parity, so a circle listed twice got
+    // two lattice positions and at least one of them is wrong.
+    std::vector<char> listed(m_vecCentres.size(), 0);
+    for (size_t index : all) {
+        if (index >= detectedCount || index >= m_vecCentres.size() || listed[index]) {
+            qDebug() << "-------5.circle listed twice--------" << index;
+            return false;
+        }
+        listed[index] = 1;
+    }
+
+    std::vector<size_t> indices;
+    std::vector<cv::Point> grid;
+    for (size_t e = 0; e < all.size(); ++e) {
+        if (!isRingCut(allGrid[e])) {
+            indices.push_back(all[e]);
+            grid.push_back(allGrid[e]);
+        }
+    }
+
+    // One lattice step is half the row vector (which spans two columns).
+    const float latticeStep = static_cast<float>(cv::norm(directions.row)) * 0.5f;
+    if (checkLocalConsistency(indices, grid, latticeStep) == Consistency::Inconsistent) {
+        return false;
+    }
+
+    cv::Mat inverse;
+    if (cv::invert(m_matHomography, inverse, cv::DECOMP_LU) == 0.0) {
+        qDebug() << "-------5.homography is not invertible--------";
+        return false;
+    }
+    std::vector<cv::Point2f> sent;
+    sent.reserve(indices.size());
+    for (size_t index : indices) {
+        sent.push_back(m_vecCentres[index]);
+    }
+    std::vector<cv::Point3f> homogeneous;
+    cv::transform(sent, homogeneous, inverse);
+    std::vector<cv::Point2f> image;
+    for (const cv::Point3f& h : homogeneous) {
+        if (h.z == 0.0f) {
+            qDebug() << "-------5.point mapped to infinity--------";
+            return false;
+        }
+    }
+    if (!homogeneous.empty()) {
+        cv::convertPointsFromHomogeneous(homogeneous, image);
+    }
+    for (const cv::Point2f& p : image) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+            qDebug() << "-------5.mapped point not finite--------";
+            return false;
+        }
+    }
+
+    m_vecSortedImagePoints = std::move(image);
+    m_vecSortedIdx = std::move(indices);
+    m_vecSortedGrid = std::move(grid);
+    m_vecObjectPoints.reserve(m_vecSortedGrid.size());
+    for (const cv::Point& position : m_vecSortedGrid) {
+        // Single precision from the integer position: equal positions give
+        // bit-identical board points in every task, which the left/right
+        // pairing of the store relies on.
+        m_vecObjectPoints.emplace_back(static_cast<float>(position.x) * m_fGridUnit,
+                                       static_cast<float>(position.y) * m_fGridUnit, 0.0f);
+    }
+    return true;
+}

@@ -1,0 +1,247 @@
+#include "ImageData.h"
+
+#include "HiDPUInterface.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <opencv2/calib3d.hpp>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+constexpr double kMaxRms = 0.5;
+
+// Everything in which the two pairs differ. Lists and matrices are the
+// store's own, bound by reference.
+struct PairSetup {
+    bool forward;
+    cv::Size imageSize;
+    double minBaseline;
+    double maxBaseline;
+    std::vector<ImageData::ImagePoints>& leftPix;
+    std::vector<ImageData::BoardPoints>& leftWorld;
+    std::vector<ImageData::ImagePoints>& rightPix;
+    std::vector<ImageData::BoardPoints>& rightWorld;
+    std::vector<ImageData::BoardPoints>& stereoWorld;
+    std::vector<ImageData::ImagePoints>& stereoLeft;
+    std::vector<ImageData::ImagePoints>& stereoRight;
+    cv::Mat& leftCamera;
+    cv::Mat& rightCamera;
+    cv::Mat& translation;
+    cv::Mat& leftProj;
+    cv::Mat& rightProj;
+    QString leftMap;
+    QString rightMap;
+    QString leftDpuMap;
+    QString rightDpuMap;
+};
+
+QString g6(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+template <typename List>
+void logListSizes(const std::vector<List>& lists, const char* label) {
+    for (size_t i = 0; i < lists.size(); ++i) {
+        qDebug() << i << label << lists[i].size();
+    }
+}
+
+// Source (x, y) of every pixel, interleaved per row: the raw map file layout.
+cv::Mat mergeMaps(const cv::Mat& mapX, const cv::Mat& mapY) {
+    cv::Mat interleaved;
+    cv::merge(std::vector<cv::Mat>{mapX, mapY}, interleaved);
+    return interleaved.reshape(1, mapX.rows);
+}
+
+bool calibratePair(ImageData& d, PairSetup& p) {
+    const QString side = p.forward ? "FRONT" : "DOWN";
+    const QString cn = p.forward ? QString::fromUtf8("前视") : QString::fromUtf8("下视");
+    cv::Mat leftDist = cv::Mat::zeros(5, 1, CV_64F);
+    cv::Mat rightDist = cv::Mat::zeros(5, 1, CV_64F);
+
+    if (p.forward) {
+        logListSizes(p.leftWorld, "m_vecWorld_front.size(): ");
+        logListSizes(p.leftPix, "m_vecLeftPix_front.size(): ");
+        logListSizes(p.rightWorld, "m_vecRightWorld_front.size(): ");
+        logListSizes(p.rightPix, "m_vecRightPix_front.size(): ");
+    }
+
+    const cv::TermCriteria monoCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 30,
+                                        DBL_EPSILON);
+    std::vector<cv::Mat> rvecs, tvecs;
+    const double leftRms = cv::calibrateCamera(p.leftWorld, p.leftPix, p.imageSize, p.leftCamera,
+                                               leftDist, rvecs, tvecs, 0, monoCriteria);
+    const double rightRms =
+        cv::calibrateCamera(p.rightWorld, p.rightPix, p.imageSize, p.rightCamera, rightDist, rvecs,
+                            tvecs, 0, monoCriteria);
+
+    if (p.forward) {
+        d.m_strLogFile =
+            QString("%1/NimbraDesktop/log/%2.txt")
+                .arg(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                     QDateTime::currentDateTime().toString("yyyy-MM-dd-hh-mm-ss"));
+    }
+    d.abWrite("\t<----" + side + "_LEFT_RMS = " + g6(leftRms) + "---->", cv::Mat());
+    d.abWrite("\t<----" + side + "_RIGHT_RMS = " + g6(rightRms) + "---->", cv::Mat());
+    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机内参---->"), p.leftCamera);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机内参---->"), p.rightCamera);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机畸变---->"), leftDist);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机畸变---->"), rightDist);
+
+    if (p.stereoWorld.empty() || p.stereoWorld.size() != p.stereoLeft.size() ||
+        p.stereoWorld.size() != p.stereoRight.size()) {
+        qDebug() << "stereo lists empty or unequal (board, left, right):" << p.stereoWorld.size()
+                 << p.stereoLeft.size() << p.stereoRight.size();
+        return false;
+    }
+
+    cv::Mat R, E, F;
+    const cv::TermCriteria stereoCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 100,
+                                          1e-5);
+    const double stereoRms =
+        cv::stereoCalibrate(p.stereoWorld, p.stereoLeft, p.stereoRight, p.leftCamera, leftDist,
+                            p.rightCamera, rightDist, p.imageSize, R, p.translation, E, F,
+                            cv::CALIB_USE_INTRINSIC_GUESS, stereoCriteria);
+
+    const QString errTitle = "\t<----" + side + "_ERR = " + g6(stereoRms) + "---->";
+    if (p.forward) {
+        d.abWrite(errTitle, cv::Mat());
+    }
+    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机内参优化---->"), p.leftCamera);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机内参优化---->"), p.rightCamera);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机畸变优化---->"), leftDist);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机畸变优化---->"), rightDist);
+    if (!p.forward) {
+        d.abWrite(errTitle, cv::Mat());
+    }
+    d.abWrite("\t<----" + cn + QString::fromUtf8("R矩阵---->"), R);
+    d.abWrite("\t<----" + cn + QString::fromUtf8("T矩阵---->"), p.translation);
+
+    if (p.translation.empty() || p.translation.total() == 0) {
+        qDebug() << (p.forward ? "mat front is empty" : "mat down is empty");
+        return false;
+    }
+    const double baseline = std::fabs(p.translation.at<double>(0));
+    qDebug() << (p.forward ? "------------------first-font---------------"
+                           : "------------------first-down---------------");
+    // Written as "inside" so that a NaN from a degenerate calibration fails too.
+    if (!(baseline >= p.minBaseline && baseline <= p.maxBaseline)) {
+        qDebug() << (p.forward ? "font-标定板尺寸不对" : "down-标定板尺寸不对") << baseline;
+        return false;
+    }
+    if (!(leftRms <= kMaxRms && rightRms <= kMaxRms && stereoRms <= kMaxRms)) {
+        qDebug() << "maxValue: " << kMaxRms;
+        qDebug() << (p.forward ? "FRONT_LEFT_RMS: " : "DOWN_LEFT_RMS: ") << leftRms;
+        qDebug() << (p.forward ? "FRONT_RIGHT_RMS: " : "DOWN_RIGHT_RMS: ") << rightRms;
+        qDebug() << (p.forward ? "FRONT_ERR: " : "DOWN_ERR: ") << stereoRms;
+        return false;
+    }
+
+    cv::Mat R1, R2, Q;
+    cv::stereoRectify(p.leftCamera, leftDist, p.rightCamera, rightDist, p.imageSize, R,
+                      p.translation, R1, R2, p.leftProj, p.rightProj, Q, cv::CALIB_ZERO_DISPARITY,
+                      0, p.imageSize);
+    cv::Mat leftX, leftY, rightX, rightY;
+    cv::initUndistortRectifyMap(p.leftCamera, leftDist, R1, p.leftProj, p.imageSize, CV_32FC1,
+                                leftX, leftY);
+    cv::initUndistortRectifyMap(p.rightCamera, rightDist, R2, p.rightProj, p.imageSize, CV_32FC1,
+                                rightX, rightY);
+
+    d.abWrite(p.forward ? "\t<----forw-Rl---->" : "\t<----DOWN-Rl---->", R1);
+    d.abWrite(p.forward ? "\t<----forw-Rr---->" : "\t<----DOWN-Rr---->", R2);
+    d.abWrite(p.forward ? "\t<----forw-pl---->" : "\t<----DOWN_pl---->", p.leftProj);
+    d.abWrite(p.forward ? "\t<----forw-pr---->" : "\t<----DOWN_pr---->", p.rightProj);
+
+    const cv::Mat leftMerged = mergeMaps(leftX, leftY);
+    const cv::Mat rightMerged = mergeMaps(rightX, rightY);
+
+    for (const QString& path : {p.leftMap, p.rightMap, p.leftDpuMap, p.rightDpuMap}) {
+        QFile::remove(path);
+    }
+    d.abWriteDat(p.leftMap, leftMerged);
+    d.abWriteDat(p.rightMap, rightMerged);
+
+    const auto width = static_cast<std::uint32_t>(p.imageSize.width);
+    const auto height = static_cast<std::uint32_t>(p.imageSize.height);
+    HiDPUInterface().outFile(p.leftMap, p.leftDpuMap, width, height);
+    HiDPUInterface().outFile(p.rightMap, p.rightDpuMap, width, height);
+    return true;
+}
+
+// OpenCV throws on inputs it cannot calibrate (a camera without views, a view
+// with fewer than four points, lists of different lengths); that is a failed
+// calibration of the pair, not a reason to end the process.
+bool calibrateGuarded(ImageData& d, PairSetup& p) {
+    try {
+        return calibratePair(d, p);
+    } catch (const cv::Exception& e) {
+        qDebug() << (p.forward ? "front" : "down") << "calibration refused by OpenCV:" << e.what();
+        return false;
+    }
+}
+
+}  // namespace
+
+bool ImageData::calibration_front() {
+    PairSetup p{true,
+                cv::Size(480, 640),
+                5.7,
+                6.1,
+                m_vecLeftPix_front,
+                m_vecWorld_front,
+                m_vecRightPix_front,
+                m_vecRightWorld_front,
+                m_vecStereoWorld_front,
+                m_vecStereoLeftPix_front,
+                m_vecStereoRightPix_front,
+                m_matLeftCamera_front,
+                m_matRightCamera_front,
+                m_matT_front,
+                m_matLeftProj_front,
+                m_matRightProj_front,
+                m_strFrontLeftMap,
+                m_strFrontRightMap,
+                m_strFrontLeftDpuMap,
+                m_strFrontRightDpuMap};
+    return calibrateGuarded(*this, p);
+}
+
+bool ImageData::calibration_down() {
+    PairSetup p{false,
+                cv::Size(640, 480),
+                3.7,
+                4.1,
+                m_vecLeftPix_down,
+                m_vecWorld_down,
+                m_vecRightPix_down,
+                m_vecRightWorld_down,
+                m_vecStereoWorld_down,
+                m_vecStereoLeftPix_down,
+                m_vecStereoRightPix_down,
+                m_matLeftCamera_down,
+                m_matRightCamera_down,
+                m_matT_down,
+                m_matLeftProj_down,
+                m_matRightProj_down,
+                m_strDownLeftMap,
+                m_strDownRightMap,
+                m_strDownLeftDpuMap,
+                m_strDownRightDpuMap};
+    return calibrateGuarded(*this, p);
+}
+
+bool ImageData::calibrateRun() {
+    fixSortData();
+    bool ok = calibration_front();
+    if (ok) {
+        ok = calibration_down();
+    }
+    m_nCalibResult = ok ? kResultSucceeded : kResultFailed;
+    return ok;
+}

@@ -1,0 +1,3 @@
+#include "QtTelnetAuth.h"
+
+QtTelnetAuth::~QtTelnetAuth() = default;

@@ -1,0 +1,389 @@
+#include "TestMain.h"
+
+#include "CMyCalculationPicThread.h"
+#include "ImageData.h"
+
+#include <QRegularExpression>
+
+#include <cstring>
+#include <random>
+
+namespace {
+
+using Points = std::vector<cv::Point2f>;
+using Task = CMyCalculationPicThread;
+
+const Task::ScreenMetrics kScreen{344.0f, 1440.0f};
+
+void start(Task& task, const Points& centres, std::vector<size_t> marks = {1, 2, 3}, int index = 0,
+           int camera = 1) {
+    task.setRadius(19.0f);
+    task.startTask(static_cast<unsigned long>(index), static_cast<unsigned long>(camera), centres,
+                   marks, cv::Mat::eye(3, 3, CV_64F), kScreen);
+}
+
+// The edges of the relative-neighbourhood graph by its definition, testing
+// every third point.
+std::set<std::pair<size_t, size_t>> bruteForceEdges(const Points& p) {
+    auto d = [&](size_t a, size_t b) {
+        const double dx = double(p[a].x) - double(p[b].x);
+        const double dy = double(p[a].y) - double(p[b].y);
+        return std::sqrt(dx * dx + dy * dy);
+    };
+    std::set<std::pair<size_t, size_t>> edges;
+    for (size_t i = 0; i < p.size(); ++i) {
+        for (size_t j = i + 1; j < p.size(); ++j) {
+            bool blocked = false;
+            for (size_t k = 0; k < p.size() && !blocked; ++k) {
+                blocked = k != i && k != j && d(i, j) > d(i, k) && d(i, j) > d(j, k);
+            }
+            if (!blocked) {
+                edges.insert({i, j});
+            }
+        }
+    }
+    return edges;
+}
+
+std::set<std::pair<size_t, size_t>> edgesOf(const CMyGraph& graph) {
+    std::set<std::pair<size_t, size_t>> edges;
+    for (unsigned long i = 0; i < graph.getVerticesCount(); ++i) {
+        for (unsigned long j : graph.getNeighbors(i)) {
+            if (i < j) {
+                edges.insert({i, j});
+            }
+        }
+    }
+    return edges;
+}
+
+// A row of `count` circles 40 px apart at y = 100, column 2k + 1 at x = 100 + 40k.
+Points row(int count, float y = 100.0f) {
+    Points points;
+    for (int k = 0; k < count; ++k) {
+        points.emplace_back(100.0f + 40.0f * k, y);
+    }
+    return points;
+}
+
+}  // namespace
+
+class TestOrderingStages : public QObject {
+    Q_OBJECT
+
+private slots:
+    void neighbourhoodGraphKeepsTiesAndDropsBlockedPairs() {
+        Task task(0, QString());
+        // Square: the sides tie with the blocker candidates and stay; the
+        // diagonals are blocked by both other corners.
+        start(task, {{0, 0}, {10, 0}, {0, 10}, {10, 10}});
+        QCOMPARE(edgesOf(task.findCirclesNeighbor()),
+                 (std::set<std::pair<size_t, size_t>>{{0, 1}, {0, 2}, {1, 3}, {2, 3}}));
+
+        // Isosceles: the long sides tie with the third side's ends and stay.
+        start(task, {{0, 0}, {10, 0}, {5, 12}});
+        QCOMPARE(edgesOf(task.findCirclesNeighbor()).size(), size_t(3));
+
+        // Collinear: the middle point blocks the long pair.
+        start(task, {{0, 0}, {10, 0}, {20, 0}});
+        QCOMPARE(edgesOf(task.findCirclesNeighbor()),
+                 (std::set<std::pair<size_t, size_t>>{{0, 1}, {1, 2}}));
+    }
+
+    void neighbourhoodGraphMatchesItsDefinition() {
+        std::mt19937 rng(7);
+        std::uniform_real_distribution<float> coordinate(0.0f, 200.0f);
+        std::uniform_int_distribution<int> grid(0, 12);
+        for (int round = 0; round < 20; ++round) {
+            Points points;
+            for (int i = 0; i < 60; ++i) {
+                // Half the rounds on a coarse grid, where equal distances abound.
+                if (round % 2) {
+                    points.emplace_back(10.0f * grid(rng), 10.0f * grid(rng));
+                } else {
+                    points.emplace_back(coordinate(rng), coordinate(rng));
+                }
+            }
+            Task task(0, QString());
+            start(task, points);
+            QCOMPARE(edgesOf(task.findCirclesNeighbor()), bruteForceEdges(points));
+        }
+    }
+
+    void bendVectorsComeFromBentTwoStepPaths() {
+        Task task(0, QString());
+        start(task, row(13));
+        QVERIFY(task.findSecondNeighbor_diff(task.findCirclesNeighbor()).empty());
+
+        start(task, {{0, 0}, {10, 10}});
+        QVERIFY(task.findSecondNeighbor_diff(task.findCirclesNeighbor()).empty());
+
+        start(task, {{0, 0}, {10, 10}, {20, 0}});
+        QCOMPARE(task.findSecondNeighbor_diff(task.findCirclesNeighbor()),
+                 (Points{{-20, 0}, {20, 0}}));
+
+        // Diamond: each far pair has two common neighbours and is listed twice.
+        start(task, {{0, 0}, {10, 10}, {10, -10}, {20, 0}});
+        QCOMPARE(
+            task.findSecondNeighbor_diff(task.findCirclesNeighbor()),
+            (Points{{-20, 0}, {20, 0}, {-20, 0}, {20, 0}, {0, 20}, {0, -20}, {0, 20}, {0, -20}}));
+
+        // A bend below the 5 px minimum is straight enough.
+        start(task, {{0, 0}, {10, 1}, {20, 0}});
+        QVERIFY(task.findSecondNeighbor_diff(task.findCirclesNeighbor()).empty());
+    }
+
+    void densityFilterUsesAHalfOpenBox() {
+        Task task(0, QString());
+        start(task, row(3));
+        Points vectors(9, {40, 0});
+        vectors.push_back(
+            {32, 0});  // inside the box of (40, 0), which does not hold (40, 0) for it
+        vectors.push_back({0, 40});  // isolated
+        QCOMPARE(task.checkSecondCirclesNeighbor_diff(vectors), Points(9, {40, 0}));
+
+        Points upper(9, {40, 0});
+        upper.push_back({48, 0});  // outside the box of (40, 0); its own box holds all ten
+        QCOMPARE(task.checkSecondCirclesNeighbor_diff(upper), (Points{{48, 0}}));
+    }
+
+    void latticeDirectionsFromClusters() {
+        Task task(0, QString());
+        start(task, row(3));
+        Points vectors;
+        std::mt19937 rng(3);
+        std::normal_distribution<float> jitter(0.0f, 0.5f);
+        const Points steps = {{40, 2}, {-40, -2}, {-1, 39}, {1, -39}};
+        for (int i = 0; i < 40; ++i) {
+            for (const cv::Point2f& s : steps) {
+                vectors.emplace_back(s.x + jitter(rng), s.y + jitter(rng));
+            }
+        }
+        Task::LatticeDirections directions;
+        QCOMPARE(task.findSecondCirclesNeighbor_Idx(vectors, directions),
+                 Task::DirectionStatus::Found);
+        QVERIFY(cv::norm(directions.row - cv::Point2f(40, 2)) < 0.5);
+        QVERIFY(cv::norm(directions.column - cv::Point2f(-1, 39)) < 0.5);
+
+        // Independent of the state the pool thread's generator was left in.
+        cv::theRNG().next();
+        Task::LatticeDirections again;
+        task.findSecondCirclesNeighbor_Idx(vectors, again);
+        QCOMPARE(again.row, directions.row);
+        QCOMPARE(again.column, directions.column);
+
+        QCOMPARE(task.findSecondCirclesNeighbor_Idx({{40, 0}, {0, 40}, {-40, 0}}, directions),
+                 Task::DirectionStatus::TooFewVectors);
+
+        // Only the row direction: the two positive clusters are both along x.
+        Points rowOnly;
+        for (int i = 0; i < 40; ++i) {
+            rowOnly.emplace_back(40.0f + 4.0f * (i % 2), 0.0f);
+            rowOnly.emplace_back(-40.0f - 4.0f * (i % 2), 0.0f);
+        }
+        QCOMPARE(task.findSecondCirclesNeighbor_Idx(rowOnly, directions),
+                 Task::DirectionStatus::Skewed);
+
+        Points tight;
+        for (int i = 0; i < 40; ++i) {
+            tight.emplace_back(40.0f + 0.5f * (i % 2), 0.0f);
+            tight.emplace_back(-40.0f - 0.5f * (i % 2), 0.0f);
+        }
+        QCOMPARE(task.findSecondCirclesNeighbor_Idx(tight, directions),
+                 Task::DirectionStatus::TooClose);
+    }
+
+    void matchBoundaryAndTies() {
+        Task task(0, QString());
+        Task::TracedLine line;
+        start(task, {{100, 100}, {152, 100}});
+        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 2), size_t(1));
+        QCOMPARE(line.foundGrid, (std::vector<cv::Point>{{13, 12}}));
+
+        start(task, {{100, 100}, {152.01f, 100}});
+        line = Task::TracedLine();
+        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 2), size_t(2));
+        QCOMPARE(task.centres().size(), size_t(3));
+        QCOMPARE(task.centres()[2], cv::Point2f(140, 100));
+        QVERIFY(line.foundIdx.empty());
+        QCOMPARE(line.allGrid, (std::vector<cv::Point>{{13, 12}}));
+
+        // Equally near: the lower index wins, whichever comes first in space.
+        start(task, {{100, 100}, {140, 110}, {140, 90}});
+        line = Task::TracedLine();
+        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 3), size_t(1));
+
+        // A column offset moves two rows, up or down.
+        line = Task::TracedLine();
+        task.addPoint({140, 100}, {11, 12}, line, {3, -40}, 3);
+        task.addPoint({140, 100}, {11, 12}, line, {-3, 40}, 3);
+        QCOMPARE(line.allGrid, (std::vector<cv::Point>{{11, 10}, {11, 14}}));
+    }
+
+    void virtualPointsAreNeverFound() {
+        Task task(0, QString());
+        // Index 1 plays a virtual point (detected count 1) near the prediction.
+        start(task, {{100, 100}, {141, 100}});
+        Task::TracedLine line;
+        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 1), size_t(1));
+        QCOMPARE(line.allIdx, std::vector<size_t>{1});
+        QVERIFY(line.foundIdx.empty());
+        QVERIFY(line.foundGrid.empty());
+    }
+
+    void markRowWalksOverAGapAndPastTheEdge() {
+        Task task(0, QString());
+        Points points = row(13);           // columns 1..25 of row 12; the mark (11, 12) is index 5
+        points.erase(points.begin() + 7);  // column 15 not detected
+        start(task, points);
+        const size_t n = points.size();
+        const Task::TracedLine line = task.findMarkPath(5, {11, 12}, {40, 0}, 0, n);
+
+        std::vector<cv::Point> columns;
+        for (int x = 1; x <= 25; x += 2) {
+            columns.emplace_back(x, 12);
+        }
+        QCOMPARE(line.allGrid, columns);
+        QCOMPARE(line.allIdx[7], n);  // the gap became the first virtual point
+        QCOMPARE(task.centres()[n], cv::Point2f(380, 100));
+        QCOMPARE(line.allIdx[8], size_t(7));  // the circle behind the gap, column 17
+        QCOMPARE(line.foundIdx.size(), size_t(12));
+        std::vector<cv::Point> found = columns;
+        found.erase(found.begin() + 7);
+        QCOMPARE(line.foundGrid, found);
+
+        // Variant 1 walks one step further: past the edge, virtual only.
+        start(task, row(13));
+        const Task::TracedLine longer = task.findMarkPath(5, {11, 12}, {40, 0}, 1, 13);
+        QCOMPARE(longer.allGrid.size(), size_t(14));
+        QCOMPARE(longer.allGrid.back(), cv::Point(27, 12));
+        QCOMPARE(longer.allIdx.back(), size_t(13));
+        QCOMPARE(longer.foundIdx.size(), size_t(13));
+    }
+
+    void tracingGrowsLinesWithoutCircles() {
+        Task task(0, QString());
+        Points points = row(13);
+        const Points below = row(13, 140.0f);  // row 14, shifted by one column
+        for (const cv::Point2f& p : below) {
+            points.emplace_back(p.x + 20.0f, p.y);
+        }
+        start(task, points);
+        // Lattice directions of a board seen straight on, 20 px per step.
+        const Task::LatticeDirections directions{{40, 0}, {0, 40}};
+        task.findMCS(directions, points.size(), 5, {11, 12}, 0);
+
+        const Task::TracedLines& lines = task.tracedLines();
+        QCOMPARE(lines.allIdx.size(), size_t(13));
+        QCOMPARE(lines.allGrid.front().front(), cv::Point(1, 0));
+        QCOMPARE(lines.allGrid.back().back(), cv::Point(25, 24));
+        // Only the mark's row found circles: the row below is offset by half
+        // a row step and is 20 px from every prediction.
+        QCOMPARE(lines.foundIdx.size(), size_t(1));
+        QCOMPARE(lines.foundIdx.front().size(), size_t(13));
+
+        // Row 16, 80 px down, is reached through the virtual row 14 and joins.
+        Points twoBelow = row(13);
+        for (const cv::Point2f& p : row(13, 180.0f)) {
+            twoBelow.push_back(p);
+        }
+        start(task, twoBelow);
+        task.findMCS(directions, twoBelow.size(), 5, {11, 12}, 0);
+        QCOMPARE(task.tracedLines().foundIdx.size(), size_t(2));
+        QCOMPARE(task.tracedLines().foundGrid.back().front(), cv::Point(1, 16));
+    }
+
+    void gridUnitAndRunTrigger() {
+        QCOMPARE(Task::gridUnitCm(19.0f, kScreen),
+                 19.0f * 4.0f * 0.5f * (344.0f / 1440.0f) / 10.0f);
+        QVERIFY(Task::isLastImageOfRun(51, 2));
+        QVERIFY(!Task::isLastImageOfRun(51, 1));
+        QVERIFY(!Task::isLastImageOfRun(25, 2));
+    }
+
+    void runEndsWithoutStoringOnUnusableInput_data() {
+        QTest::addColumn<int>("inputCase");
+        QTest::addColumn<QString>("logLine");
+        QTest::newRow("two centres") << 0 << "-------1.t_vecSecondNeighbor_diff is empty--------";
+        QTest::newRow("straight row") << 1 << "-------1.t_vecSecondNeighbor_diff is empty--------";
+        QTest::newRow("mark index 0") << 2 << "-------3.m_vecMarkIdx-------- 0 9";
+        QTest::newRow("mark index 2 zero") << 3 << "-------3.m_vecMarkIdx-------- 9 0";
+        QTest::newRow("mark outside") << 4 << "-------3.m_vecMarkIdx outside the centres--------";
+        QTest::newRow("two marks") << 5 << "-------3.m_vecMarkIdx-------- only 2 marks";
+        QTest::newRow("not finite") << 6 << "-------0.centre not finite--------";
+        QTest::newRow("radius 0") << 7 << "-------0.grid unit--------";
+        QTest::newRow("scattered")
+            << 8 << "-------2.t_vecSecondNeighbor_diff_check is empty--------";
+        QTest::newRow("too many") << 9 << "-------0.too many centres--------";
+    }
+
+    void runEndsWithoutStoringOnUnusableInput() {
+        QFETCH(int, inputCase);
+        QFETCH(QString, logLine);
+
+        // A staggered patch of 9 x 8 lattice positions, 20 px per step.
+        Points patch;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 9; ++x) {
+                if ((x + y) % 2 == 1) {
+                    patch.emplace_back(100.0f + 20.0f * x, 100.0f + 20.0f * y);
+                }
+            }
+        }
+        Points centres = patch;
+        std::vector<size_t> marks = {9, 1, 9};
+        float radius = 19.0f;
+        switch (inputCase) {
+            case 0:
+                centres = {{0, 0}, {20, 20}};
+                break;
+            case 1:
+                centres = row(13);
+                break;
+            case 2:
+                marks = {0, 1, 9};
+                break;
+            case 3:
+                marks = {9, 1, 0};
+                break;
+            case 4:
+                marks = {9, 1, patch.size()};
+                break;
+            case 5:
+                marks = {9, 1};
+                break;
+            case 6:
+                centres[3].x = std::numeric_limits<float>::quiet_NaN();
+                break;
+            case 7:
+                radius = 0.0f;
+                break;
+            case 8:
+                centres = {{0, 0}, {20, 20}, {40, 0}, {300, 300}, {330, 290}, {345, 320}};
+                break;
+            case 9:
+                centres.assign(Task::kMaxCentres + 1, {1, 1});
+                break;
+        }
+
+        ImageData store;
+        store.startRun();
+        store.storeSorted(3, 1, {{1, 2}}, {{3, 4, 0}});
+        Task task(0, QString());
+        task.setStore(&store);
+        task.setRadius(radius);
+        task.startTask(3, 1, centres, marks, cv::Mat::eye(3, 3, CV_64F), kScreen);
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^CMyCalculationPicThread::run 0x[0-9a-f]+$"));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^" + QRegularExpression::escape(logLine)));
+        task.run();
+        QVERIFY(!task.stored());
+        // The slot keeps what it held.
+        QCOMPARE(store.m_vecLeftPix_front[3], (ImageData::ImagePoints{{1, 2}}));
+        QCOMPARE(store.m_vecWorld_front[3], (ImageData::BoardPoints{{3, 4, 0}}));
+    }
+};
+
+NIMBRA_CORE_TEST_MAIN(TestOrderingStages)
+#include "tst_orderingstages.moc"

@@ -1,0 +1,312 @@
+#include "TestMain.h"
+
+#include "CMyCalculationPicThread.h"
+#include "ImageData.h"
+#include "OrderingCheck.h"
+#include "SyntheticBoardView.h"
+
+#include <QThreadPool>
+
+#include <cstring>
+#include <map>
+
+namespace {
+
+using Task = CMyCalculationPicThread;
+
+constexpr float kRadius = 19.0f;
+constexpr float kScreenMm = 344.0f;
+constexpr float kScreenPx = 1440.0f;
+
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// Silences the task's log while a batch of views runs.
+struct QuietLog {
+    QtMessageHandler previous = qInstallMessageHandler(quiet);
+    ~QuietLog() { qInstallMessageHandler(previous); }
+};
+
+bool sameBits(const cv::Point3f& a, const cv::Point3f& b) {
+    return std::memcmp(&a, &b, sizeof(a)) == 0;
+}
+
+}  // namespace
+
+class TestOrderingSynthetic : public QObject {
+    Q_OBJECT
+
+    const OrderingCheck m_check{kRadius, kScreenMm, kScreenPx};
+
+private slots:
+    void generatorTellsTheTruth() {
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = 7.0;
+        pose.tiltDeg = 20.0;
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.missingFraction = 0.1;
+        const SyntheticView view = board.generate(pose, options, 42);
+
+        QCOMPARE(SyntheticBoardView::boardLattice().size(), size_t(270));
+        QCOMPARE(view.visibleCount, size_t(270));
+        QCOMPARE(view.centres.size(), size_t(243));
+        QCOMPARE(view.lattice.size(), view.centres.size());
+        for (size_t m = 0; m < 3; ++m) {
+            QVERIFY(view.marks[m] != 0);
+            QCOMPARE(view.lattice[view.marks[m]], SyntheticBoardView::kMarks[m]);
+        }
+        // Sent points are H times the image points.
+        std::vector<cv::Point2f> mapped;
+        cv::perspectiveTransform(view.imageCentres, mapped, view.homography);
+        for (size_t i = 0; i < mapped.size(); ++i) {
+            QVERIFY(cv::norm(mapped[i] - view.centres[i]) < 1e-3);
+        }
+        // Equal arguments, equal views; another seed, another order.
+        const SyntheticView again = board.generate(pose, options, 42);
+        QCOMPARE(again.centres, view.centres);
+        QVERIFY(board.generate(pose, options, 43).lattice != view.lattice);
+    }
+
+    void ordersUndistortedNoiseFreeViewsExactly_data() {
+        QTest::addColumn<bool>("forward");
+        QTest::addColumn<double>("roll");
+        QTest::addColumn<double>("tilt");
+        QTest::addColumn<double>("tiltAxis");
+        QTest::newRow("downward, frontal") << false << 0.0 << 0.0 << 0.0;
+        QTest::newRow("downward, rolled") << false << 12.0 << 0.0 << 0.0;
+        QTest::newRow("downward, tilted") << false << -5.0 << 30.0 << 60.0;
+        QTest::newRow("forward, tilted") << true << 4.0 << 25.0 << 200.0;
+    }
+
+    void ordersUndistortedNoiseFreeViewsExactly() {
+        QFETCH(bool, forward);
+        QFETCH(double, roll);
+        QFETCH(double, tilt);
+        QFETCH(double, tiltAxis);
+        const SyntheticCamera camera =
+            (forward ? SyntheticCamera::forward() : SyntheticCamera::downward()).undistorted();
+        const SyntheticBoardView board(camera, m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = roll;
+        pose.tiltDeg = tilt;
+        pose.tiltAxisDeg = tiltAxis;
+        pose.fill = tilt > 0.0 ? 0.6 : 0.75;
+        SyntheticOptions options;
+        options.residualRotationDeg = roll;
+        const SyntheticView view = board.generate(pose, options, 5);
+        QCOMPARE(view.centres.size(), size_t(270));
+
+        const QuietLog quietLog;
+        Task task(0, QString());
+        const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
+        QVERIFY(outcome.stored);
+        QCOMPARE(outcome.recovered, size_t(248));
+        QCOMPARE(outcome.wrong, size_t(0));
+        QVERIFY(outcome.maxImageError < 1e-3);
+
+        // The marks stay, their twelve ring-cut neighbours go, column 0 is
+        // never traced: every other position exactly once.
+        std::map<std::pair<int, int>, int> seen;
+        for (const cv::Point& p : task.sortedGrid()) {
+            ++seen[{p.x, p.y}];
+        }
+        for (const cv::Point& p : SyntheticBoardView::boardLattice()) {
+            const int expected = OrderingCheck::isPlaceable(p) ? 1 : 0;
+            QCOMPARE((seen[{p.x, p.y}]), expected);
+        }
+        for (const cv::Point& mark : SyntheticBoardView::kMarks) {
+            QCOMPARE((seen[{mark.x, mark.y}]), 1);
+        }
+        QCOMPARE((seen[{12, 11}]), 0);
+        // Odd rows (second pass) come first, each line in column order.
+        QCOMPARE(task.sortedGrid().front(), cv::Point(2, 1));
+        QCOMPARE(task.sortedGrid().back(), cv::Point(25, 18));
+    }
+
+    void identityHomographyKeepsThePoints() {
+        const SyntheticBoardView board(SyntheticCamera::downward().undistorted(),
+                                       m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.fill = 0.8;
+        SyntheticView view = board.generate(pose, SyntheticOptions(), 9);
+        // Send the image points themselves: here the lattice step is large
+        // enough in the image (about 19 px) for the ordering to work without H.
+        view.centres = view.imageCentres;
+        view.homography = cv::Mat::eye(3, 3, CV_64F);
+        const QuietLog quietLog;
+        Task task(0, QString());
+        const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
+        QVERIFY(outcome.stored);
+        QCOMPARE(outcome.wrong, size_t(0));
+        for (size_t e = 0; e < task.sortedImagePoints().size(); ++e) {
+            QCOMPARE(task.sortedImagePoints()[e], view.centres[task.sortedIndices()[e]]);
+        }
+    }
+
+    void leftAndRightGiveBitIdenticalBoardPoints() {
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        SyntheticPose left;
+        left.tiltDeg = 10.0;
+        SyntheticPose right = left;
+        right.shift = {0.25, 0.0};  // the right camera misses part of the board
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+
+        const QuietLog quietLog;
+        Task leftTask(0, QString());
+        Task rightTask(0, QString());
+        QVERIFY(m_check.order(board.generate(left, options, 1), 30, 1, &leftTask).stored);
+        QVERIFY(m_check.order(board.generate(right, options, 3), 30, 2, &rightTask).stored);
+        QVERIFY(rightTask.sortedGrid().size() < leftTask.sortedGrid().size());
+
+        size_t common = 0;
+        for (size_t r = 0; r < rightTask.sortedGrid().size(); ++r) {
+            for (size_t l = 0; l < leftTask.sortedGrid().size(); ++l) {
+                if (leftTask.sortedGrid()[l] == rightTask.sortedGrid()[r]) {
+                    QVERIFY(sameBits(leftTask.objectPoints()[l], rightTask.objectPoints()[r]));
+                    ++common;
+                }
+            }
+        }
+        QCOMPARE(common, rightTask.sortedGrid().size());
+        const cv::Point3f mark = leftTask.objectPoints()[static_cast<size_t>(
+            std::find(leftTask.sortedGrid().begin(), leftTask.sortedGrid().end(),
+                      cv::Point(11, 12)) -
+            leftTask.sortedGrid().begin())];
+        QVERIFY(sameBits(
+            mark, cv::Point3f(11.0f * leftTask.gridUnit(), 12.0f * leftTask.gridUnit(), 0.0f)));
+    }
+
+    void storesIntoTheSlotOfItsImageAndCamera_data() {
+        QTest::addColumn<int>("imageIndex");
+        QTest::addColumn<int>("camera");
+        QTest::newRow("forward left 0") << 0 << 1;
+        QTest::newRow("forward right 25") << 25 << 2;
+        QTest::newRow("downward left 26") << 26 << 1;
+        QTest::newRow("downward right 51") << 51 << 2;
+    }
+
+    void storesIntoTheSlotOfItsImageAndCamera() {
+        QFETCH(int, imageIndex);
+        QFETCH(int, camera);
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        const SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
+
+        ImageData store;
+        store.startRun();
+        auto* task = new Task(0, QString());
+        task->setRadius(kRadius);
+        task->setStore(&store);
+        task->startTask(static_cast<unsigned long>(imageIndex), static_cast<unsigned long>(camera),
+                        view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
+        // As the data channel runs it: on the pool, which deletes the task.
+        {
+            const QuietLog quietLog;
+            QThreadPool pool;
+            pool.start(task);
+            QVERIFY(pool.waitForDone(10000));
+        }
+
+        const bool forward = imageIndex < 26;
+        const size_t slot = static_cast<size_t>(forward ? imageIndex : imageIndex - 26);
+        const auto& pix = camera == 1
+                              ? (forward ? store.m_vecLeftPix_front : store.m_vecLeftPix_down)
+                              : (forward ? store.m_vecRightPix_front : store.m_vecRightPix_down);
+        const auto& world =
+            camera == 1 ? (forward ? store.m_vecWorld_front : store.m_vecWorld_down)
+                        : (forward ? store.m_vecRightWorld_front : store.m_vecRightWorld_down);
+        QCOMPARE(pix[slot].size(), size_t(248));
+        QCOMPARE(world[slot].size(), size_t(248));
+        size_t filled = 0;
+        for (const auto* v : {&store.m_vecLeftPix_front, &store.m_vecRightPix_front,
+                              &store.m_vecLeftPix_down, &store.m_vecRightPix_down}) {
+            for (const auto& s : *v) {
+                filled += s.empty() ? 0 : 1;
+            }
+        }
+        QCOMPARE(filled, size_t(1));
+    }
+
+    void cameraWithoutSlotStoresNothing() {
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        const SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
+        ImageData store;
+        store.startRun();
+        Task task(0, QString());
+        task.setRadius(kRadius);
+        task.setStore(&store);
+        task.startTask(4, 3, view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg, "-------5.no slot for image-------- 4 camera 3");
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        task.run();
+        QVERIFY(!task.stored());
+        QCOMPARE(task.sortedImagePoints().size(), size_t(248));
+    }
+
+    void singularHomographyIsRefused() {
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
+        view.homography = cv::Mat::zeros(3, 3, CV_64F);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg, "-------5.homography is not invertible--------");
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        QVERIFY(!m_check.order(view).stored);
+    }
+
+    // Fast samples of the accuracy measurement (bench/ordering_accuracy):
+    // distorted views with everything at once, and views a third outside the
+    // image. Views the ordering cannot place safely end unstored; a stored
+    // view must be right in every entry.
+    void neverStoresAWrongPosition_data() {
+        QTest::addColumn<bool>("partial");
+        QTest::newRow("noise, rotation, tilt, missing circles") << false;
+        QTest::newRow("a third outside") << true;
+    }
+
+    void neverStoresAWrongPosition() {
+        QFETCH(bool, partial);
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        const QuietLog quietLog;
+        const int views = partial ? 16 : 30;
+        int stored = 0;
+        for (int v = 0; v < views; ++v) {
+            const double spread = ((v * 7) % views) / double(views);
+            SyntheticPose pose;
+            pose.rollDeg = (partial ? 5.0 : 15.0) * (2.0 * v / views - 1.0);
+            pose.tiltDeg = (partial ? 15.0 : 35.0) * spread;
+            pose.tiltAxisDeg = 37.0 * v;
+            pose.fill = 0.85 - 0.25 * ((v * 11) % views) / views;
+            SyntheticOptions options;
+            options.noisePx = partial ? 0.3 : 0.5;
+            options.missingFraction = partial ? 0.0 : 0.05;
+            options.ringCutShiftPx = 1.0;
+            options.residualRotationDeg = pose.rollDeg;
+            options.homographyJitterPx = 2.0;
+            if (partial) {
+                // Slide towards one of four edges until a third has left the image.
+                const double angle = 0.4 * v;
+                const cv::Point2d direction(std::cos(angle), std::sin(angle));
+                for (double s = 0.0; s < 1.5; s += 0.02) {
+                    pose.shift = direction * s;
+                    if (board.generate(pose, SyntheticOptions(), 0).visibleCount <= 180) {
+                        break;
+                    }
+                }
+            }
+            const OrderingOutcome outcome =
+                m_check.order(board.generate(pose, options, 100 + static_cast<uint64_t>(v)));
+            QCOMPARE(outcome.wrong, size_t(0));
+            if (outcome.stored) {
+                ++stored;
+                QVERIFY(outcome.recovered + 5 >= outcome.expected);
+            }
+        }
+        QVERIFY2(stored >= views * 2 / 3,
+                 qPrintable(QString("stored %1 of %2").arg(stored).arg(views)));
+    }
+};
+
+NIMBRA_CORE_TEST_MAIN(TestOrderingSynthetic)
+#include "tst_orderingsynthetic.moc"

@@ -1,0 +1,97 @@
+#include "FakeHttpServer.h"
+#include "ModelChange.h"
+#include "TestMain.h"
+#include "VideoShow.h"
+
+namespace {
+// No RTSP server runs here, so every camera open fails fast ("open url error").
+const QHostAddress kDrone(QStringLiteral("127.0.0.12"));
+}  // namespace
+
+class TestModelChange : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qputenv("NIMBRA_DEVICE_ADDRESS", kDrone.toString().toLatin1()); }
+
+    void statusOtherThan200FailsWithTheCode() {
+        FakeHttpServer http;
+        QVERIFY2(http.listen(kDrone, 80), qPrintable(http.errorString()));
+        http.setResponse(404, "Not Found");
+        VideoShow video;
+        ModelChange change(&video);
+        QSignalSpy failed(&change, &ModelChange::requestFailed);
+        change.request();
+        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("code is not 200, code = 404"));
+        QCOMPARE(video.position(), VideoShow::Unknown);  // no camera opened
+        QCOMPARE(http.requestLines().value(0),
+                 QByteArray("GET /nimbra-ap03/switch=demarcate_mode HTTP/1.1"));
+    }
+
+    void bodyWithoutSuccessFails() {
+        FakeHttpServer http;
+        QVERIFY(http.listen(kDrone, 80));
+        http.setResponse(200, "Failure");
+        VideoShow video;
+        ModelChange change(&video);
+        QSignalSpy failed(&change, &ModelChange::requestFailed);
+        change.request();
+        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("request failed"));
+    }
+
+    void noServerFailsWithTheNetworkError() {
+        VideoShow video;
+        ModelChange change(&video);
+        QSignalSpy failed(&change, &ModelChange::requestFailed);
+        change.request();
+        QTRY_COMPARE(failed.count(), 1);
+        QVERIFY(failed.at(0).at(0).toString().contains("refused", Qt::CaseInsensitive));
+    }
+
+    void successOpensTheForwardLeftCameraAndQuitStopsRetrying() {
+        FakeHttpServer http;
+        QVERIFY(http.listen(kDrone, 80));
+        http.setResponse(200, "Success, switched to demarcate mode");
+        VideoShow video;
+        ModelChange change(&video);
+        QSignalSpy failed(&change, &ModelChange::requestFailed);
+        QSignalSpy succeeded(&change, &ModelChange::requestSucceed);
+        QSignalSpy opened(&video, &VideoShow::openFailed);
+        change.request();
+        QTRY_COMPARE(opened.count(), 1);
+        QCOMPARE(video.position(), VideoShow::ForwardLeft);
+        QCOMPARE(video.url(), QStringLiteral("rtsp://127.0.0.12:554/ov7251_02"));
+        QCOMPARE(opened.at(0).at(0).toString(), QStringLiteral("open url error"));
+        QCOMPARE(failed.count(), 0);  // a failed camera open is retried, not reported
+
+        // quit(): the pending retry is dropped and the next failure is final.
+        change.quit();
+        QTest::qWait(ModelChange::kRetryMs + 500);
+        QCOMPARE(http.requestLines().size(), 1);
+        emit video.openFailed(QStringLiteral("open url error"));
+        QTRY_COMPARE(failed.count(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("open url error"));
+        QCOMPARE(succeeded.count(), 0);
+    }
+
+    void failedOpenIsRetriedAfterFiveSeconds() {
+        FakeHttpServer http;
+        QVERIFY(http.listen(kDrone, 80));
+        VideoShow video;
+        ModelChange change(&video);
+        QSignalSpy opened(&video, &VideoShow::openFailed);
+        change.request();
+        QTRY_COMPARE(opened.count(), 1);
+        QElapsedTimer t;
+        t.start();
+        QTRY_COMPARE_WITH_TIMEOUT(http.requestLines().size(), 2, ModelChange::kRetryMs + 3000);
+        QVERIFY(t.elapsed() >= ModelChange::kRetryMs - 1000);
+        change.quit();
+        video.quitVideo();
+    }
+};
+
+NIMBRA_CORE_TEST_MAIN(TestModelChange)
+#include "tst_ModelChange.moc"

@@ -1,0 +1,220 @@
+// What the desktop uploads after a successful run: the 74-byte result of each
+// camera, filled from the store, and the map files cut into chunk packets.
+
+#include "TestMain.h"
+
+#include "Calibration/ImageData.h"
+#include "device/wire/FileChunkSender.h"
+#include "device/wire/FileData.h"
+#include "device/wire/ResultData.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+namespace {
+
+QByteArray fileContent(int size) {
+    QByteArray out(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        out[i] = static_cast<char>((i * 7 + 3) % 251);
+    }
+    return out;
+}
+
+struct Upload {
+    FileChunkSender::Outcome outcome;
+    QList<QByteArray> packets;
+};
+
+Upload upload(const QByteArray& content, qint64 fileSize, int refuseFrom = 0) {
+    QBuffer file;
+    file.setData(content);
+    file.open(QIODevice::ReadOnly);
+    Upload u;
+    u.outcome = FileChunkSender::send(file, fileSize, [&](const QByteArray& packet) {
+        if (refuseFrom > 0 && u.packets.size() + 1 >= refuseFrom) {
+            return false;
+        }
+        u.packets.append(packet);
+        return true;
+    });
+    return u;
+}
+
+// head, chunk number, tail around the file bytes, as the drone expects them
+QByteArray chunkPacket(const QByteArray& numberHex, const QByteArray& data) {
+    return QByteArray::fromHex("0102" + numberHex) + data + QByteArray::fromHex("0304");
+}
+
+}  // namespace
+
+class TestUploadPackets : public QObject {
+    Q_OBJECT
+
+private slots:
+    void packResultMatchesGoldenBytes() {
+        ImageData store;
+        store.m_matRightCamera_front = (cv::Mat_<double>(3, 3) << 1, 0, -0.5, 0, 2, 0.25, 0, 0, 1);
+        store.m_matT_front = (cv::Mat_<double>(3, 1) << -2, 7, 9);
+        store.m_matRightProj_front =
+            (cv::Mat_<double>(3, 4) << 0.5, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13);
+        ResultData r;
+        r.padding = 0xdeadbeef;  // whatever the caller's record held is not sent
+        store.packResult(&r, ResultData::kForwardRight);
+        const QByteArray golden = QByteArray::fromHex(
+            "0102"              // head
+            "0102"              // forward pair, right camera
+            "00000000"          // padding
+            "000000000000f03f"  // fx 1
+            "0000000000000040"  // fy 2
+            "000000000000e0bf"  // cx -0.5
+            "000000000000d03f"  // cy 0.25
+            "00000000000000c0"  // tx -2
+            "000000000000e03f"  // p00 0.5
+            "0000000000001040"  // p02 4
+            "0000000000002040"  // p12 8
+            "0304");
+        QCOMPARE(r.toBytes().toHex(), golden.toHex());
+        QCOMPARE(golden.size(), ResultData::kWireSize);
+
+        ResultData back;
+        QVERIFY(ResultData::fromBytes(golden, &back));
+        QCOMPARE(back.toBytes(), golden);
+        QVERIFY(!ResultData::fromBytes(golden.left(73), &back));
+    }
+
+    void typeCodes_data() {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<double>("fx");
+        QTest::newRow("forward left") << 0 << 257 << 11.0;
+        QTest::newRow("forward right") << 1 << 513 << 12.0;
+        QTest::newRow("downward left") << 2 << 258 << 13.0;
+        QTest::newRow("downward right") << 3 << 514 << 14.0;
+    }
+    void typeCodes() {
+        QFETCH(int, position);
+        QFETCH(int, code);
+        QFETCH(double, fx);
+        ImageData store;
+        store.m_matLeftCamera_front.at<double>(0, 0) = 11;
+        store.m_matRightCamera_front.at<double>(0, 0) = 12;
+        store.m_matLeftCamera_down.at<double>(0, 0) = 13;
+        store.m_matRightCamera_down.at<double>(0, 0) = 14;
+        store.m_matT_front = (cv::Mat_<double>(3, 1) << 21, 0, 0);
+        store.m_matT_down = (cv::Mat_<double>(3, 1) << 22, 0, 0);
+        ResultData r;
+        store.packResult(&r, position);
+        const QByteArray bytes = r.toBytes();
+        QCOMPARE(static_cast<unsigned char>(bytes[2]) | static_cast<unsigned char>(bytes[3]) << 8,
+                 code);
+        QCOMPARE(r.typeCode(), std::uint16_t(code));
+        QCOMPARE(r.fx, fx);
+        QCOMPARE(r.tx, position < 2 ? 21.0 : 22.0);
+    }
+
+    void packResultOutsideTheFourCamerasSetsOnlyHeadAndTail() {
+        ImageData store;
+        for (int position : {4, -1, 99}) {
+            ResultData r;
+            r.fx = 3;
+            r.pair = 9;
+            store.packResult(&r, position);
+            QCOMPARE(r.toBytes(), QByteArray::fromHex("0102") + QByteArray(70, '\0') +
+                                      QByteArray::fromHex("0304"));
+        }
+    }
+
+    void packResultSendsZeroForMatricesNeverComputed() {
+        ImageData store;  // the translations stay empty until a stereo calibration
+        store.m_matLeftProj_down = cv::Mat();
+        store.m_matLeftCamera_down = cv::Mat_<float>(2, 2, 5.f);  // too small for cx, cy
+        ResultData r;
+        store.packResult(&r, ResultData::kDownwardLeft);
+        QCOMPARE(r.tx, 0.0);
+        QCOMPARE(r.p00, 0.0);
+        QCOMPARE(r.fx, 5.0);
+        QCOMPARE(r.fy, 5.0);
+        QCOMPARE(r.cx, 0.0);
+        QCOMPARE(r.cy, 0.0);
+    }
+
+    void packFileSetsOnlyHeadAndTail() {
+        ImageData store;
+        FileData f;
+        f.number = 9;
+        f.data[0] = 'x';
+        store.packFile(&f);
+        QCOMPARE(f.number, 9);
+        QCOMPARE(f.toBytes(1).toHex(), QByteArray("01020900000078"
+                                                  "0304"));
+        QCOMPARE(f.toBytes().size(), FileData::kWireSize);
+        QCOMPARE(f.toBytes().mid(4102).toHex(), QByteArray("0304"));
+    }
+
+    void fileChunking_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QList<int>>("dataSizes");
+        QTest::newRow("empty") << 0 << QList<int>{};
+        QTest::newRow("1") << 1 << QList<int>{1};
+        QTest::newRow("4096") << 4096 << QList<int>{4096};
+        QTest::newRow("4097") << 4097 << QList<int>{4096, 1};
+        QTest::newRow("3x4096+5") << 3 * 4096 + 5 << QList<int>{4096, 4096, 4096, 5};
+    }
+    void fileChunking() {
+        QFETCH(int, size);
+        QFETCH(QList<int>, dataSizes);
+        const QByteArray content = fileContent(size);
+        const Upload u = upload(content, size);
+        QCOMPARE(u.outcome.status, FileChunkSender::Status::Complete);
+        QCOMPARE(u.outcome.bytesSent, qint64(size));
+        QCOMPARE(u.outcome.chunksSent, dataSizes.size());
+        QCOMPARE(u.packets.size(), dataSizes.size());
+        const QByteArray numbers[] = {"01000000", "02000000", "03000000", "04000000"};
+        int offset = 0;
+        for (int i = 0; i < dataSizes.size(); ++i) {
+            const QByteArray expected = chunkPacket(numbers[i], content.mid(offset, dataSizes[i]));
+            QCOMPARE(u.packets[i].size(), dataSizes[i] + 8);
+            QVERIFY2(u.packets[i] == expected, qPrintable(QString("chunk %1").arg(i + 1)));
+            offset += dataSizes[i];
+        }
+    }
+
+    void singleByteFileGoldenPacket() {
+        const Upload u = upload("A", 1);
+        QCOMPARE(u.packets.value(0).toHex(), QByteArray("010201000000410304"));
+    }
+
+    void fileEndingBeforeItsSizeEndsTheUpload() {
+        const QByteArray content = fileContent(5000);
+        const Upload u = upload(content, 9000);
+        QCOMPARE(u.outcome.status, FileChunkSender::Status::EndedEarly);
+        QCOMPARE(u.outcome.bytesSent, qint64(5000));
+        QCOMPARE(u.packets.size(), 2);
+        QCOMPARE(u.packets[1], chunkPacket("02000000", content.mid(4096)));
+    }
+
+    void fileLongerThanItsSizeSendsOnlyTheSize() {
+        const QByteArray content = fileContent(6000);
+        const Upload u = upload(content, 4097);
+        QCOMPARE(u.outcome.status, FileChunkSender::Status::Complete);
+        QCOMPARE(u.packets.size(), 2);
+        QCOMPARE(u.packets[1], chunkPacket("02000000", content.mid(4096, 1)));
+    }
+
+    void unreadableFileAndRefusedWriteAreReported() {
+        QBuffer closed;
+        const auto unread =
+            FileChunkSender::send(closed, 10, [](const QByteArray&) { return true; });
+        QCOMPARE(unread.status, FileChunkSender::Status::ReadFailed);
+        QCOMPARE(unread.chunksSent, 0);
+
+        const Upload u = upload(fileContent(3 * 4096), 3 * 4096, 2);
+        QCOMPARE(u.outcome.status, FileChunkSender::Status::WriteFailed);
+        QCOMPARE(u.outcome.chunksSent, 1);
+        QCOMPARE(u.outcome.bytesSent, qint64(4096));
+    }
+};
+
+NIMBRA_CORE_TEST_MAIN(TestUploadPackets)
+#include "tst_UploadPackets.moc"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QTcpServer>
+
+// A one-response HTTP server for tests: every request on any connection gets
+// the configured status and body, then the connection is closed. Records the
+// request lines it saw.
+class FakeHttpServer : public QTcpServer {
+    Q_OBJECT
+
+public:
+    explicit FakeHttpServer(QObject* parent = nullptr);
+
+    void setResponse(int status, const QByteArray& body) {
+        m_status = status;
+        m_body = body;
+    }
+    const QList<QByteArray>& requestLines() const { return m_requestLines; }
+
+private:
+    void onNewConnection();
+
+    int m_status = 200;
+    QByteArray m_body = "Success";
+    QList<QByteArray> m_requestLines;
+};

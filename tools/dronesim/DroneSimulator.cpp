@@ -1,0 +1,54 @@
+#include "DroneSimulator.h"
+
+#include "CameraStreamService.h"
+#include "ConsoleService.h"
+#include "HeartbeatService.h"
+#include "HttpSwitchService.h"
+#include "SimLog.h"
+
+DroneSimulator::DroneSimulator(SimOptions options, QObject* parent)
+    : QObject(parent),
+      m_options(std::move(options)),
+      m_state(m_view),
+      m_board(m_options.boardRadiusPx, m_options.boardUnitCm),
+      m_renderer(m_options.rig, m_board) {
+    buildServices();
+}
+
+DroneSimulator::~DroneSimulator() {
+    stop();
+}
+
+void DroneSimulator::buildServices() {
+    m_services.append(new HeartbeatService(m_state, m_options.heartbeatSilentAfterSeconds, this));
+    m_services.append(new HttpSwitchService(m_state, m_options.httpFault, this));
+    m_services.append(
+        new ConsoleService(m_state, m_options.firmwareVersion, m_options.rebootSeconds, this));
+
+    RtspCameraServer::Config streams;
+    streams.framesPerSecond = m_options.framesPerSecond;
+    streams.keyInterval = m_options.keyInterval;
+    streams.faults = m_options.streamFaults;
+    m_services.append(new CameraStreamService(m_state, m_renderer, m_view, streams, this));
+}
+
+bool DroneSimulator::start(QString* error) {
+    for (SimService* service : m_services) {
+        QString problem;
+        if (!service->start(m_options.address, &problem)) {
+            *error = service->name() + ": " + problem;
+            stop();
+            return false;
+        }
+        m_started.append(service);
+    }
+    return true;
+}
+
+void DroneSimulator::stop() {
+    while (!m_started.isEmpty()) {
+        SimService* service = m_started.takeLast();
+        service->stop();
+        SimLog::event(service->name(), QStringLiteral("stopped"));
+    }
+}

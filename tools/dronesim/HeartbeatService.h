@@ -1,0 +1,38 @@
+#pragma once
+
+#include "TcpSimService.h"
+
+#include <QElapsedTimer>
+
+class QTimer;
+
+// TCP 10001: the drone's sign of life. Every accepted connection receives a few
+// bytes every 500 ms while the drone is present; the desktop's "ok" replies are
+// read and counted. With a silence fault the heartbeat stops sending for good
+// `silentAfterSeconds` after the service started (the drone seems gone although
+// its port still accepts connections).
+class HeartbeatService : public TcpSimService {
+    Q_OBJECT
+
+public:
+    static constexpr quint16 kPort = 10001;
+    static constexpr int kIntervalMs = 500;
+
+    // silentAfterSeconds < 0: never fall silent.
+    HeartbeatService(DroneState& state, double silentAfterSeconds, QObject* parent = nullptr);
+
+    bool start(const QHostAddress& address, QString* error) override;
+    void stop() override;
+
+protected:
+    void onConnection(QTcpSocket* socket) override;
+
+private:
+    void beat();
+    bool silenced();
+
+    double m_silentAfterSeconds;
+    bool m_silenceLogged = false;
+    QElapsedTimer m_sinceStart;
+    QTimer* m_timer = nullptr;
+};

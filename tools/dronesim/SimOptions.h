@@ -1,0 +1,46 @@
+#pragma once
+
+#include "HttpSwitchService.h"
+#include "Rig.h"
+#include "RtspCameraServer.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <QStringList>
+
+// Everything the command line decides, checked. parse() never exits the process:
+// --help and errors come back as an outcome for main() to act on, which keeps
+// the parsing testable.
+struct SimOptions {
+    enum class Outcome { Run, WriteRig, Help, Error };
+
+    QHostAddress address;
+    Rig rig;
+    QString rigSource;     // "built-in defaults" or the rig file's path
+    QString writeRigPath;  // with Outcome::WriteRig
+
+    // The board the desktop draws: radius r in screen pixels and the lattice step
+    // u = 2r × (screen mm per pixel) ÷ 10 in centimetres.
+    int boardRadiusPx = 0;
+    double boardUnitCm = 0;
+    QString boardSource;  // how u was obtained, for the start-up summary
+
+    QString firmwareVersion;
+    int rebootSeconds = 5;
+    int framesPerSecond = 15;
+    int keyInterval = 15;
+
+    // Faults.
+    double heartbeatSilentAfterSeconds = -1;  // < 0: never
+    HttpSwitchService::Fault httpFault;
+    std::map<std::string, RtspCameraServer::OpenFault> streamFaults;
+
+    // Parses `arguments` (argv including the program name). On Help, `message`
+    // holds the help text; on Error, a one-line explanation.
+    static Outcome parse(const QStringList& arguments, SimOptions* options, QString* message);
+
+    // Defaults of the board when no option gives it: a 15.6-inch 1920 × 1080
+    // screen (0.1793 mm per pixel) on which the desktop draws r = 26.
+    static constexpr int kDefaultRadiusPx = 26;
+    static constexpr double kDefaultScreenMmPerPx = 0.1793;
+};

@@ -37,10 +37,10 @@ public:
     // kFixedSize plus a whole number of points up to kMaxPoints.
     static bool isFramableLength(std::uint32_t len);
 
-    // Builds the packet for a record. len, head and the record's own len are
-    // not read: the length comes from the number of points, which must not
-    // exceed kMaxPoints for the desktop to accept the packet. The four unread
-    // bytes before the tail are zero.
+    // Builds the packet for a record (what the drone sends). The record's head
+    // and len are not read: the head is 0x01 0x02 and the length follows from
+    // the number of points, which must not exceed kMaxPoints for the desktop
+    // to frame the packet. The four unread bytes before the tail are zero.
     static QByteArray encode(const FeatureData& data);
 
     // An 18-byte packet (head, zeros, length 18, zeros, tail) of the kind the

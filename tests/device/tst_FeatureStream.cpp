@@ -276,18 +276,6 @@ private slots:
         QCOMPARE(c.indexes(), (Indexes{8}));
     }
 
-    void cacheNeverExceedsTheLargestPacket() {
-        const QByteArray big = FeaturePacket::encode(record(4, 1, 6, FeaturePacket::kMaxPoints));
-        QCOMPARE(big.size(), FeaturePacket::kMaxLength);
-        Channel c;
-        c.read(big.left(12));
-        for (int i = 12; i < big.size(); i += 100) {
-            QVERIFY(c.assembler.cache().size() < FeaturePacket::kMaxLength);
-            c.read(big.mid(i, 100));
-        }
-        QCOMPARE(c.indexes(), (Indexes{6}));
-    }
-
     void endAloneIsOnlyLogged() {
         const QByteArray p = FeaturePacket::encode(record(4, 1, 1, 3));
         Channel c;

@@ -180,11 +180,6 @@ private slots:
         }
     }
 
-    void singleByteFileGoldenPacket() {
-        const Upload u = upload("A", 1);
-        QCOMPARE(u.packets.value(0).toHex(), QByteArray("010201000000410304"));
-    }
-
     void fileEndingBeforeItsSizeEndsTheUpload() {
         const QByteArray content = fileContent(5000);
         const Upload u = upload(content, 9000);

@@ -25,6 +25,7 @@ constexpr unsigned char SUSP = 237;
 constexpr unsigned char TEOF = 236;
 
 // Options.
+constexpr unsigned char ECHO_OPTION = 1;  // not ECHO: <termios.h> defines that name
 constexpr unsigned char SUPPRESS_GO_AHEAD = 3;
 constexpr unsigned char STATUS = 5;
 constexpr unsigned char LOGOUT = 18;

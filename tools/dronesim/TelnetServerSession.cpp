@@ -1,26 +1,20 @@
 #include "TelnetServerSession.h"
 
+#include "TelnetCodes.h"
+
 #include <QTcpSocket>
 #include <QTimer>
 
 namespace {
 
-constexpr unsigned char IAC = 255;
-constexpr unsigned char DONT = 254;
-constexpr unsigned char DO = 253;
-constexpr unsigned char WONT = 252;
-constexpr unsigned char WILL = 251;
-constexpr unsigned char SB = 250;
-constexpr unsigned char SE = 240;
-constexpr unsigned char AYT = 246;
+using namespace TelnetCodes;
 
-constexpr unsigned char OPT_ECHO = 1;
-constexpr unsigned char OPT_SGA = 3;
-constexpr unsigned char OPT_TTYPE = 24;
-constexpr unsigned char OPT_NAWS = 31;
-
-constexpr unsigned char TTYPE_IS = 0;
-constexpr unsigned char TTYPE_SEND = 1;
+constexpr unsigned char OPT_ECHO = ECHO_OPTION;
+constexpr unsigned char OPT_SGA = SUPPRESS_GO_AHEAD;
+constexpr unsigned char OPT_TTYPE = TERMINAL_TYPE;
+constexpr unsigned char OPT_NAWS = NAWS;
+constexpr unsigned char TTYPE_IS = IS;
+constexpr unsigned char TTYPE_SEND = SEND;
 
 constexpr int kMaxLine = 1024;
 constexpr int kMaxSub = 256;

@@ -153,7 +153,7 @@ void CMyCalculationPicThread::run() {
     m_savedLines = m_lines;
     findMCS(directions, detectedCount, m_vecMarkIdx[2], kSecondMarkPosition, 1);
 
-    if (arrangeSortResult(detectedCount, directions)) {
+    if (arrangeSortResult(detectedCount)) {
         storeResult();
         // Calibration hook: when isLastImageOfRun(m_nImageIndex, m_nCamera),
         // this task, having stored its own lists, is where the run's

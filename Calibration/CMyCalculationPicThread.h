@@ -170,17 +170,17 @@ public:
     // the lattice positions. Returns false (outputs empty) when a circle would
     // be listed twice, a circle lies off the place its lattice neighbours give
     // it, H cannot be inverted or a mapped point is not finite.
-    bool arrangeSortResult(size_t detectedCount, const LatticeDirections& directions);
+    bool arrangeSortResult(size_t detectedCount);
 
     enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
 
     // Checks every entry against an affine fit (sent frame) of its listed
-    // lattice neighbours within two steps: an entry farther than the
-    // tolerance (0.5 lattice step) from the fitted place makes the whole
-    // result Inconsistent; entries with fewer than three non-collinear
+    // lattice neighbours within two steps: an entry farther from the fitted
+    // place than the tolerance (0.5 of the fit's own lattice unit) makes the
+    // whole result Inconsistent; entries with fewer than three non-collinear
     // neighbours cannot be checked and are removed (DroppedUnverified).
-    Consistency checkLocalConsistency(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
-                                      float latticeStep) const;
+    Consistency checkLocalConsistency(std::vector<size_t>& indices,
+                                      std::vector<cv::Point>& grid) const;
 
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
@@ -220,7 +220,7 @@ private:
     double m_dLineThreshold = 0.0;
     double m_dDetectedWeight = 10000.0;
     float m_fBendMin = 5.0f;
-    float m_fConsistencyTolerance = 0.5f;  // lattice steps
+    float m_fConsistencyTolerance = 0.5f;  // local lattice units
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;

@@ -106,6 +106,15 @@ bool CMyCalculationPicThread::marksAreUsable() const {
 
 void CMyCalculationPicThread::run() {
     qDebug() << "CMyCalculationPicThread::run" << QThread::currentThreadId();
+    orderAndStore();
+    // Calibration hook: the task of the run's last image
+    // (isLastImageOfRun(m_nImageIndex, m_nCamera)) starts the run's
+    // calibration here, on this pool thread, once every other task of the run
+    // has stored. Reached on every path, stored() telling whether this image's
+    // own lists made it into the store.
+}
+
+void CMyCalculationPicThread::orderAndStore() {
     if (!inputIsUsable()) {
         return;
     }
@@ -155,10 +164,6 @@ void CMyCalculationPicThread::run() {
 
     if (arrangeSortResult(detectedCount)) {
         storeResult();
-        // Calibration hook: when isLastImageOfRun(m_nImageIndex, m_nCamera),
-        // this task, having stored its own lists, is where the run's
-        // calibration (fixSortData, calibration_front, calibration_down and the
-        // run result) starts, on this pool thread.
     }
     qDebug() << "CMyCalculationPicThread...end";
 }

@@ -23,6 +23,12 @@ class ImageData;
 // indices of the mark circles at lattice (11, 12), (15, 12) and (12, 7) in
 // that order (0 = not found); H itself (3x3 CV_64F, image -> sent frame).
 //
+// From a parsed feature packet (FeatureData) the data channel passes: index
+// plus 26 for pair 5 (downward) as the image index, view1 as the camera, the
+// points as the centres, size[0..2] as the marks, mat (row-major) as a 3x3
+// CV_64F H; the board radius goes to setRadius and the screen's physical and
+// pixel width (QScreen) to startTask.
+//
 // Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
 // (board centimetres, z = 0, single precision), index-aligned, stored by
 // ImageData::storeSorted. Every stage that finds nothing usable, and every
@@ -197,6 +203,8 @@ public:
     bool stored() const { return m_bStored; }
 
 private:
+    // Every stage of run() from the input checks to the store.
+    void orderAndStore();
     bool inputIsUsable() const;
     bool marksAreUsable() const;
     void storeResult();

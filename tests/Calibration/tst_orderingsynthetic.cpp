@@ -255,6 +255,30 @@ private slots:
         QVERIFY(!m_check.order(view).stored);
     }
 
+    void aCircleClaimedByBothPassesEndsUnstored() {
+        // Distortion and a missing circle near the board's corner make one
+        // pass claim a circle of the other pass's rows; which of the two
+        // positions is right cannot be told, so nothing is stored.
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = -3.0;
+        pose.tiltDeg = 5.0;
+        pose.fill = 0.85;
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.missingFraction = 0.05;
+        options.ringCutShiftPx = 1.0;
+        options.residualRotationDeg = -3.0;
+        options.homographyJitterPx = 2.0;
+        const SyntheticView view = board.generate(pose, options, 25);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        const OrderingOutcome outcome = m_check.order(view);
+        QVERIFY(!outcome.stored);
+    }
+
     // Fast samples of the accuracy measurement (bench/ordering_accuracy):
     // distorted views with everything at once, and views a third outside the
     // image. Views the ordering cannot place safely end unstored; a stored

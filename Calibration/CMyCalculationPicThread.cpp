@@ -2,7 +2,6 @@
 
 #include "CalibrationRunTracker.h"
 
-#include <QScopeGuard>
 
 #include "ImageData.h"
 
@@ -110,13 +109,15 @@ bool CMyCalculationPicThread::marksAreUsable() const {
 
 void CMyCalculationPicThread::run() {
     qDebug() << "CMyCalculationPicThread::run" << QThread::currentThreadId();
-    // Whatever stage ends the task, the run must hear of it: the calibration
-    // waits for every task of the run.
-    auto finished = qScopeGuard([this] {
-        if (m_pTracker) {
-            m_pTracker->taskFinished(m_nRunId);
-        }
-    });
+    orderAndStore();
+    // The run's calibration starts in the run tracker once the last image
+    // (isLastImageOfRun) is stored and every other task of the run has ended.
+    if (m_pTracker) {
+        m_pTracker->taskFinished(m_nRunId);
+    }
+}
+
+void CMyCalculationPicThread::orderAndStore() {
     if (!inputIsUsable()) {
         return;
     }
@@ -164,7 +165,7 @@ void CMyCalculationPicThread::run() {
     m_savedLines = m_lines;
     findMCS(directions, detectedCount, m_vecMarkIdx[2], kSecondMarkPosition, 1);
 
-    if (arrangeSortResult(detectedCount, directions)) {
+    if (arrangeSortResult(detectedCount)) {
         storeResult();
     }
     qDebug() << "CMyCalculationPicThread...end";

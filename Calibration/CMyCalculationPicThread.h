@@ -24,6 +24,12 @@ class ImageData;
 // indices of the mark circles at lattice (11, 12), (15, 12) and (12, 7) in
 // that order (0 = not found); H itself (3x3 CV_64F, image -> sent frame).
 //
+// From a parsed feature packet (FeatureData) the data channel passes: index
+// plus 26 for pair 5 (downward) as the image index, view1 as the camera, the
+// points as the centres, size[0..2] as the marks, mat (row-major) as a 3x3
+// CV_64F H; the board radius goes to setRadius and the screen's physical and
+// pixel width (QScreen) to startTask.
+//
 // Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
 // (board centimetres, z = 0, single precision), index-aligned, stored by
 // ImageData::storeSorted. Every stage that finds nothing usable, and every
@@ -181,17 +187,17 @@ public:
     // the lattice positions. Returns false (outputs empty) when a circle would
     // be listed twice, a circle lies off the place its lattice neighbours give
     // it, H cannot be inverted or a mapped point is not finite.
-    bool arrangeSortResult(size_t detectedCount, const LatticeDirections& directions);
+    bool arrangeSortResult(size_t detectedCount);
 
     enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
 
     // Checks every entry against an affine fit (sent frame) of its listed
-    // lattice neighbours within two steps: an entry farther than the
-    // tolerance (0.5 lattice step) from the fitted place makes the whole
-    // result Inconsistent; entries with fewer than three non-collinear
+    // lattice neighbours within two steps: an entry farther from the fitted
+    // place than the tolerance (0.5 of the fit's own lattice unit) makes the
+    // whole result Inconsistent; entries with fewer than three non-collinear
     // neighbours cannot be checked and are removed (DroppedUnverified).
-    Consistency checkLocalConsistency(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
-                                      float latticeStep) const;
+    Consistency checkLocalConsistency(std::vector<size_t>& indices,
+                                      std::vector<cv::Point>& grid) const;
 
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
@@ -208,6 +214,8 @@ public:
     bool stored() const { return m_bStored; }
 
 private:
+    // Every stage of run() from the input checks to the store.
+    void orderAndStore();
     bool inputIsUsable() const;
     bool marksAreUsable() const;
     void storeResult();
@@ -231,7 +239,7 @@ private:
     double m_dLineThreshold = 0.0;
     double m_dDetectedWeight = 10000.0;
     float m_fBendMin = 5.0f;
-    float m_fConsistencyTolerance = 0.5f;  // lattice steps
+    float m_fConsistencyTolerance = 0.5f;  // local lattice units
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;

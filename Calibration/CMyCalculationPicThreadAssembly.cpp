@@ -68,47 +68,84 @@ void appendFoundLines(const CMyCalculationPicThread::TracedLines& lines,
 
 }  // namespace
 
+namespace {
+
+struct Neighbour {
+    cv::Point offset;
+    cv::Point2f point;
+};
+
+// Least-squares affine map from lattice offsets to sent-frame points over the
+// neighbours except `skip`; its value at offset 0 is where the circle should
+// be, and the root of its determinant is the local lattice unit in pixels.
+// False when fewer than `minimum` neighbours remain or they are collinear.
+bool fitAffine(const std::vector<Neighbour>& neighbours, size_t skip, size_t minimum,
+               cv::Point2d& expected, double& unit) {
+    cv::Matx33d normal = cv::Matx33d::zeros();
+    cv::Vec3d sumX(0.0, 0.0, 0.0);
+    cv::Vec3d sumY(0.0, 0.0, 0.0);
+    size_t used = 0;
+    for (size_t k = 0; k < neighbours.size(); ++k) {
+        if (k == skip) {
+            continue;
+        }
+        const cv::Vec3d a(neighbours[k].offset.x, neighbours[k].offset.y, 1.0);
+        normal += a * a.t();
+        sumX += a * static_cast<double>(neighbours[k].point.x);
+        sumY += a * static_cast<double>(neighbours[k].point.y);
+        ++used;
+    }
+    if (used < minimum || cv::determinant(normal) < 0.5) {
+        return false;
+    }
+    const cv::Matx33d inverse = normal.inv(cv::DECOMP_CHOLESKY);
+    const cv::Vec3d fitX = inverse * sumX;
+    const cv::Vec3d fitY = inverse * sumY;
+    expected = {fitX[2], fitY[2]};
+    unit = std::sqrt(std::fabs(fitX[0] * fitY[1] - fitX[1] * fitY[0]));
+    return true;
+}
+
+}  // namespace
+
 CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsistency(
-    std::vector<size_t>& indices, std::vector<cv::Point>& grid, float latticeStep) const {
+    std::vector<size_t>& indices, std::vector<cv::Point>& grid) const {
     std::map<std::pair<int, int>, size_t> entryAt;
     for (size_t e = 0; e < grid.size(); ++e) {
         entryAt[{grid[e].x, grid[e].y}] = e;
     }
 
     std::vector<char> verified(grid.size(), 0);
+    std::vector<Neighbour> neighbours;
     for (size_t e = 0; e < grid.size(); ++e) {
-        // Least-squares affine map from lattice offsets to sent-frame points
-        // over the listed neighbours; its value at offset 0 is where this
-        // circle should be.
-        cv::Matx33d normal = cv::Matx33d::zeros();
-        cv::Vec3d sumX(0.0, 0.0, 0.0);
-        cv::Vec3d sumY(0.0, 0.0, 0.0);
-        int neighbours = 0;
+        neighbours.clear();
         for (const cv::Point& offset : kFitWindow) {
             const auto it = entryAt.find({grid[e].x + offset.x, grid[e].y + offset.y});
-            if (it == entryAt.end()) {
-                continue;
+            if (it != entryAt.end()) {
+                neighbours.push_back({offset, m_vecCentres[indices[it->second]]});
             }
-            const cv::Point2f p = m_vecCentres[indices[it->second]];
-            const cv::Vec3d a(offset.x, offset.y, 1.0);
-            normal += a * a.t();
-            sumX += a * static_cast<double>(p.x);
-            sumY += a * static_cast<double>(p.y);
-            ++neighbours;
         }
-        // Fewer than three neighbours, or all on one line: nothing to check against.
-        if (neighbours < 3 || cv::determinant(normal) < 0.5) {
+        const cv::Point2f p = m_vecCentres[indices[e]];
+        // The fit over all neighbours, then each fit that leaves one more
+        // neighbour out: two wrong entries shifted alike can hide each other
+        // in the first, not in the one without the other. The tolerance is
+        // in local lattice units, since lens distortion the drone's H does
+        // not remove can halve the steps near the image corners.
+        cv::Point2d expected;
+        double unit = 0.0;
+        if (!fitAffine(neighbours, neighbours.size(), 3, expected, unit)) {
             continue;
         }
-        const cv::Matx33d inverse = normal.inv(cv::DECOMP_CHOLESKY);
-        const double expectedX = (inverse * sumX)[2];
-        const double expectedY = (inverse * sumY)[2];
-        const cv::Point2f p = m_vecCentres[indices[e]];
-        const double residual = std::hypot(p.x - expectedX, p.y - expectedY);
-        if (!(residual <= m_fConsistencyTolerance * latticeStep)) {
-            qDebug() << "-------5.circle off its lattice position--------" << indices[e]
-                     << grid[e].x << grid[e].y << residual;
-            return Consistency::Inconsistent;
+        for (size_t skip = neighbours.size() + 1; skip-- > 0;) {
+            if (skip < neighbours.size() && !fitAffine(neighbours, skip, 4, expected, unit)) {
+                continue;
+            }
+            const double residual = std::hypot(p.x - expected.x, p.y - expected.y);
+            if (!(residual <= m_fConsistencyTolerance * unit)) {
+                qDebug() << "-------5.circle off its lattice position--------" << indices[e]
+                         << grid[e].x << grid[e].y << residual;
+                return Consistency::Inconsistent;
+            }
         }
         verified[e] = 1;
     }
@@ -127,8 +164,7 @@ CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsiste
     return dropped ? Consistency::DroppedUnverified : Consistency::Consistent;
 }
 
-bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount,
-                                                const LatticeDirections& directions) {
+bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     m_vecSortedImagePoints.clear();
     m_vecObjectPoints.clear();
     m_vecSortedIdx.clear();
@@ -160,9 +196,7 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount,
         }
     }
 
-    // One lattice step is half the row vector (which spans two columns).
-    const float latticeStep = static_cast<float>(cv::norm(directions.row)) * 0.5f;
-    if (checkLocalConsistency(indices, grid, latticeStep) == Consistency::Inconsistent) {
+    if (checkLocalConsistency(indices, grid) == Consistency::Inconsistent) {
         return false;
     }
 

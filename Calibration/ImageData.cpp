@@ -110,8 +110,8 @@ ImageData::ImageData() {
 }
 
 void ImageData::InitData() {
-    for (auto* v :
-         {&m_vecLeftPix_front, &m_vecRightPix_front, &m_vecLeftPix_down, &m_vecRightPix_down}) {
+    for (auto* v : {&m_vecLeftPix_front, &m_vecRightPix_front, &m_vecLeftPix_down,
+                    &m_vecRightPix_down}) {
         v->assign(kSlotsPerPair, ImagePoints());
     }
     for (auto* v :
@@ -123,8 +123,8 @@ void ImageData::InitData() {
                        &m_matRightCamera_down}) {
         *m = cv::Mat::eye(3, 3, CV_64F);
     }
-    for (cv::Mat* m :
-         {&m_matLeftProj_front, &m_matRightProj_front, &m_matLeftProj_down, &m_matRightProj_down}) {
+    for (cv::Mat* m : {&m_matLeftProj_front, &m_matRightProj_front, &m_matLeftProj_down,
+                       &m_matRightProj_down}) {
         *m = cv::Mat::eye(3, 4, CV_64F);
     }
 
@@ -148,9 +148,8 @@ bool ImageData::storeSorted(int imageIndex, int camera, const ImagePoints& image
     }
     const bool forward = imageIndex < kSlotsPerPair;
     const size_t slot = static_cast<size_t>(forward ? imageIndex : imageIndex - kSlotsPerPair);
-    std::vector<ImagePoints>& pix = camera == 1
-                                        ? (forward ? m_vecLeftPix_front : m_vecLeftPix_down)
-                                        : (forward ? m_vecRightPix_front : m_vecRightPix_down);
+    std::vector<ImagePoints>& pix = camera == 1 ? (forward ? m_vecLeftPix_front : m_vecLeftPix_down)
+                                                : (forward ? m_vecRightPix_front : m_vecRightPix_down);
     std::vector<BoardPoints>& world =
         camera == 1 ? (forward ? m_vecWorld_front : m_vecWorld_down)
                     : (forward ? m_vecRightWorld_front : m_vecRightWorld_down);

@@ -82,6 +82,34 @@ std::vector<OrderingScenario> scenarios() {
     s.maxTiltDeg = 35.0;
     s.missingFraction = 0.05;
     list.push_back(s);
+
+    // Beyond the conditions above: where the ordering gives up, it must give
+    // up without storing.
+    s = base;
+    s.name = "stress: k1 -0.35, noise 1 px, 10 %, 35 deg, 15 deg";
+    s.camera.distortion[0] = -0.35;
+    s.camera.distortion[1] = 0.12;
+    s.noisePx = 1.0;
+    s.missingFraction = 0.10;
+    s.maxTiltDeg = 35.0;
+    s.maxRollDeg = 15.0;
+    list.push_back(s);
+
+    s = base;
+    s.name = "stress: H corners off by 8 px, noise 0.5 px, 35 deg, 15 deg";
+    s.homographyJitterPx = 8.0;
+    s.noisePx = 0.5;
+    s.maxTiltDeg = 35.0;
+    s.maxRollDeg = 15.0;
+    list.push_back(s);
+
+    s = base;
+    s.name = "stress: ring-cut centres off by 4 px, board fills 90-100 %";
+    s.ringCutShiftPx = 4.0;
+    s.noisePx = 0.3;
+    s.minFill = 0.9;
+    s.maxFill = 1.0;
+    list.push_back(s);
     return list;
 }
 

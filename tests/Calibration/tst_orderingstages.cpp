@@ -293,6 +293,87 @@ private slots:
         QCOMPARE(task.tracedLines().foundGrid.back().front(), cv::Point(1, 16));
     }
 
+    void consistencyCheckCatchesCirclesOffTheirPlace() {
+        // Lattice x 0..6, y 0..8 at 20 px per step, and two circles right of
+        // it at (8, 5) and (8, 7). Claimed positions are the truth unless a
+        // case says otherwise.
+        Points points;
+        std::vector<cv::Point> truth;
+        for (int y = 0; y <= 8; ++y) {
+            for (int x = 0; x <= 6; ++x) {
+                if ((x + y) % 2 == 1) {
+                    points.emplace_back(100.0f + 20.0f * x, 100.0f + 20.0f * y);
+                    truth.emplace_back(x, y);
+                }
+            }
+        }
+        for (const cv::Point p : {cv::Point(8, 5), cv::Point(8, 7)}) {
+            points.emplace_back(100.0f + 20.0f * p.x, 100.0f + 20.0f * p.y);
+            truth.push_back(p);
+        }
+        const size_t right1 = points.size() - 2;
+        const size_t right2 = points.size() - 1;
+        Task task(0, QString());
+        start(task, points);
+        std::vector<size_t> indices(points.size());
+        for (size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = i;
+        }
+
+        std::vector<size_t> idx = indices;
+        std::vector<cv::Point> grid = truth;
+        QCOMPARE(task.checkLocalConsistency(idx, grid), Task::Consistency::Consistent);
+        QCOMPARE(grid, truth);
+
+        // One circle claimed one diagonal off.
+        grid = truth;
+        grid[right1] = {7, 4};
+        QCOMPARE(task.checkLocalConsistency(idx, grid), Task::Consistency::Inconsistent);
+
+        // Both right circles claimed one diagonal off alike: each supports the
+        // other in a fit over all neighbours.
+        grid = truth;
+        grid[right1] = {7, 4};
+        grid[right2] = {7, 6};
+        QCOMPARE(task.checkLocalConsistency(idx, grid), Task::Consistency::Inconsistent);
+
+        // A circle far from any other listed one cannot be checked and goes,
+        // and so does (8, 7), left with two neighbours; the rest stays.
+        grid = truth;
+        grid[right1] = {20, 15};
+        idx = indices;
+        QCOMPARE(task.checkLocalConsistency(idx, grid), Task::Consistency::DroppedUnverified);
+        QCOMPARE(idx, std::vector<size_t>(indices.begin(), indices.end() - 2));
+        QCOMPARE(grid, std::vector<cv::Point>(truth.begin(), truth.end() - 2));
+    }
+
+    void consistencyCheckFollowsTheLocalScale() {
+        // Steps shrinking to half towards the right, as near a strongly
+        // distorted image corner, with 0.5 px noise: still consistent.
+        std::mt19937 rng(5);
+        std::normal_distribution<float> noise(0.0f, 0.5f);
+        Points points;
+        std::vector<cv::Point> grid;
+        for (int y = 0; y <= 10; ++y) {
+            for (int x = 0; x <= 20; ++x) {
+                if ((x + y) % 2 == 1) {
+                    const float scale = 20.0f - 0.5f * x;
+                    const float px = 20.0f * x - 0.25f * x * x;
+                    points.emplace_back(100.0f + px + noise(rng),
+                                        100.0f + scale * (y - 5) + noise(rng));
+                    grid.emplace_back(x, y);
+                }
+            }
+        }
+        Task task(0, QString());
+        start(task, points);
+        std::vector<size_t> idx(points.size());
+        for (size_t i = 0; i < idx.size(); ++i) {
+            idx[i] = i;
+        }
+        QCOMPARE(task.checkLocalConsistency(idx, grid), Task::Consistency::Consistent);
+    }
+
     void gridUnitAndRunTrigger() {
         QCOMPARE(Task::gridUnitCm(19.0f, kScreen),
                  19.0f * 4.0f * 0.5f * (344.0f / 1440.0f) / 10.0f);

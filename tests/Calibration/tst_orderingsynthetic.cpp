@@ -228,6 +228,102 @@ private slots:
         QCOMPARE(filled, size_t(1));
     }
 
+    void resultDependsOnTheViewNotThePacketOrder() {
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = 6.0;
+        pose.tiltDeg = 20.0;
+        SyntheticOptions options;
+        options.noisePx = 0.5;
+        options.residualRotationDeg = 6.0;
+        const SyntheticView view = board.generate(pose, options, 77);
+
+        const QuietLog quietLog;
+        Task first(0, QString());
+        Task second(0, QString());
+        QVERIFY(m_check.order(view, 0, 1, &first).stored);
+        QVERIFY(m_check.order(view, 0, 1, &second).stored);
+        QCOMPARE(second.sortedImagePoints(), first.sortedImagePoints());
+        QCOMPARE(second.sortedGrid(), first.sortedGrid());
+
+        // The same circles sent in the reverse order, marks following them.
+        SyntheticView reversed = view;
+        const size_t n = view.centres.size();
+        for (size_t i = 0; i < n; ++i) {
+            reversed.centres[i] = view.centres[n - 1 - i];
+            reversed.imageCentres[i] = view.imageCentres[n - 1 - i];
+            reversed.lattice[i] = view.lattice[n - 1 - i];
+        }
+        for (size_t& mark : reversed.marks) {
+            mark = n - 1 - mark;
+        }
+        Task third(0, QString());
+        QVERIFY(m_check.order(reversed, 0, 1, &third).stored);
+        QCOMPARE(third.sortedGrid(), first.sortedGrid());
+        for (size_t e = 0; e < first.sortedIndices().size(); ++e) {
+            QCOMPARE(third.sortedIndices()[e], n - 1 - first.sortedIndices()[e]);
+        }
+    }
+
+    void tasksOnThePoolFillTheirOwnSlots() {
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        ImageData store;
+        store.startRun();
+        std::vector<SyntheticView> views;
+        {
+            const QuietLog quietLog;
+            QThreadPool pool;
+            pool.setMaxThreadCount(5);
+            for (int image = 0; image < 12; ++image) {
+                SyntheticPose pose;
+                pose.rollDeg = image - 6.0;
+                pose.tiltDeg = 2.0 * image;
+                pose.tiltAxisDeg = 30.0 * image;
+                SyntheticOptions options;
+                options.noisePx = 0.3;
+                options.residualRotationDeg = pose.rollDeg;
+                views.push_back(board.generate(pose, options, 200 + static_cast<uint64_t>(image)));
+                auto* task = new Task(0, QString());
+                task->setRadius(kRadius);
+                task->setStore(&store);
+                // Images 20..31: both pairs, alternating cameras.
+                task->startTask(static_cast<unsigned long>(20 + image),
+                                static_cast<unsigned long>(1 + image % 2), views.back().centres,
+                                views.back().marks, views.back().homography,
+                                {kScreenMm, kScreenPx});
+                pool.start(task);
+            }
+            QVERIFY(pool.waitForDone(30000));
+        }
+        for (int image = 0; image < 12; ++image) {
+            const int index = 20 + image;
+            const bool forward = index < 26;
+            const size_t slot = static_cast<size_t>(forward ? index : index - 26);
+            const bool left = image % 2 == 0;
+            const auto& pix =
+                left ? (forward ? store.m_vecLeftPix_front : store.m_vecLeftPix_down)
+                     : (forward ? store.m_vecRightPix_front : store.m_vecRightPix_down);
+            const auto& world =
+                left ? (forward ? store.m_vecWorld_front : store.m_vecWorld_down)
+                     : (forward ? store.m_vecRightWorld_front : store.m_vecRightWorld_down);
+            QCOMPARE(pix[slot].size(), size_t(248));
+            QCOMPARE(world[slot].size(), size_t(248));
+            // Each stored point is the image point of the circle its board
+            // point names in this image's view.
+            const float unit = m_check.gridUnitCm();
+            for (size_t e = 0; e < pix[slot].size(); ++e) {
+                const cv::Point position(static_cast<int>(std::lround(world[slot][e].x / unit)),
+                                         static_cast<int>(std::lround(world[slot][e].y / unit)));
+                const auto& truth = views[static_cast<size_t>(image)];
+                const size_t i = static_cast<size_t>(
+                    std::find(truth.lattice.begin(), truth.lattice.end(), position) -
+                    truth.lattice.begin());
+                QVERIFY(i < truth.lattice.size());
+                QVERIFY(cv::norm(pix[slot][e] - truth.imageCentres[i]) < 1e-2);
+            }
+        }
+    }
+
     void cameraWithoutSlotStoresNothing() {
         const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         const SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
@@ -253,6 +349,30 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "-------5.homography is not invertible--------");
         QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
         QVERIFY(!m_check.order(view).stored);
+    }
+
+    void aCircleClaimedByBothPassesEndsUnstored() {
+        // Distortion and a missing circle near the board's corner make one
+        // pass claim a circle of the other pass's rows; which of the two
+        // positions is right cannot be told, so nothing is stored.
+        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = -3.0;
+        pose.tiltDeg = 5.0;
+        pose.fill = 0.85;
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.missingFraction = 0.05;
+        options.ringCutShiftPx = 1.0;
+        options.residualRotationDeg = -3.0;
+        options.homographyJitterPx = 2.0;
+        const SyntheticView view = board.generate(pose, options, 25);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        const OrderingOutcome outcome = m_check.order(view);
+        QVERIFY(!outcome.stored);
     }
 
     // Fast samples of the accuracy measurement (bench/ordering_accuracy):

@@ -9,12 +9,14 @@
 #include "ImageCapture.h"
 #include "ImageData.h"
 #include "ResultData.h"
+#include "RunFolders.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QThreadPool>
 
@@ -112,6 +114,44 @@ void ImageDeal::writeStart() {
         m_dataList.clear();
     }
     CalibrationRunTracker::getInstance()->beginRun();
+    beginRunRecord();
+}
+
+void ImageDeal::beginRunRecord() {
+    m_record.close();
+    const QString runs =
+        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    RunFolders::prune(runs, RunFolders::kKept - 1);
+    m_strRunFolder = RunFolders::create(runs, QDateTime::currentDateTime());
+    if (m_strRunFolder.isEmpty()) {
+        return;
+    }
+    RunRecordFormat::Header header;
+    header.radiusPx = m_nRadius.load();
+    header.screenWidthMm = m_fScreenWidthMm.load();
+    header.screenWidthPx = static_cast<std::uint32_t>(m_fScreenWidthPx.load());
+    m_record.open(m_strRunFolder + QStringLiteral("/record.nrec"), header);
+}
+
+void ImageDeal::finishRunRecord() {
+    m_record.close();
+    if (m_strRunFolder.isEmpty()) {
+        return;
+    }
+    ImageData* store = ImageData::getInstance();
+    for (const QString& path : {store->m_strLogFile, store->m_strFrontLeftDpuMap,
+                                store->m_strFrontRightDpuMap, store->m_strDownLeftDpuMap,
+                                store->m_strDownRightDpuMap}) {
+        if (!QFile::exists(path)) {
+            continue;
+        }
+        const QString copy = m_strRunFolder + QLatin1Char('/') + QFileInfo(path).fileName();
+        QFile::remove(copy);
+        if (!QFile::copy(path, copy)) {
+            qDebug().noquote() << QStringLiteral("run record: cannot copy %1").arg(path);
+        }
+    }
+    m_strRunFolder.clear();
 }
 
 void ImageDeal::onSocketError() {
@@ -122,6 +162,7 @@ void ImageDeal::onSocketError() {
 
 void ImageDeal::onReadyRead() {
     const QByteArray chunk = m_pSocket->readAll();
+    m_record.append(RunRecordFormat::kDataChannel, chunk);
     m_assembler.receive(chunk, [this](QByteArray& packet) { acceptRecord(packet); });
 }
 
@@ -216,6 +257,7 @@ void ImageDeal::onResult(bool ok) {
         m_pSocket->write("wrong");
     }
     m_pSocket->flush();
+    finishRunRecord();
     emit progress(52);
     emit result(ok);
 }

@@ -11,6 +11,7 @@
 #include "CMyCalculationPicThread.h"
 #include "DataStreamAssembler.h"
 #include "FeatureData.h"
+#include "RunRecordWriter.h"
 #include "VideoShow.h"
 
 class QTcpSocket;
@@ -79,6 +80,8 @@ private:
     void dataDeal();
     void handOff();
     void acceptRecord(QByteArray& packet);
+    void beginRunRecord();
+    void finishRunRecord();
 
     QTcpSocket* m_pSocket = nullptr;
     DataStreamAssembler m_assembler;  // holds the cache
@@ -87,4 +90,7 @@ private:
     std::atomic<int> m_nRadius{0};
     std::atomic<float> m_fScreenWidthMm{0.0f};
     std::atomic<float> m_fScreenWidthPx{0.0f};
+    // The run's folder and its record of every received chunk (channel thread).
+    QString m_strRunFolder;
+    RunRecordWriter m_record;
 };

@@ -6,6 +6,8 @@
 #include "ImageData.h"
 #include "ImageDeal.h"
 #include "TestMain.h"
+#include "RunFolders.h"
+#include "RunRecordReader.h"
 #include "UploadStreamParser.h"
 #include "hi_dpu_tool.h"
 
@@ -64,8 +66,11 @@ public:
     void playRun(QTcpSocket* s) {
         for (const DroneFeatureModel* model : {m_forward.get(), m_downward.get()}) {
             for (int i = 0; i < 26; ++i) {
-                s->write(model->packet(i, 1));
-                s->write(model->packet(i, 2));
+                for (int camera : {1, 2}) {
+                    const QByteArray packet = model->packet(i, camera);
+                    sentPackets += packet;
+                    s->write(packet);
+                }
             }
         }
         s->flush();
@@ -78,6 +83,7 @@ public:
     bool started = false;
     QByteArray received;
     QByteArray captureReceived;
+    QByteArray sentPackets;
     UploadStreamParser upload{kMapFileSize};
 
 private:
@@ -194,6 +200,30 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     }
     // The store was reset after the upload, ready for the next run.
     QCOMPARE(ImageData::getInstance()->m_vecLeftPix_front.size(), size_t(26));
+
+    // The run folder keeps what arrived, unchanged, with the board geometry,
+    // the calibration log and the four maps.
+    QDir runs(RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QVERIFY(!folders.isEmpty());
+    QDir run(runs.filePath(folders.last()));
+    QFile record(run.filePath("record.nrec"));
+    QVERIFY(record.open(QIODevice::ReadOnly));
+    RunRecordReader reader(&record);
+    QVERIFY2(reader.readHeader(), qPrintable(reader.error()));
+    QCOMPARE(reader.header().radiusPx, kRadiusPx);
+    QCOMPARE(reader.header().screenWidthPx, quint32(kScreenPx));
+    QCOMPARE(static_cast<float>(reader.header().screenWidthMm), kScreenMm);
+    QByteArray recorded;
+    RunRecordReader::Record r;
+    while (reader.next(&r)) recorded += r.bytes;
+    QCOMPARE(reader.error(), QString());
+    QCOMPARE(recorded, drone.sentPackets);
+    for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
+                             "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"}) {
+        QVERIFY2(QFileInfo(run.filePath(name)).size() == kMapFileSize, name);
+    }
+    QCOMPARE(run.entryList({"*.txt"}, QDir::Files).size(), 1);
 }
 
 void TestCalculationRun::wrongBoardScaleEndsWithWrong() {

@@ -1,0 +1,144 @@
+#include "LittleEndian.h"
+#include "RunFolders.h"
+#include "RunRecordReader.h"
+#include "RunRecordWriter.h"
+#include "TestMain.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+
+namespace {
+
+RunRecordFormat::Header header(int radius = 35, double mm = 344.2, quint32 px = 1920) {
+    RunRecordFormat::Header h;
+    h.radiusPx = radius;
+    h.screenWidthMm = mm;
+    h.screenWidthPx = px;
+    return h;
+}
+
+// Reads a whole record held in memory; returns the error text ("" when whole).
+QString readAll(const QByteArray& bytes, QList<QByteArray>* chunks = nullptr) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    RunRecordReader reader(&buffer);
+    if (!reader.readHeader()) {
+        return reader.error();
+    }
+    RunRecordReader::Record r;
+    while (reader.next(&r)) {
+        if (chunks) *chunks << r.bytes;
+    }
+    return reader.error();
+}
+
+}  // namespace
+
+class TestRunRecord : public QObject {
+    Q_OBJECT
+
+private slots:
+    void headerLayoutIsFixed() {
+        const QByteArray h = RunRecordWriter::encodeHeader(header(35, 344.25, 1920));
+        QCOMPARE(h.size(), 32);
+        QCOMPARE(h.left(8), QByteArray("NIMBREC1"));
+        QCOMPARE(h.mid(8, 4), QByteArray::fromHex("01000000"));
+        QCOMPARE(h.mid(12, 4), QByteArray::fromHex("23000000"));
+        QCOMPARE(h.mid(16, 8), QByteArray::fromHex("0000000000847540"));  // 344.25
+        QCOMPARE(h.mid(24, 4), QByteArray::fromHex("80070000"));
+        QCOMPARE(h.mid(28, 4), QByteArray(4, '\0'));
+        QCOMPARE(RunRecordWriter::encodeRecord(0x0102, 1, "ab"),
+                 QByteArray::fromHex("0201000000000000" "01" "02000000" "6162"));
+    }
+
+    void writtenRecordReadsBackChunkByChunk() {
+        QTemporaryDir dir;
+        RunRecordWriter writer;
+        QVERIFY(writer.open(dir.filePath("r.nrec"), header()));
+        const QList<QByteArray> chunks{"\x01\x02start", QByteArray(70000, 'x'), QByteArray(), "end"};
+        for (const QByteArray& c : chunks) writer.append(1, c);
+        writer.close();
+
+        QFile f(dir.filePath("r.nrec"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        RunRecordReader reader(&f);
+        QVERIFY(reader.readHeader());
+        QCOMPARE(reader.header().radiusPx, 35);
+        QCOMPARE(reader.header().screenWidthMm, 344.2);
+        QCOMPARE(reader.header().screenWidthPx, quint32(1920));
+        QList<QByteArray> got;
+        RunRecordReader::Record r;
+        std::uint64_t last = 0;
+        while (reader.next(&r)) {
+            QVERIFY(r.micros >= last);
+            last = r.micros;
+            got << r.bytes;
+        }
+        QCOMPARE(reader.error(), QString());
+        QCOMPARE(got, chunks);
+    }
+
+    void unwritableRecordLeavesTheRunGoing() {
+        RunRecordWriter writer;
+        QVERIFY(!writer.open("/proc/nimbra-no-such-place/r.nrec", header()));
+        writer.append(1, "data");  // ignored, no crash
+        QVERIFY(!writer.isOpen());
+    }
+
+    void malformedRecordsNameTheOffset_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+        const QByteArray good = RunRecordWriter::encodeHeader(header());
+        auto withHeader = [&](const RunRecordFormat::Header& h) {
+            return RunRecordWriter::encodeHeader(h);
+        };
+        QByteArray wrongVersion = good;
+        wrongVersion[8] = 2;
+        QByteArray badChannel = good + RunRecordWriter::encodeRecord(5, 2, "abc");
+        QByteArray pastEnd = good + RunRecordWriter::encodeRecord(5, 1, "abcdef");
+        pastEnd.chop(2);
+        QByteArray hugeLength = good + QByteArray::fromHex("0000000000000000" "01" "ffffffff");
+        QTest::newRow("truncated header") << good.left(20) << "at byte 20";
+        QTest::newRow("wrong magic") << QByteArray("NIMBREC2").append(good.mid(8)) << "at byte 0";
+        QTest::newRow("wrong version") << wrongVersion << "at byte 8";
+        QTest::newRow("zero radius") << withHeader(header(0)) << "at byte 12";
+        QTest::newRow("negative radius") << withHeader(header(-3)) << "at byte 12";
+        QTest::newRow("zero screen mm") << withHeader(header(35, 0.0)) << "at byte 16";
+        QTest::newRow("zero screen px") << withHeader(header(35, 344.2, 0)) << "at byte 24";
+        QTest::newRow("channel other than 1") << badChannel << "at byte 40";
+        QTest::newRow("length past the end") << pastEnd << "at byte 41";
+        QTest::newRow("huge length") << hugeLength << "at byte 41";
+        QTest::newRow("truncated record header") << good + QByteArray(5, '\0') << "at byte 32";
+    }
+
+    void malformedRecordsNameTheOffset() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        const QString got = readAll(bytes);
+        QVERIFY2(got.endsWith(error), qPrintable(got));
+    }
+
+    void pruneKeepsTheNewestRunsOnly() {
+        QTemporaryDir dir;
+        QDir root(dir.path());
+        QDateTime t(QDate(2026, 12, 1), QTime(10, 0, 0));
+        QStringList made;
+        for (int i = 0; i < 23; ++i) {
+            made << RunFolders::create(dir.path(), t.addSecs(i * 61));
+        }
+        const QString twin = RunFolders::create(dir.path(), t.addSecs(22 * 61));
+        QVERIFY(twin.endsWith("-2"));
+        root.mkdir("not-a-run");
+        RunFolders::prune(dir.path(), 20);
+        const QStringList left = root.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QCOMPARE(left.size(), 21);  // 20 runs and the unrelated folder
+        QVERIFY(left.contains("not-a-run"));
+        QVERIFY(!QDir(made.at(3)).exists());
+        QVERIFY(QDir(made.at(4)).exists());
+        QVERIFY(QDir(twin).exists());
+    }
+};
+
+NIMBRA_CORE_TEST_MAIN(TestRunRecord)
+#include "tst_RunRecord.moc"

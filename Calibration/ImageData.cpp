@@ -81,37 +81,36 @@ ImageData* ImageData::getInstance() {
     return instance;
 }
 
-QString ImageData::mapFilePath(const QString& documents, int width, int height, int kind,
-                               const QString& side) {
-    return QString("%1/NimbraDesktop/%2_%3_%4__%5Map.dat")
-        .arg(documents)
-        .arg(width)
-        .arg(height)
-        .arg(kind)
-        .arg(side);
-}
-
 ImageData::ImageData() {
     m_nCalibResult = kResultPending;
     InitData();
+    setOutputFolder(documentsLocation() + QStringLiteral("/NimbraDesktop"));
+}
 
-    const QString docs = documentsLocation();
-    m_strLogFile = QString("%1/NimbraDesktop/log/%2.txt")
-                       .arg(docs, QDateTime::currentDateTime().toString("yyyy-MM-dd-hh-mm-ss"));
+void ImageData::setOutputFolder(const QString& folder) {
+    m_strOutputFolder = folder;
+    m_strLogFile = newLogFilePath();
+    auto map = [&folder](int w, int h, int kind, const char* side) {
+        return QString("%1/%2_%3_%4__%5Map.dat").arg(folder).arg(w).arg(h).arg(kind).arg(side);
+    };
+    m_strFrontLeftMap = map(480, 640, 0, "Left");
+    m_strFrontRightMap = map(480, 640, 0, "Right");
+    m_strFrontLeftDpuMap = map(480, 640, 1, "Left");
+    m_strFrontRightDpuMap = map(480, 640, 1, "Right");
+    m_strDownLeftMap = map(640, 480, 0, "Left");
+    m_strDownRightMap = map(640, 480, 0, "Right");
+    m_strDownLeftDpuMap = map(640, 480, 1, "Left");
+    m_strDownRightDpuMap = map(640, 480, 1, "Right");
+}
 
-    m_strFrontLeftMap = mapFilePath(docs, 480, 640, 0, "Left");
-    m_strFrontRightMap = mapFilePath(docs, 480, 640, 0, "Right");
-    m_strFrontLeftDpuMap = mapFilePath(docs, 480, 640, 1, "Left");
-    m_strFrontRightDpuMap = mapFilePath(docs, 480, 640, 1, "Right");
-    m_strDownLeftMap = mapFilePath(docs, 640, 480, 0, "Left");
-    m_strDownRightMap = mapFilePath(docs, 640, 480, 0, "Right");
-    m_strDownLeftDpuMap = mapFilePath(docs, 640, 480, 1, "Left");
-    m_strDownRightDpuMap = mapFilePath(docs, 640, 480, 1, "Right");
+QString ImageData::newLogFilePath() const {
+    return QString("%1/log/%2.txt")
+        .arg(m_strOutputFolder, QDateTime::currentDateTime().toString("yyyy-MM-dd-hh-mm-ss"));
 }
 
 void ImageData::InitData() {
-    for (auto* v : {&m_vecLeftPix_front, &m_vecRightPix_front, &m_vecLeftPix_down,
-                    &m_vecRightPix_down}) {
+    for (auto* v :
+         {&m_vecLeftPix_front, &m_vecRightPix_front, &m_vecLeftPix_down, &m_vecRightPix_down}) {
         v->assign(kSlotsPerPair, ImagePoints());
     }
     for (auto* v :
@@ -123,8 +122,8 @@ void ImageData::InitData() {
                        &m_matRightCamera_down}) {
         *m = cv::Mat::eye(3, 3, CV_64F);
     }
-    for (cv::Mat* m : {&m_matLeftProj_front, &m_matRightProj_front, &m_matLeftProj_down,
-                       &m_matRightProj_down}) {
+    for (cv::Mat* m :
+         {&m_matLeftProj_front, &m_matRightProj_front, &m_matLeftProj_down, &m_matRightProj_down}) {
         *m = cv::Mat::eye(3, 4, CV_64F);
     }
 
@@ -148,8 +147,9 @@ bool ImageData::storeSorted(int imageIndex, int camera, const ImagePoints& image
     }
     const bool forward = imageIndex < kSlotsPerPair;
     const size_t slot = static_cast<size_t>(forward ? imageIndex : imageIndex - kSlotsPerPair);
-    std::vector<ImagePoints>& pix = camera == 1 ? (forward ? m_vecLeftPix_front : m_vecLeftPix_down)
-                                                : (forward ? m_vecRightPix_front : m_vecRightPix_down);
+    std::vector<ImagePoints>& pix = camera == 1
+                                        ? (forward ? m_vecLeftPix_front : m_vecLeftPix_down)
+                                        : (forward ? m_vecRightPix_front : m_vecRightPix_down);
     std::vector<BoardPoints>& world =
         camera == 1 ? (forward ? m_vecWorld_front : m_vecWorld_down)
                     : (forward ? m_vecRightWorld_front : m_vecRightWorld_down);

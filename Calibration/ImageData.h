@@ -67,12 +67,17 @@ public:
     // bit-identical board coordinates. Forward pair first, then downward.
     void fixSortData();
 
-    // Map file names: "<w>_<h>_<kind>__<Side>Map.dat" under
-    // "<Documents>/NimbraDesktop", kind 0 raw float map, 1 depth-unit map.
-    static QString mapFilePath(const QString& documents, int width, int height, int kind,
-                               const QString& side);
+    // Where the calibration log ("<folder>/log/<time>.txt") and the eight map
+    // files ("<folder>/<w>_<h>_<kind>__<Side>Map.dat", kind 0 raw float map, 1
+    // depth-unit map) go. "<Documents>/NimbraDesktop" unless a replay points
+    // it elsewhere; setting it recomputes every path.
+    void setOutputFolder(const QString& folder);
+    QString outputFolder() const { return m_strOutputFolder; }
+    // A fresh log file path stamped with the current local time.
+    QString newLogFilePath() const;
 
     std::atomic<std::int32_t> m_nCalibResult{kResultPending};
+    QString m_strOutputFolder;
     QString m_strLogFile;
     QString m_strFrontLeftMap;
     QString m_strFrontRightMap;

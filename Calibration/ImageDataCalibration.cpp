@@ -2,10 +2,8 @@
 
 #include "HiDPUInterface.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QFile>
-#include <QStandardPaths>
 
 #include <opencv2/calib3d.hpp>
 
@@ -82,10 +80,7 @@ bool calibratePair(ImageData& d, PairSetup& p) {
                             tvecs, 0, monoCriteria);
 
     if (p.forward) {
-        d.m_strLogFile =
-            QString("%1/NimbraDesktop/log/%2.txt")
-                .arg(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                     QDateTime::currentDateTime().toString("yyyy-MM-dd-hh-mm-ss"));
+        d.m_strLogFile = d.newLogFilePath();
     }
     d.abWrite("\t<----" + side + "_LEFT_RMS = " + g6(leftRms) + "---->", cv::Mat());
     d.abWrite("\t<----" + side + "_RIGHT_RMS = " + g6(rightRms) + "---->", cv::Mat());

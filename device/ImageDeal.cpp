@@ -139,9 +139,9 @@ void ImageDeal::finishRunRecord() {
         return;
     }
     ImageData* store = ImageData::getInstance();
-    for (const QString& path : {store->m_strLogFile, store->m_strFrontLeftDpuMap,
-                                store->m_strFrontRightDpuMap, store->m_strDownLeftDpuMap,
-                                store->m_strDownRightDpuMap}) {
+    for (const QString& path :
+         {store->m_strLogFile, store->m_strFrontLeftDpuMap, store->m_strFrontRightDpuMap,
+          store->m_strDownLeftDpuMap, store->m_strDownRightDpuMap}) {
         if (!QFile::exists(path)) {
             continue;
         }

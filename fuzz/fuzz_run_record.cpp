@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     buffer.open(QIODevice::ReadOnly);
     RunRecordReader reader(&buffer);
     if (!reader.readHeader()) {
-        if (reader.error().isEmpty()) std::abort();
+        if (reader.error().isEmpty())
+            std::abort();
         return 0;
     }
     RunRecordReader::Record record;

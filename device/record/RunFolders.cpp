@@ -15,8 +15,8 @@ QString root(const QString& documents) {
 }
 
 QString create(const QString& runsRoot, const QDateTime& time) {
-    const QString base = runsRoot + QLatin1Char('/') +
-                         time.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
+    const QString base =
+        runsRoot + QLatin1Char('/') + time.toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss"));
     QString path = base;
     for (int n = 2; QDir(path).exists() && n < 1000; ++n) {
         path = base + QStringLiteral("-%1").arg(n);
@@ -39,7 +39,8 @@ void prune(const QString& runsRoot, int keep) {
     // Names sort by time; a "-N" suffix sorts after its plain twin.
     std::sort(runs.begin(), runs.end(), [](const QString& a, const QString& b) {
         const QString ta = a.left(19), tb = b.left(19);
-        if (ta != tb) return ta < tb;
+        if (ta != tb)
+            return ta < tb;
         return a.mid(20).toInt() < b.mid(20).toInt();
     });
     for (int i = 0; i + keep < runs.size(); ++i) {

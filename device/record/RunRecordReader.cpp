@@ -12,7 +12,9 @@ bool RunRecordReader::fail(qint64 offset, const QString& what) {
     return false;
 }
 
-bool RunRecordReader::atEnd() const { return m_device->pos() >= m_device->size(); }
+bool RunRecordReader::atEnd() const {
+    return m_device->pos() >= m_device->size();
+}
 
 bool RunRecordReader::readHeader() {
     m_error.clear();
@@ -32,11 +34,12 @@ bool RunRecordReader::readHeader() {
     m_header.screenWidthMm = LittleEndian::readF64(p + 16);
     m_header.screenWidthPx = LittleEndian::readU32(p + 24);
     if (m_header.radiusPx <= 0) {
-        return fail(12, QStringLiteral("board radius %1 px is not positive").arg(m_header.radiusPx));
+        return fail(12,
+                    QStringLiteral("board radius %1 px is not positive").arg(m_header.radiusPx));
     }
     if (!std::isfinite(m_header.screenWidthMm) || m_header.screenWidthMm <= 0.0) {
-        return fail(16, QStringLiteral("screen width %1 mm is not positive")
-                            .arg(m_header.screenWidthMm));
+        return fail(
+            16, QStringLiteral("screen width %1 mm is not positive").arg(m_header.screenWidthMm));
     }
     if (m_header.screenWidthPx == 0) {
         return fail(24, QStringLiteral("screen width of 0 pixels"));
@@ -63,8 +66,8 @@ bool RunRecordReader::next(Record* record) {
     }
     const qint64 left = m_device->size() - m_device->pos();
     if (length > RunRecordFormat::kMaxRecordBytes || static_cast<qint64>(length) > left) {
-        return fail(offset + 9, QStringLiteral("record length %1 runs past the end of the record")
-                                    .arg(length));
+        return fail(offset + 9,
+                    QStringLiteral("record length %1 runs past the end of the record").arg(length));
     }
     QByteArray bytes = m_device->read(length);
     if (bytes.size() != static_cast<int>(length)) {

@@ -22,7 +22,8 @@ QByteArray RunRecordWriter::encodeRecord(std::uint64_t micros, std::uint8_t chan
     LittleEndian::writeU64(p, micros);
     p[8] = static_cast<char>(channel);
     LittleEndian::writeU32(p + 9, static_cast<std::uint32_t>(bytes.size()));
-    std::copy(bytes.constBegin(), bytes.constEnd(), out.begin() + RunRecordFormat::kRecordHeaderSize);
+    std::copy(bytes.constBegin(), bytes.constEnd(),
+              out.begin() + RunRecordFormat::kRecordHeaderSize);
     return out;
 }
 

@@ -11,7 +11,9 @@
 #include "UploadStreamParser.h"
 #include "hi_dpu_tool.h"
 
+#include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QtEndian>
 
@@ -122,6 +124,14 @@ private slots:
 
 private:
     void runOnce(ScriptedDrone& drone, bool expectOk);
+    static int replay(const QStringList& args) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QStringLiteral(NIMBRA_REPLAY_BIN), args);
+        if (!p.waitForFinished(120000))
+            return -1;
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
     ImageDeal* deal() { return BCInstanceManager::getInstance()->getImageDeal(); }
     float unit() const {
         return CMyCalculationPicThread::gridUnitCm(kRadiusPx,
@@ -203,7 +213,8 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
 
     // The run folder keeps what arrived, unchanged, with the board geometry,
     // the calibration log and the four maps.
-    QDir runs(RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    QDir runs(
+        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     QVERIFY(!folders.isEmpty());
     QDir run(runs.filePath(folders.last()));
@@ -216,7 +227,8 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     QCOMPARE(static_cast<float>(reader.header().screenWidthMm), kScreenMm);
     QByteArray recorded;
     RunRecordReader::Record r;
-    while (reader.next(&r)) recorded += r.bytes;
+    while (reader.next(&r))
+        recorded += r.bytes;
     QCOMPARE(reader.error(), QString());
     QCOMPARE(recorded, drone.sentPackets);
     for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
@@ -224,6 +236,24 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
         QVERIFY2(QFileInfo(run.filePath(name)).size() == kMapFileSize, name);
     }
     QCOMPARE(run.entryList({"*.txt"}, QDir::Files).size(), 1);
+
+    // A replay of that record computes the very maps the live run uploaded.
+    QTemporaryDir out;
+    QCOMPARE(replay({run.filePath("record.nrec"), "--out", out.path()}), 0);
+    for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
+                             "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"}) {
+        QFile live(run.filePath(name)), again(QDir(out.path()).filePath(name));
+        QVERIFY(live.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
+        QVERIFY2(live.readAll() == again.readAll(), name);
+    }
+    QCOMPARE(QDir(out.path() + "/log").entryList({"*.txt"}, QDir::Files).size(), 1);
+
+    // A record cut in the middle of a record is refused, naming the offset.
+    QTemporaryDir cut;
+    QFile::copy(run.filePath("record.nrec"), cut.filePath("cut.nrec"));
+    QFile truncated(cut.filePath("cut.nrec"));
+    QVERIFY(truncated.resize(truncated.size() - 3));
+    QCOMPARE(replay({cut.filePath("cut.nrec"), "--out", cut.filePath("o")}), 2);
 }
 
 void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
@@ -235,6 +265,13 @@ void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
     QTest::qWait(200);
     QCOMPARE(drone.upload.uploads().size(), 0);
     QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 0);
+
+    // Its record replays to the same failure.
+    QDir runs(
+        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QTemporaryDir out;
+    QCOMPARE(replay({runs.filePath(folders.last() + "/record.nrec"), "--out", out.path()}), 1);
 }
 
 void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {

@@ -28,7 +28,8 @@ QString readAll(const QByteArray& bytes, QList<QByteArray>* chunks = nullptr) {
     }
     RunRecordReader::Record r;
     while (reader.next(&r)) {
-        if (chunks) *chunks << r.bytes;
+        if (chunks)
+            *chunks << r.bytes;
     }
     return reader.error();
 }
@@ -49,15 +50,20 @@ private slots:
         QCOMPARE(h.mid(24, 4), QByteArray::fromHex("80070000"));
         QCOMPARE(h.mid(28, 4), QByteArray(4, '\0'));
         QCOMPARE(RunRecordWriter::encodeRecord(0x0102, 1, "ab"),
-                 QByteArray::fromHex("0201000000000000" "01" "02000000" "6162"));
+                 QByteArray::fromHex("0201000000000000"
+                                     "01"
+                                     "02000000"
+                                     "6162"));
     }
 
     void writtenRecordReadsBackChunkByChunk() {
         QTemporaryDir dir;
         RunRecordWriter writer;
         QVERIFY(writer.open(dir.filePath("r.nrec"), header()));
-        const QList<QByteArray> chunks{"\x01\x02start", QByteArray(70000, 'x'), QByteArray(), "end"};
-        for (const QByteArray& c : chunks) writer.append(1, c);
+        const QList<QByteArray> chunks{"\x01\x02start", QByteArray(70000, 'x'), QByteArray(),
+                                       "end"};
+        for (const QByteArray& c : chunks)
+            writer.append(1, c);
         writer.close();
 
         QFile f(dir.filePath("r.nrec"));
@@ -98,7 +104,10 @@ private slots:
         QByteArray badChannel = good + RunRecordWriter::encodeRecord(5, 2, "abc");
         QByteArray pastEnd = good + RunRecordWriter::encodeRecord(5, 1, "abcdef");
         pastEnd.chop(2);
-        QByteArray hugeLength = good + QByteArray::fromHex("0000000000000000" "01" "ffffffff");
+        QByteArray hugeLength = good + QByteArray::fromHex(
+                                           "0000000000000000"
+                                           "01"
+                                           "ffffffff");
         QTest::newRow("truncated header") << good.left(20) << "at byte 20";
         QTest::newRow("wrong magic") << QByteArray("NIMBREC2").append(good.mid(8)) << "at byte 0";
         QTest::newRow("wrong version") << wrongVersion << "at byte 8";

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "RunRecordFormat.h"
+
+#include <QString>
+
+#include <functional>
+
+// Feeds a run record through the same reassembly, parsing, ordering tasks (on
+// the global pool, at most 5 threads, through the run tracker), store,
+// calibration and map conversion as a live run, writing the calibration log
+// and the maps into an output folder of its own.
+class RecordReplay {
+public:
+    enum class Outcome { Calibrated = 0, CalibrationFailed = 1, BadRecord = 2 };
+
+    struct Summary {
+        Outcome outcome = Outcome::BadRecord;
+        QString error;     // for BadRecord: what and at which byte
+        int records = 0;   // records read
+        int packets = 0;   // feature packets accepted
+        int tasks = 0;     // ordering tasks started
+        qint64 bytes = 0;  // data-channel bytes replayed
+        RunRecordFormat::Header header;
+        double secondsReading = 0;
+        double secondsComputing = 0;  // from the last packet to the published result
+    };
+
+    using Progress = std::function<void(const QString& line)>;
+
+    // outputFolder must exist. Blocks until the run's result is published.
+    static Summary run(const QString& recordPath, const QString& outputFolder,
+                       const Progress& progress);
+};

@@ -1,6 +1,8 @@
 #include "DroneSimulator.h"
 
 #include "CameraStreamService.h"
+#include "CaptureControlService.h"
+#include "DataChannelService.h"
 #include "ConsoleService.h"
 #include "HeartbeatService.h"
 #include "HttpSwitchService.h"
@@ -30,6 +32,20 @@ void DroneSimulator::buildServices() {
     streams.keyInterval = m_options.keyInterval;
     streams.faults = m_options.streamFaults;
     m_services.append(new CameraStreamService(m_state, m_renderer, m_view, streams, this));
+
+    DataChannelService::Config data;
+    data.unitCm = m_options.boardUnitCm;
+    data.vision.missingFraction = m_options.missingFraction;
+    data.vision.hideMarks = m_options.hideMarks;
+    data.reportPath = m_options.reportPath;
+    data.closeAtImage = m_options.dataCloseAtImage;
+    data.boardScale = m_options.boardScaleFault;
+    // Created before the capture channel so that an image's features leave
+    // before the status packet of the next one is built.
+    m_services.append(new DataChannelService(m_state, m_options.rig, data, this));
+    m_services.append(new CaptureControlService(m_state, m_options.rig, m_options.boardUnitCm,
+                                                m_options.imageIntervalMs,
+                                                m_options.captureLeadMs, this));
 }
 
 bool DroneSimulator::start(QString* error) {

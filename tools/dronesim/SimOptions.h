@@ -30,7 +30,15 @@ struct SimOptions {
     int framesPerSecond = 15;
     int keyInterval = 15;
 
+    int imageIntervalMs = 650;  // capture timeline: time per image
+    int captureLeadMs = 1500;   // command (and calibration mode) to the first status packet
+    QString reportPath;         // verifier's JSON report; empty: none
+    double missingFraction = 0.02;
+
     // Faults.
+    int dataCloseAtImage = -1;     // < 0: never
+    bool hideMarks = false;
+    double boardScaleFault = 1.0;  // 1: the board the desktop drew
     double heartbeatSilentAfterSeconds = -1;  // < 0: never
     HttpSwitchService::Fault httpFault;
     std::map<std::string, RtspCameraServer::OpenFault> streamFaults;

@@ -113,13 +113,63 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
                                                              : SimCamera::DownwardLeft;
     const SimCamera right = pairOf(camera) == SimPair::Forward ? SimCamera::ForwardRight
                                                               : SimCamera::DownwardRight;
-    for (SimCamera c : {left, right}) {
-        m_socket->write(featurePacket(c, index));
+    const QByteArray packets = featurePacket(left, index) + featurePacket(right, index);
+    if (m_config.garbage) {
+        writeWithGarbage(packets, global);
+    } else {
+        m_socket->write(packets);
     }
     SimLog::event(name(), QStringLiteral("features of image %1 sent").arg(global));
     if (global == 2 * Rig::kImagesPerCamera - 1) {
         SimLog::event(name(), QStringLiteral("last feature packet sent"));
     }
+}
+
+void DataChannelService::writeWithGarbage(const QByteArray& packets, int global) {
+    auto uniform = [this](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(m_garbageRng);
+    };
+    switch (uniform(0, 2)) {
+        case 0: {
+            // Junk that never begins with the head.
+            QByteArray junk(uniform(1, 40), '\0');
+            for (char& c : junk) {
+                c = static_cast<char>(uniform(0x20, 0x7e));
+            }
+            m_socket->write(junk);
+            m_socket->flush();
+            SimLog::fault(name(), QStringLiteral("%1 junk bytes before image %2")
+                                      .arg(junk.size())
+                                      .arg(global));
+            break;
+        }
+        case 1: {
+            // A header claiming far more than any packet, then a tail.
+            QByteArray bad = FeaturePacket::encodeIgnored();
+            const quint32 len = 0x7ffffff0u;
+            for (int i = 0; i < 4; ++i) {
+                bad[8 + i] = static_cast<char>((len >> (8 * i)) & 0xff);
+            }
+            m_socket->write(bad);
+            m_socket->flush();
+            SimLog::fault(name(), QStringLiteral("bad length field before image %1").arg(global));
+            break;
+        }
+        default:
+            break;
+    }
+    // Pieces of at least 12 bytes: a packet's header always arrives whole.
+    QStringList cuts;
+    for (int at = 0; at < packets.size();) {
+        const int n = std::min<int>(packets.size() - at, uniform(12, 1500));
+        m_socket->write(packets.mid(at, n));
+        m_socket->flush();
+        at += n;
+        cuts << QString::number(at);
+    }
+    SimLog::fault(name(), QStringLiteral("image %1 features written in pieces ending at %2")
+                              .arg(global)
+                              .arg(cuts.join(',')));
 }
 
 void DataChannelService::finishUpload(const QString& why) {

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <random>
 
 // TCP 9999: the data channel. After "start" every image the capture timeline
 // takes becomes two feature packets (left and right camera of the pair, sent
@@ -19,7 +20,8 @@
 // Only the latest connection is served. Faults: the channel closes at global
 // image K (index, +26 for the downward pair), the features use a board scaled
 // by `boardScale` (the desktop then measures a wrong baseline), views without
-// marks.
+// marks, packets written in random pieces with junk bytes and packets with
+// bad length fields between them.
 class DataChannelService : public TcpSimService {
     Q_OBJECT
 
@@ -32,6 +34,7 @@ public:
         QString reportPath;
         int closeAtImage = -1;   // < 0: never
         double boardScale = 1.0;
+        bool garbage = false;  // split writes, junk bytes, bad length fields
     };
 
     DataChannelService(DroneState& state, const Rig& rig, Config config,
@@ -47,6 +50,7 @@ private:
     void onBytes(QTcpSocket* socket);
     void onImageTaken(SimCamera camera, int index);
     void finishUpload(const QString& why);
+    void writeWithGarbage(const QByteArray& packets, int global);
 
     DroneState& m_state;
     const Rig& m_rig;
@@ -58,4 +62,5 @@ private:
     bool m_loggedVerdict = false;
     bool m_verified = false;
     int m_filesLogged = 0;
+    std::mt19937 m_garbageRng{11};
 };

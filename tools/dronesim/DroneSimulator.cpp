@@ -22,7 +22,11 @@ DroneSimulator::~DroneSimulator() {
 }
 
 void DroneSimulator::buildServices() {
-    m_services.append(new HeartbeatService(m_state, m_options.heartbeatSilentAfterSeconds, this));
+    auto* heartbeat = new HeartbeatService(m_state, m_options.heartbeatSilentAfterSeconds, this);
+    if (m_options.heartbeatSilentAtPhase) {
+        heartbeat->setSilentAtPhase(*m_options.heartbeatSilentAtPhase);
+    }
+    m_services.append(heartbeat);
     m_services.append(new HttpSwitchService(m_state, m_options.httpFault, this));
     m_services.append(
         new ConsoleService(m_state, m_options.firmwareVersion, m_options.rebootSeconds, this));
@@ -40,6 +44,7 @@ void DroneSimulator::buildServices() {
     data.reportPath = m_options.reportPath;
     data.closeAtImage = m_options.dataCloseAtImage;
     data.boardScale = m_options.boardScaleFault;
+    data.garbage = m_options.garbagePackets;
     // Created before the capture channel so that an image's features leave
     // before the status packet of the next one is built.
     m_services.append(new DataChannelService(m_state, m_options.rig, data, this));

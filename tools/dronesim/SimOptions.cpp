@@ -140,6 +140,15 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "fault-data-close-at",
         "FAULT: the data channel closes when image K is taken (0-51, +26 for the downward pair).",
         "K");
+    const QCommandLineOption silentAt(
+        "fault-heartbeat-silent-at",
+        "FAULT: the heartbeat stops for good when the run reaches PHASE: forward, downward, "
+        "upload or finished.",
+        "PHASE");
+    const QCommandLineOption garbage(
+        "fault-garbage",
+        "FAULT: the data channel writes its packets in random pieces, with junk bytes and "
+        "packets with bad length fields between them.");
     const QCommandLineOption noMarks("fault-no-marks",
                                      "FAULT: the feature packets of every view lack the marks.");
     const QCommandLineOption boardScale(
@@ -147,7 +156,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "FAULT: the feature packets see a board F times the size the desktop drew.", "F");
     parser.addOptions({help, addr, rigFile, writeRig, unit, radius, mmPerPx, version, reboot, fps,
                        keyInt, silent, httpStatus, httpBody, streamFail, interval, report, missing,
-                       closeAt, noMarks, boardScale, lead});
+                       closeAt, noMarks, boardScale, lead, silentAt, garbage});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -309,6 +318,22 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         }
     }
     options->hideMarks = parser.isSet(noMarks);
+    options->garbagePackets = parser.isSet(garbage);
+    if (parser.isSet(silentAt)) {
+        const QString phase = parser.value(silentAt);
+        if (phase == "forward") {
+            options->heartbeatSilentAtPhase = RunPhase::CaptureForward;
+        } else if (phase == "downward") {
+            options->heartbeatSilentAtPhase = RunPhase::CaptureDownward;
+        } else if (phase == "upload") {
+            options->heartbeatSilentAtPhase = RunPhase::Uploading;
+        } else if (phase == "finished") {
+            options->heartbeatSilentAtPhase = RunPhase::Finished;
+        } else {
+            return fail(QStringLiteral(
+                "--fault-heartbeat-silent-at must be forward, downward, upload or finished"));
+        }
+    }
     if (parser.isSet(boardScale)) {
         options->boardScaleFault = parser.value(boardScale).toDouble(&numberOk);
         if (!numberOk || !(options->boardScaleFault >= 0.5 && options->boardScaleFault <= 2.0)) {

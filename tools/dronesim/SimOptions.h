@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DroneState.h"
 #include "HttpSwitchService.h"
 #include "Rig.h"
 #include "RtspCameraServer.h"
@@ -7,6 +8,8 @@
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Everything the command line decides, checked. parse() never exits the process:
 // --help and errors come back as an outcome for main() to act on, which keeps
@@ -36,7 +39,9 @@ struct SimOptions {
     double missingFraction = 0.02;
 
     // Faults.
+    std::optional<RunPhase> heartbeatSilentAtPhase;
     int dataCloseAtImage = -1;     // < 0: never
+    bool garbagePackets = false;   // data channel: split writes, junk and bad lengths
     bool hideMarks = false;
     double boardScaleFault = 1.0;  // 1: the board the desktop drew
     double heartbeatSilentAfterSeconds = -1;  // < 0: never

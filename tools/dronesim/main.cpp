@@ -52,6 +52,13 @@ void logSummary(const SimOptions& options) {
         SimLog::event(kService, QStringLiteral("armed fault: data channel closes at image %1")
                                     .arg(options.dataCloseAtImage));
     }
+    if (options.heartbeatSilentAtPhase) {
+        SimLog::event(kService, QStringLiteral("armed fault: heartbeat silent at phase %1")
+                                    .arg(DroneState::phaseName(*options.heartbeatSilentAtPhase)));
+    }
+    if (options.garbagePackets) {
+        SimLog::event(kService, QStringLiteral("armed fault: garbage and split data packets"));
+    }
     if (options.hideMarks) {
         SimLog::event(kService, QStringLiteral("armed fault: views without marks"));
     }

@@ -1,7 +1,6 @@
 #include "DataChannelService.h"
 
 #include "DroneState.h"
-
 #include "FeaturePacket.h"
 #include "SimLog.h"
 #include "UploadVerifier.h"
@@ -9,6 +8,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QTcpSocket>
+#include <QtEndian>
 
 DataChannelService::DataChannelService(DroneState& state, const Rig& rig, Config config,
                                        QObject* parent)
@@ -24,9 +24,9 @@ QByteArray DataChannelService::featurePacket(SimCamera camera, int index) const 
     cv::Matx33d R;
     cv::Vec3d t;
     m_rig.boardToCamera(camera, index, unit, R, t);
-    const FeatureData data = DroneVision::features(
-        m_rig.camera(camera), R, t, unit, static_cast<int>(pairOf(camera)),
-        isLeft(camera) ? 1 : 2, index, m_config.vision);
+    const FeatureData data =
+        DroneVision::features(m_rig.camera(camera), R, t, unit, static_cast<int>(pairOf(camera)),
+                              isLeft(camera) ? 1 : 2, index, m_config.vision);
     return FeaturePacket::encode(data);
 }
 
@@ -36,7 +36,8 @@ void DataChannelService::onConnection(QTcpSocket* socket) {
     m_command.clear();
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onBytes(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-        if (socket == m_socket && m_upload && !m_verified && m_state.phase() == RunPhase::Uploading) {
+        if (socket == m_socket && m_upload && !m_verified &&
+            m_state.phase() == RunPhase::Uploading) {
             finishUpload(QStringLiteral("disconnected"));
         }
     });
@@ -56,8 +57,8 @@ void DataChannelService::onBytes(QTcpSocket* socket) {
         }
         SimLog::event(name(), QStringLiteral("start"));
         m_started = true;
-        m_upload = std::make_unique<UploadStreamParser>(
-            UploadVerifier::mapFileSize(m_rig.forward.left));
+        m_upload =
+            std::make_unique<UploadStreamParser>(UploadVerifier::mapFileSize(m_rig.forward.left));
         m_loggedVerdict = false;
         m_verified = false;
         m_filesLogged = 0;
@@ -72,7 +73,8 @@ void DataChannelService::onBytes(QTcpSocket* socket) {
     }
     if (!m_loggedVerdict && (m_upload->sawRight() || m_upload->sawWrong())) {
         m_loggedVerdict = true;
-        SimLog::event(name(), m_upload->sawRight() ? QStringLiteral("right") : QStringLiteral("wrong"));
+        SimLog::event(name(),
+                      m_upload->sawRight() ? QStringLiteral("right") : QStringLiteral("wrong"));
     }
     while (m_filesLogged < m_upload->uploads().size() &&
            m_upload->uploads().at(m_filesLogged).file.size() ==
@@ -87,10 +89,10 @@ void DataChannelService::onBytes(QTcpSocket* socket) {
     if (m_upload->sawQuit()) {
         SimLog::event(name(), QStringLiteral("quit"));
     }
-    const bool complete = m_filesLogged == 4 || m_upload->sawWrong() || m_upload->sawQuit() ||
-                          m_upload->malformed();
-    if (complete && !m_verified && (m_upload->sawRight() || m_upload->sawWrong() ||
-                                    m_upload->malformed())) {
+    const bool complete =
+        m_filesLogged == 4 || m_upload->sawWrong() || m_upload->sawQuit() || m_upload->malformed();
+    if (complete && !m_verified &&
+        (m_upload->sawRight() || m_upload->sawWrong() || m_upload->malformed())) {
         finishUpload(QStringLiteral("upload complete"));
     }
     if (m_upload->sawQuit()) {
@@ -109,10 +111,10 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
         m_started = false;
         return;
     }
-    const SimCamera left = pairOf(camera) == SimPair::Forward ? SimCamera::ForwardLeft
-                                                             : SimCamera::DownwardLeft;
-    const SimCamera right = pairOf(camera) == SimPair::Forward ? SimCamera::ForwardRight
-                                                              : SimCamera::DownwardRight;
+    const SimCamera left =
+        pairOf(camera) == SimPair::Forward ? SimCamera::ForwardLeft : SimCamera::DownwardLeft;
+    const SimCamera right =
+        pairOf(camera) == SimPair::Forward ? SimCamera::ForwardRight : SimCamera::DownwardRight;
     const QByteArray packets = featurePacket(left, index) + featurePacket(right, index);
     if (m_config.garbage) {
         writeWithGarbage(packets, global);
@@ -124,6 +126,16 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
         SimLog::event(name(), QStringLiteral("last feature packet sent"));
     }
 }
+
+namespace {
+
+// The length field of the packet at `start` of well-formed packets.
+int packetLength(const QByteArray& packets, int start) {
+    const auto* b = reinterpret_cast<const uchar*>(packets.constData()) + start;
+    return static_cast<int>(qFromLittleEndian<quint32>(b + 8));
+}
+
+}  // namespace
 
 void DataChannelService::writeWithGarbage(const QByteArray& packets, int global) {
     auto uniform = [this](int lo, int hi) {
@@ -138,9 +150,9 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
             }
             m_socket->write(junk);
             m_socket->flush();
-            SimLog::fault(name(), QStringLiteral("%1 junk bytes before image %2")
-                                      .arg(junk.size())
-                                      .arg(global));
+            SimLog::fault(
+                name(),
+                QStringLiteral("%1 junk bytes before image %2").arg(junk.size()).arg(global));
             break;
         }
         case 1: {
@@ -158,14 +170,19 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
         default:
             break;
     }
-    // Pieces of at least 12 bytes: a packet's header always arrives whole.
+    // Each packet in pieces, the first at least its 12-byte header (the
+    // desktop drops a packet start shorter than that).
     QStringList cuts;
-    for (int at = 0; at < packets.size();) {
-        const int n = std::min<int>(packets.size() - at, uniform(12, 1500));
-        m_socket->write(packets.mid(at, n));
-        m_socket->flush();
-        at += n;
-        cuts << QString::number(at);
+    for (int start = 0; start < packets.size();) {
+        const int len = std::min<int>(packetLength(packets, start), packets.size() - start);
+        for (int at = 0; at < len;) {
+            const int n = std::min(len - at, uniform(at == 0 ? 12 : 1, 1500));
+            m_socket->write(packets.mid(start + at, n));
+            m_socket->flush();
+            at += n;
+            cuts << QString::number(start + at);
+        }
+        start += len;
     }
     SimLog::fault(name(), QStringLiteral("image %1 features written in pieces ending at %2")
                               .arg(global)
@@ -186,9 +203,11 @@ void DataChannelService::finishUpload(const QString& why) {
     QFile file(m_config.reportPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(QJsonDocument(report).toJson()) < 0) {
-        SimLog::error(QStringLiteral("verifier"), QStringLiteral("cannot write %1: %2")
-                                                     .arg(m_config.reportPath, file.errorString()));
+        SimLog::error(
+            QStringLiteral("verifier"),
+            QStringLiteral("cannot write %1: %2").arg(m_config.reportPath, file.errorString()));
         return;
     }
-    SimLog::event(QStringLiteral("verifier"), QStringLiteral("report written to %1").arg(m_config.reportPath));
+    SimLog::event(QStringLiteral("verifier"),
+                  QStringLiteral("report written to %1").arg(m_config.reportPath));
 }

@@ -32,13 +32,12 @@ public:
         double unitCm = 1.0;
         DroneVisionSettings vision;
         QString reportPath;
-        int closeAtImage = -1;   // < 0: never
+        int closeAtImage = -1;  // < 0: never
         double boardScale = 1.0;
         bool garbage = false;  // split writes, junk bytes, bad length fields
     };
 
-    DataChannelService(DroneState& state, const Rig& rig, Config config,
-                       QObject* parent = nullptr);
+    DataChannelService(DroneState& state, const Rig& rig, Config config, QObject* parent = nullptr);
 
     // The feature packet the drone sends for `camera` at image `index`.
     QByteArray featurePacket(SimCamera camera, int index) const;

@@ -45,12 +45,10 @@ void DroneSimulator::buildServices() {
     data.closeAtImage = m_options.dataCloseAtImage;
     data.boardScale = m_options.boardScaleFault;
     data.garbage = m_options.garbagePackets;
-    // Created before the capture channel so that an image's features leave
-    // before the status packet of the next one is built.
     m_services.append(new DataChannelService(m_state, m_options.rig, data, this));
     m_services.append(new CaptureControlService(m_state, m_options.rig, m_options.boardUnitCm,
-                                                m_options.imageIntervalMs,
-                                                m_options.captureLeadMs, this));
+                                                m_options.imageIntervalMs, m_options.captureLeadMs,
+                                                this));
 }
 
 bool DroneSimulator::start(QString* error) {

@@ -40,7 +40,8 @@ FeatureData DroneVision::features(const CameraModel& model, const cv::Matx33d& R
     cv::projectPoints(board, rvec, t, model.cameraMatrix(), model.distortion, projected);
 
     std::mt19937_64 rng(settings.seed * 1000003u + static_cast<std::uint64_t>(pair) * 101u +
-                        static_cast<std::uint64_t>(index) * 7u + static_cast<std::uint64_t>(camera));
+                        static_cast<std::uint64_t>(index) * 7u +
+                        static_cast<std::uint64_t>(camera));
     // A separate stream decides the misses, so that enabling them leaves the
     // noise of the circles that remain unchanged.
     std::mt19937_64 missRng(settings.seed * 2654435761u + static_cast<std::uint64_t>(pair) * 131u +

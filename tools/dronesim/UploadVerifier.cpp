@@ -32,8 +32,8 @@ void truthMap(const CameraPair& pair, bool left, cv::Mat* mapX, cv::Mat* mapY) {
                       pair.right.distortion, size, R, pair.translation, R1, R2, P1, P2, Q,
                       cv::CALIB_ZERO_DISPARITY, 0, size);
     const CameraModel& cam = left ? pair.left : pair.right;
-    cv::initUndistortRectifyMap(cam.cameraMatrix(), cam.distortion, left ? R1 : R2,
-                                left ? P1 : P2, size, CV_32FC1, *mapX, *mapY);
+    cv::initUndistortRectifyMap(cam.cameraMatrix(), cam.distortion, left ? R1 : R2, left ? P1 : P2,
+                                size, CV_32FC1, *mapX, *mapY);
 }
 
 double percentile(std::vector<double>& values, double q) {
@@ -41,8 +41,7 @@ double percentile(std::vector<double>& values, double q) {
         return NAN;
     }
     const auto k = static_cast<size_t>(q * static_cast<double>(values.size() - 1));
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k),
-                     values.end());
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k), values.end());
     return values[k];
 }
 
@@ -92,13 +91,14 @@ QJsonObject UploadVerifier::checkCamera(SimCamera camera, const UploadStreamPars
     const QByteArray& file = upload.file;
     out["fileSize"] = file.size();
     if (file.size() != mapFileSize(model)) {
-        fail(QStringLiteral("map file of %1 bytes, expected %2").arg(file.size()).arg(mapFileSize(model)));
+        fail(QStringLiteral("map file of %1 bytes, expected %2")
+                 .arg(file.size())
+                 .arg(mapFileSize(model)));
         out["pass"] = false;
         return out;
     }
     const auto* b = reinterpret_cast<const uchar*>(file.constData());
-    const quint32 crc =
-        dpu_tool_calc_crc32(0, b + 4, static_cast<std::uint32_t>(file.size() - 4));
+    const quint32 crc = dpu_tool_calc_crc32(0, b + 4, static_cast<std::uint32_t>(file.size() - 4));
     if (qFromLittleEndian<quint32>(b) != crc) {
         fail(QStringLiteral("map CRC mismatch"));
     }
@@ -126,8 +126,8 @@ QJsonObject UploadVerifier::checkCamera(SimCamera camera, const UploadStreamPars
             if (!(tx >= 0 && ty >= 0 && tx <= model.width - 1 && ty <= model.height - 1)) {
                 continue;
             }
-            const auto e = qFromLittleEndian<quint32>(
-                b + kDpuHeaderSize + 4 * static_cast<size_t>(y * model.width + x));
+            const auto e = qFromLittleEndian<quint32>(b + kDpuHeaderSize +
+                                                      4 * static_cast<size_t>(y * model.width + x));
             const double sx = ((e >> 10) & 0x7FF) + (e & 31) / 32.0;
             const double sy = ((e >> 21) & 0x7FF) + ((e >> 5) & 31) / 32.0;
             errors.push_back(std::hypot(sx - tx, sy - ty));
@@ -180,7 +180,8 @@ QString UploadVerifier::summary(const QJsonObject& report) {
     QStringList lines;
     for (const QJsonValue& v : report["cameras"].toArray()) {
         const QJsonObject c = v.toObject();
-        lines << QStringLiteral("%1: fx %2 fy %3 cx %4 cy %5 |T0| %6 cm, map median %7 px p95 %8 px")
+        lines << QStringLiteral(
+                     "%1: fx %2 fy %3 cx %4 cy %5 |T0| %6 cm, map median %7 px p95 %8 px")
                      .arg(c["name"].toString())
                      .arg(c["fx"].toDouble(), 0, 'f', 2)
                      .arg(c["fy"].toDouble(), 0, 'f', 2)

@@ -108,8 +108,8 @@ private slots:
             QCOMPARE(isLeft(camera), i <= CaptureTimeline::kLastLeftImage);
         }
 
-        const CameraModel& model = rig.camera(downward ? SimCamera::DownwardLeft
-                                                       : SimCamera::ForwardLeft);
+        const CameraModel& model =
+            rig.camera(downward ? SimCamera::DownwardLeft : SimCamera::ForwardLeft);
         const DesktopReading r = readPair(stream, downward, QSize(model.width, model.height));
         QList<int> all;
         for (int i = 0; i < 26; ++i)
@@ -121,9 +121,9 @@ private slots:
         QCOMPARE(r.downwardFinished, downward ? 1 : 0);
         QCOMPARE(r.circlesOutsideImage, 0);
         // Every kind of guidance shows during a pair.
-        for (int s : {FlightGuidance::MoveAway, FlightGuidance::MoveCloser,
-                      FlightGuidance::Clockwise, FlightGuidance::CounterClockwise,
-                      FlightGuidance::Normal})
+        for (int s :
+             {FlightGuidance::MoveAway, FlightGuidance::MoveCloser, FlightGuidance::Clockwise,
+              FlightGuidance::CounterClockwise, FlightGuidance::Normal})
             QVERIFY2(r.states.count(s), qPrintable(QString::number(s)));
     }
 

@@ -63,6 +63,7 @@ private:
     }
 
     QTemporaryDir m_dir;
+    qint64 m_resultAtMs = -1;  // UTC milliseconds of the day, like the simulator's log
 };
 
 void tst_DroneSimCalibrationRun::initTestCase() {
@@ -82,9 +83,9 @@ void tst_DroneSimCalibrationRun::cleanup() {
 bool tst_DroneSimCalibrationRun::runOnce(DroneSimProcess& sim, const QString& address,
                                          const QStringList& args, QList<int>* indexes) {
     qputenv("NIMBRA_DEVICE_ADDRESS", address.toLatin1());
-    const QStringList common = {"--board-unit-cm", unitArgument(), "--board-radius-px",
-                                QString::number(kRadiusPx), "--image-interval-ms", "50",
-                                "--capture-lead-ms", "1200"};
+    const QStringList common = {
+        "--board-unit-cm",     unitArgument(), "--board-radius-px", QString::number(kRadiusPx),
+        "--image-interval-ms", "50",           "--capture-lead-ms", "1200"};
     if (!sim.start(address, common + args)) {
         qWarning() << sim.output() << sim.errorOutput();
         return false;
@@ -101,12 +102,17 @@ bool tst_DroneSimCalibrationRun::runOnce(DroneSimProcess& sim, const QString& ad
     connect(capture, &ImageCapture::forwardFinished, capture, &ImageCapture::forward2Downward,
             Qt::QueuedConnection);
 
+    connect(
+        deal, &ImageDeal::result, this,
+        [this] { m_resultAtMs = QDateTime::currentDateTimeUtc().time().msecsSinceStartOfDay(); },
+        Qt::DirectConnection);
     deal->startDeal();
     if (!QTest::qWaitFor([&] { return !result.isEmpty(); }, 50000)) {
         qWarning() << "no result; simulator said:" << sim.output();
         return false;
     }
     disconnect(capture, nullptr, this, nullptr);
+    disconnect(deal, nullptr, this, nullptr);
     disconnect(capture, &ImageCapture::forwardFinished, capture, &ImageCapture::forward2Downward);
     [&] {
         QCOMPARE(forwardDone.count(), 1);
@@ -157,7 +163,8 @@ void tst_DroneSimCalibrationRun::wholeRunPassesTheVerifier() {
         if (line.contains("[verifier]"))
             std::printf("%s\n", qPrintable(line));
     }
-    std::printf("last feature packet to \"right\": %lld ms\n", verdict - lastPacket);
+    std::printf("last feature packet to \"right\": %lld ms, to result(true): %lld ms\n",
+                verdict - lastPacket, m_resultAtMs - lastPacket);
 }
 
 void tst_DroneSimCalibrationRun::wrongBoardScaleEndsWithWrong() {

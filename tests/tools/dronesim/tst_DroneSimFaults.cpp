@@ -39,11 +39,11 @@ private slots:
     // at image 30 and a heartbeat that falls silent with the downward pair.
     void runFaultsHappenAndAreLogged() {
         DroneSimProcess sim{QStringLiteral(DRONESIM_PATH)};
-        QVERIFY2(sim.start(kAddress, {"--image-interval-ms", "20", "--capture-lead-ms", "0",
-                                      "--fault-garbage", "--fault-no-marks",
-                                      "--fault-data-close-at", "30",
-                                      "--fault-heartbeat-silent-at", "downward"}),
-                 qPrintable(sim.output() + sim.errorOutput()));
+        QVERIFY2(
+            sim.start(kAddress, {"--image-interval-ms", "20", "--capture-lead-ms", "0",
+                                 "--fault-garbage", "--fault-no-marks", "--fault-data-close-at",
+                                 "30", "--fault-heartbeat-silent-at", "downward"}),
+            qPrintable(sim.output() + sim.errorOutput()));
         QVERIFY(sim.output().contains("armed fault: data channel closes at image 30"));
 
         QTcpSocket heartbeat, data, capture;

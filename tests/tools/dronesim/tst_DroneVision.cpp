@@ -56,9 +56,8 @@ private slots:
                 const int b = std::uniform_int_distribution<int>(a + 1, packet.size() - 1)(rng);
                 for (const QByteArray& piece :
                      {packet.left(a), packet.mid(a, b - a), packet.mid(b)}) {
-                    assembler.dowork(piece, [&](QByteArray& p) {
-                        received.push_back(FeaturePacket::parse(p));
-                    });
+                    assembler.dowork(
+                        piece, [&](QByteArray& p) { received.push_back(FeaturePacket::parse(p)); });
                 }
             }
         }
@@ -90,11 +89,10 @@ private slots:
                     QVERIFY(d.size[m] > 0 && d.size[m] < d.points.size());
                     const cv::Point2f expected(40.0f + marks[m].x * 20.0f,
                                                40.0f + marks[m].y * 20.0f);
-                    QVERIFY2(cv::norm(d.points[d.size[m]] - expected) < 3.0,
-                             qPrintable(QString("camera %1 image %2 mark %3")
-                                            .arg(int(camera))
-                                            .arg(i)
-                                            .arg(m)));
+                    QVERIFY2(
+                        cv::norm(d.points[d.size[m]] - expected) < 3.0,
+                        qPrintable(
+                            QString("camera %1 image %2 mark %3").arg(int(camera)).arg(i).arg(m)));
                 }
             }
         }

@@ -8,14 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-// What the drone's own image processing sends on the data channel for a
-// calibration run, from a ground-truth stereo rig: for every image of a pair
-// and each camera, the detected circle centres of the whole on-screen board
-// (270 circles, marks and ring-cut circles included) that fall inside the
-// image, with detection noise, in shuffled order, mapped by the drone's
-// normalising homography H into a fronto-parallel board frame (one lattice
-// step = stepPx pixels), the indexes of the three mark circles (never 0 for a
-// seen mark; 0 when a mark is not seen) and H itself.
+// The drone's feature packets for a calibration run of a StereoRigSimulator
+// rig: an adapter that places the rig's cameras at its 26 poses and lets the
+// simulator's DroneVision (tools/dronesim) do the drone's processing.
 struct DroneFeatureSettings {
     float boardUnitCm = 1.255f;  // lattice step of the board on the screen
     double noisePx = 0.15;       // detection noise (sigma), image pixels

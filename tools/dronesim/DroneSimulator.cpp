@@ -1,6 +1,8 @@
 #include "DroneSimulator.h"
 
 #include "CameraStreamService.h"
+#include "CaptureControlService.h"
+#include "DataChannelService.h"
 #include "ConsoleService.h"
 #include "HeartbeatService.h"
 #include "HttpSwitchService.h"
@@ -20,7 +22,11 @@ DroneSimulator::~DroneSimulator() {
 }
 
 void DroneSimulator::buildServices() {
-    m_services.append(new HeartbeatService(m_state, m_options.heartbeatSilentAfterSeconds, this));
+    auto* heartbeat = new HeartbeatService(m_state, m_options.heartbeatSilentAfterSeconds, this);
+    if (m_options.heartbeatSilentAtPhase) {
+        heartbeat->setSilentAtPhase(*m_options.heartbeatSilentAtPhase);
+    }
+    m_services.append(heartbeat);
     m_services.append(new HttpSwitchService(m_state, m_options.httpFault, this));
     m_services.append(
         new ConsoleService(m_state, m_options.firmwareVersion, m_options.rebootSeconds, this));
@@ -30,6 +36,19 @@ void DroneSimulator::buildServices() {
     streams.keyInterval = m_options.keyInterval;
     streams.faults = m_options.streamFaults;
     m_services.append(new CameraStreamService(m_state, m_renderer, m_view, streams, this));
+
+    DataChannelService::Config data;
+    data.unitCm = m_options.boardUnitCm;
+    data.vision.missingFraction = m_options.missingFraction;
+    data.vision.hideMarks = m_options.hideMarks;
+    data.reportPath = m_options.reportPath;
+    data.closeAtImage = m_options.dataCloseAtImage;
+    data.boardScale = m_options.boardScaleFault;
+    data.garbage = m_options.garbagePackets;
+    m_services.append(new DataChannelService(m_state, m_options.rig, data, this));
+    m_services.append(new CaptureControlService(m_state, m_options.rig, m_options.boardUnitCm,
+                                                m_options.imageIntervalMs, m_options.captureLeadMs,
+                                                this));
 }
 
 bool DroneSimulator::start(QString* error) {

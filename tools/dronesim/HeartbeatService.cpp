@@ -15,6 +15,16 @@ HeartbeatService::HeartbeatService(DroneState& state, double silentAfterSeconds,
     : TcpSimService(QStringLiteral("heartbeat"), kPort, state, parent),
       m_silentAfterSeconds(silentAfterSeconds) {}
 
+void HeartbeatService::setSilentAtPhase(RunPhase phase) {
+    connect(&state(), &DroneState::phaseChanged, this, [this, phase](RunPhase now) {
+        if (now == phase && !m_silentByPhase) {
+            m_silentByPhase = true;
+            logFault(QStringLiteral("heartbeat silent from now on (phase %1)")
+                         .arg(DroneState::phaseName(phase)));
+        }
+    });
+}
+
 bool HeartbeatService::start(const QHostAddress& address, QString* error) {
     if (!TcpSimService::start(address, error)) {
         return false;
@@ -56,6 +66,9 @@ void HeartbeatService::onConnection(QTcpSocket* socket) {
 }
 
 bool HeartbeatService::silenced() {
+    if (m_silentByPhase) {
+        return true;
+    }
     if (m_silentAfterSeconds < 0 || m_sinceStart.elapsed() < m_silentAfterSeconds * 1000.0) {
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DroneState.h"
 #include "TcpSimService.h"
 
 #include <QElapsedTimer>
@@ -21,6 +22,9 @@ public:
     // silentAfterSeconds < 0: never fall silent.
     HeartbeatService(DroneState& state, double silentAfterSeconds, QObject* parent = nullptr);
 
+    // Fault: the heartbeat stops for good once the run reaches `phase`.
+    void setSilentAtPhase(RunPhase phase);
+
     bool start(const QHostAddress& address, QString* error) override;
     void stop() override;
 
@@ -33,6 +37,7 @@ private:
 
     double m_silentAfterSeconds;
     bool m_silenceLogged = false;
+    bool m_silentByPhase = false;
     QElapsedTimer m_sinceStart;
     QTimer* m_timer = nullptr;
 };

@@ -121,8 +121,44 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "FAULT: the stream PATH (e.g. /ov7251_02) refuses its first K opens, or every open with "
         "\"always\" (RTSP 503). Repeatable.",
         "PATH:K|always");
-    parser.addOptions({help, addr, rigFile, writeRig, unit, radius, mmPerPx, version, reboot, fps,
-                       keyInt, silent, httpStatus, httpBody, streamFail});
+    const QCommandLineOption interval(
+        "image-interval-ms",
+        "Time the drone takes per ordinary image (approach and shot); images approached out of "
+        "range or turned take about 3.4 times as long. Default: 400 (a whole run of 52 images "
+        "in about 35 s).",
+        "MS", "400");
+    const QCommandLineOption lead(
+        "capture-lead-ms",
+        "Time from \"startfront\"/\"startdown\" (and calibration mode) to the pair's first "
+        "status packet, for the desktop to open the camera stream. Default: 1500.",
+        "MS", "1500");
+    const QCommandLineOption report(
+        "report", "Write the verifier's JSON report of the desktop's upload to FILE.", "FILE");
+    const QCommandLineOption missing("missing-fraction",
+                                     "Share of circles the drone's detector misses. Default: 0.02.",
+                                     "F", "0.02");
+    const QCommandLineOption closeAt(
+        "fault-data-close-at",
+        "FAULT: the data channel closes when image K is taken (0-51, +26 for the downward pair).",
+        "K");
+    const QCommandLineOption silentAt(
+        "fault-heartbeat-silent-at",
+        "FAULT: the heartbeat stops for good when the run reaches PHASE: forward, downward, "
+        "upload or finished.",
+        "PHASE");
+    const QCommandLineOption garbage(
+        "fault-garbage",
+        "FAULT: the data channel writes its packets in random pieces, with junk bytes and "
+        "packets with bad length fields between them.");
+    const QCommandLineOption noMarks("fault-no-marks",
+                                     "FAULT: the feature packets of every view lack the marks.");
+    const QCommandLineOption boardScale(
+        "fault-board-scale",
+        "FAULT: the feature packets see a board F times the size the desktop drew.", "F");
+    parser.addOptions({help,       addr,     rigFile,    writeRig, unit,     radius,
+                       mmPerPx,    version,  reboot,     fps,      keyInt,   silent,
+                       httpStatus, httpBody, streamFail, interval, report,   missing,
+                       closeAt,    noMarks,  boardScale, lead,     silentAt, garbage});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -260,6 +296,50 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         QString error;
         if (!parseStreamFault(value, &options->streamFaults, &error)) {
             return fail(error);
+        }
+    }
+
+    options->imageIntervalMs = parser.value(interval).toInt(&ok);
+    if (!ok || options->imageIntervalMs < 5 || options->imageIntervalMs > 60000) {
+        return fail(QStringLiteral("--image-interval-ms must be from 5 to 60000"));
+    }
+    options->captureLeadMs = parser.value(lead).toInt(&ok);
+    if (!ok || options->captureLeadMs < 0 || options->captureLeadMs > 60000) {
+        return fail(QStringLiteral("--capture-lead-ms must be from 0 to 60000"));
+    }
+    options->reportPath = parser.value(report);
+    bool numberOk = false;
+    options->missingFraction = parser.value(missing).toDouble(&numberOk);
+    if (!numberOk || !(options->missingFraction >= 0 && options->missingFraction < 0.5)) {
+        return fail(QStringLiteral("--missing-fraction must be from 0 to below 0.5"));
+    }
+    if (parser.isSet(closeAt)) {
+        options->dataCloseAtImage = parser.value(closeAt).toInt(&ok);
+        if (!ok || options->dataCloseAtImage < 0 || options->dataCloseAtImage > 51) {
+            return fail(QStringLiteral("--fault-data-close-at must be an image from 0 to 51"));
+        }
+    }
+    options->hideMarks = parser.isSet(noMarks);
+    options->garbagePackets = parser.isSet(garbage);
+    if (parser.isSet(silentAt)) {
+        const QString phase = parser.value(silentAt);
+        if (phase == "forward") {
+            options->heartbeatSilentAtPhase = RunPhase::CaptureForward;
+        } else if (phase == "downward") {
+            options->heartbeatSilentAtPhase = RunPhase::CaptureDownward;
+        } else if (phase == "upload") {
+            options->heartbeatSilentAtPhase = RunPhase::Uploading;
+        } else if (phase == "finished") {
+            options->heartbeatSilentAtPhase = RunPhase::Finished;
+        } else {
+            return fail(QStringLiteral(
+                "--fault-heartbeat-silent-at must be forward, downward, upload or finished"));
+        }
+    }
+    if (parser.isSet(boardScale)) {
+        options->boardScaleFault = parser.value(boardScale).toDouble(&numberOk);
+        if (!numberOk || !(options->boardScaleFault >= 0.5 && options->boardScaleFault <= 2.0)) {
+            return fail(QStringLiteral("--fault-board-scale must be from 0.5 to 2"));
         }
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DroneState.h"
 #include "HttpSwitchService.h"
 #include "Rig.h"
 #include "RtspCameraServer.h"
@@ -7,6 +8,8 @@
 #include <QHostAddress>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Everything the command line decides, checked. parse() never exits the process:
 // --help and errors come back as an outcome for main() to act on, which keeps
@@ -30,7 +33,17 @@ struct SimOptions {
     int framesPerSecond = 15;
     int keyInterval = 15;
 
+    int imageIntervalMs = 400;  // capture timeline: time per ordinary image
+    int captureLeadMs = 1500;   // command (and calibration mode) to the first status packet
+    QString reportPath;         // verifier's JSON report; empty: none
+    double missingFraction = 0.02;
+
     // Faults.
+    std::optional<RunPhase> heartbeatSilentAtPhase;
+    int dataCloseAtImage = -1;    // < 0: never
+    bool garbagePackets = false;  // data channel: split writes, junk and bad lengths
+    bool hideMarks = false;
+    double boardScaleFault = 1.0;             // 1: the board the desktop drew
     double heartbeatSilentAfterSeconds = -1;  // < 0: never
     HttpSwitchService::Fault httpFault;
     std::map<std::string, RtspCameraServer::OpenFault> streamFaults;

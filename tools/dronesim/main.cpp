@@ -48,6 +48,24 @@ void logSummary(const SimOptions& options) {
         SimLog::event(kService, QStringLiteral("armed fault: HTTP body \"%1\"")
                                     .arg(QString::fromUtf8(options.httpFault.body)));
     }
+    if (options.dataCloseAtImage >= 0) {
+        SimLog::event(kService, QStringLiteral("armed fault: data channel closes at image %1")
+                                    .arg(options.dataCloseAtImage));
+    }
+    if (options.heartbeatSilentAtPhase) {
+        SimLog::event(kService, QStringLiteral("armed fault: heartbeat silent at phase %1")
+                                    .arg(DroneState::phaseName(*options.heartbeatSilentAtPhase)));
+    }
+    if (options.garbagePackets) {
+        SimLog::event(kService, QStringLiteral("armed fault: garbage and split data packets"));
+    }
+    if (options.hideMarks) {
+        SimLog::event(kService, QStringLiteral("armed fault: views without marks"));
+    }
+    if (options.boardScaleFault != 1.0) {
+        SimLog::event(kService, QStringLiteral("armed fault: board scale %1 of the drawn board")
+                                    .arg(options.boardScaleFault));
+    }
     for (const auto& fault : options.streamFaults) {
         SimLog::event(
             kService,

@@ -15,6 +15,11 @@ bool UploadStreamParser::feed(const QByteArray& bytes) {
 }
 
 bool UploadStreamParser::step() {
+    if (!m_inFile && m_buffer.startsWith("quit")) {
+        m_quit = true;
+        m_buffer.remove(0, 4);
+        return true;
+    }
     if (m_verdict.isEmpty()) {
         if (m_buffer.size() < 5) {
             return false;
@@ -27,10 +32,15 @@ bool UploadStreamParser::step() {
         }
         return true;
     }
-    if (m_verdict != "right") {
+    if (m_verdict != "right" || m_quit) {
         return false;
     }
     if (!m_inFile) {
+        if (m_buffer.size() >= 2 && !m_buffer.startsWith(QByteArray("\x01\x02", 2)) &&
+            !QByteArray("quit").startsWith(m_buffer.left(4))) {
+            m_malformed = true;
+            return false;
+        }
         if (m_buffer.size() < ResultData::kWireSize) {
             return false;
         }

@@ -3,6 +3,7 @@
 #include <QTcpSocket>
 
 FakeHttpServer::FakeHttpServer(QObject* parent) : QTcpServer(parent) {
+    m_clock.start();
     connect(this, &QTcpServer::newConnection, this, &FakeHttpServer::onNewConnection);
 }
 
@@ -15,6 +16,7 @@ void FakeHttpServer::onNewConnection() {
                 return;
             }
             m_requestLines << buffer->left(buffer->indexOf("\r\n"));
+            m_requestTimes << m_clock.elapsed();
             const QByteArray reason = m_status == 200 ? "OK" : "Status";
             QByteArray response = "HTTP/1.1 " + QByteArray::number(m_status) + " " + reason +
                                   "\r\nContent-Type: text/plain\r\nContent-Length: " +

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
+#include <QElapsedTimer>
 #include <QTcpServer>
 
 // A one-response HTTP server for tests: every request on any connection gets
@@ -19,6 +20,8 @@ public:
         m_body = body;
     }
     const QList<QByteArray>& requestLines() const { return m_requestLines; }
+    // Milliseconds on a monotonic clock at which each request was complete.
+    const QList<qint64>& requestTimes() const { return m_requestTimes; }
 
 private:
     void onNewConnection();
@@ -26,4 +29,6 @@ private:
     int m_status = 200;
     QByteArray m_body = "Success";
     QList<QByteArray> m_requestLines;
+    QList<qint64> m_requestTimes;
+    QElapsedTimer m_clock;
 };

@@ -37,6 +37,9 @@ const QColor kTranslucentBlack(0, 0, 0, 178);
 }  // namespace
 
 VideoWidget::VideoWidget(QWidget* parent) : QWidget(parent) {
+    // Until the first picture the window's style sheet gives the view its
+    // look (white, rounded); a plain subclass would ignore it.
+    setAttribute(Qt::WA_StyledBackground, true);
     m_vecForwardRect.resize(kSteps);
     m_vecDownwardRect.resize(kSteps);
     for (int i = 0; i < kSteps; ++i) {

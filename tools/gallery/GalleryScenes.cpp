@@ -95,6 +95,7 @@ void GalleryScenes::renderCalibrationWindow() {
                              QRect(250, 330, 40, 40), 1, 1, 3, false);
     save(bc, QStringLiteral("bc_capture_forward"));
 
+    bc->onImageChanged(VideoShow::DownwardLeft);
     bc->onImageChanged(VideoShow::DownwardRight);
     bc->video()->onImageFrame(syntheticFrame(640, 480));
     bc->onFlightStateChange(ImageCapture::MoveAway);

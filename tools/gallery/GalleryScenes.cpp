@@ -32,7 +32,9 @@ void GalleryScenes::save(QWidget* widget, const QString& name) {
 void GalleryScenes::renderPages() {
     NimbraDesktop* main = NimbraDesktop::getInstance();
     main->show();
-    QTest::qWaitForWindowExposed(main);
+    if (!QTest::qWaitForWindowExposed(main)) {
+        qWarning() << "gallery: main window not exposed";
+    }
     const QStringList& names = main->pageNames();
     for (int i = 0; i < main->stack()->count(); ++i) {
         main->stack()->setCurrentIndex(i);
@@ -63,7 +65,9 @@ void GalleryScenes::renderCalibrationWindow() {
     BCWidget* bc = main->bcWidget();
     // QWidget::show, not BCWidget::show: the gallery starts no run.
     static_cast<QWidget*>(bc)->show();
-    QTest::qWaitForWindowExposed(bc);
+    if (!QTest::qWaitForWindowExposed(bc)) {
+        qWarning() << "gallery: calibration window not exposed";
+    }
 
     bc->waitOverlay()->setVideoType(WaitOpenVideo::Forward);
     bc->waitOverlay()->show();

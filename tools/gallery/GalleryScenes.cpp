@@ -1,0 +1,110 @@
+#include "GalleryScenes.h"
+
+#include "BCWidget.h"
+#include "DeviceStateWidget.h"
+#include "DownwardFinished.h"
+#include "ForwardFinished.h"
+#include "NimbraDesktop.h"
+#include "ProgressBar.h"
+#include "QuitBC.h"
+#include "VideoFiled.h"
+#include "VideoWidget.h"
+#include "WaitOpenVideo.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QPainter>
+#include <QStackedWidget>
+#include <QTest>
+
+GalleryScenes::GalleryScenes(const QDir& outDir, const QString& langue)
+    : m_outDir(outDir), m_langue(langue) {}
+
+void GalleryScenes::save(QWidget* widget, const QString& name) {
+    QApplication::processEvents();
+    QTest::qWait(50);
+    const QString path = m_outDir.filePath(QStringLiteral("%1_%2.png").arg(name, m_langue));
+    if (!widget->grab().save(path)) {
+        qWarning() << "gallery: cannot write" << path;
+    }
+}
+
+void GalleryScenes::renderPages() {
+    NimbraDesktop* main = NimbraDesktop::getInstance();
+    main->show();
+    if (!QTest::qWaitForWindowExposed(main)) {
+        qWarning() << "gallery: main window not exposed";
+    }
+    const QStringList& names = main->pageNames();
+    for (int i = 0; i < main->stack()->count(); ++i) {
+        main->stack()->setCurrentIndex(i);
+        save(main, QStringLiteral("page%1_%2").arg(i).arg(names.value(i)));
+    }
+    main->stack()->setCurrentIndex(NimbraDesktop::LinkPage);
+}
+
+QImage GalleryScenes::syntheticFrame(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(205, 205, 200));
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(30, 30, 30));
+    const int step = 22;
+    for (int y = 40; y < height - 40; y += step) {
+        const int offset = ((y / step) % 2) ? step : 0;
+        for (int x = 40 + offset; x < width - 40; x += 2 * step) {
+            painter.drawEllipse(QPoint(x, y), 7, 7);
+        }
+    }
+    return image;
+}
+
+void GalleryScenes::renderCalibrationWindow() {
+    NimbraDesktop* main = NimbraDesktop::getInstance();
+    BCWidget* bc = main->bcWidget();
+    // QWidget::show, not BCWidget::show: the gallery starts no run.
+    static_cast<QWidget*>(bc)->show();
+    if (!QTest::qWaitForWindowExposed(bc)) {
+        qWarning() << "gallery: calibration window not exposed";
+    }
+
+    bc->waitOverlay()->setVideoType(WaitOpenVideo::Forward);
+    bc->waitOverlay()->show();
+    save(bc, QStringLiteral("bc_wait_forward"));
+    bc->waitOverlay()->setVideoType(WaitOpenVideo::Downward);
+    save(bc, QStringLiteral("bc_wait_downward"));
+    bc->waitOverlay()->hide();
+
+    const QList<QPair<QWidget*, QString>> overlays = {
+        {bc->forwardFinishedOverlay(), QStringLiteral("bc_forward_finished")},
+        {bc->downwardFinishedOverlay(), QStringLiteral("bc_downward_finished")},
+        {bc->quitOverlay(), QStringLiteral("bc_quit")},
+        {bc->deviceOverlay(), QStringLiteral("bc_device_lost")},
+        {bc->videoFailedOverlay(), QStringLiteral("bc_video_failed")},
+    };
+    for (const auto& overlay : overlays) {
+        overlay.first->show();
+        save(bc, overlay.second);
+        overlay.first->hide();
+    }
+
+    bc->onImageChanged(VideoShow::ForwardLeft);
+    bc->video()->onImageFrame(syntheticFrame(480, 640));
+    bc->onFlightStateChange(ImageCapture::MoveCloser);
+    for (int i = 0; i < 8; ++i) {
+        bc->onImageIndex(i);
+    }
+    bc->video()->onCirclePos(QRect(180, 250, 40, 40), QRect(160, 330, 40, 40),
+                             QRect(250, 330, 40, 40), 1, 1, 3, false);
+    save(bc, QStringLiteral("bc_capture_forward"));
+
+    bc->onImageChanged(VideoShow::DownwardLeft);
+    bc->onImageChanged(VideoShow::DownwardRight);
+    bc->video()->onImageFrame(syntheticFrame(640, 480));
+    bc->onFlightStateChange(ImageCapture::MoveAway);
+    bc->video()->onCirclePos(QRect(300, 200, 40, 40), QRect(260, 260, 40, 40),
+                             QRect(360, 260, 40, 40), 0, 0, 8, true);
+    save(bc, QStringLiteral("bc_capture_downward"));
+    bc->hide();
+}

@@ -1,0 +1,53 @@
+#include "ForwardFinished.h"
+#include "ui_ForwardFinished.h"
+
+#include "BCInstanceManager.h"
+#include "BCWidget.h"
+#include "ImageCapture.h"
+#include "NimbraDesktop.h"
+#include "OverlayLook.h"
+
+ForwardFinished::ForwardFinished(QWidget* parent) : QWidget(parent), ui(new Ui_ForwardFinished) {
+    ui->setupUi(this);
+    ui->title->setStyleSheet(QStringLiteral(
+        "font-size:26px; font-weight:500; color:rgba(34,34,34,1); line-height:37px;"));
+    ui->text->setStyleSheet(QStringLiteral(
+        "font-size:20px; font-weight:500; color:rgba(34,34,34,1); line-height:28px;"));
+    const QString small = QStringLiteral(
+        "font-size:18px; font-weight:500; color:rgba(34,34,34,1); line-height:25px;");
+    ui->text1->setStyleSheet(small);
+    ui->text2->setStyleSheet(small);
+    const QString bullet = QStringLiteral("background-color:#222222; border-radius:4px;");
+    ui->o1->setStyleSheet(bullet);
+    ui->o2->setStyleSheet(bullet);
+    ui->btn->setStyleSheet(QStringLiteral("background:rgba(0,122,255,1); border-radius:6px;"));
+    connect(ui->btn, &QPushButton::clicked, this, &ForwardFinished::onBtnClicked);
+    OverlayLook::apply(this);
+}
+
+ForwardFinished::~ForwardFinished() {
+    delete ui;
+}
+
+void ForwardFinished::startShow() {
+    // The "Finished" tutorial clip of frame starts here.
+    show();
+}
+
+void ForwardFinished::onBtnClicked() {
+    // The clip of frame stops here.
+    hide();
+    if (auto* window = qobject_cast<BCWidget*>(parentWidget())) {
+        window->waitDownwardOpenVideo();
+    }
+    QMetaObject::invokeMethod(BCInstanceManager::getInstance()->getImageCapture(),
+                              "forward2Downward");
+}
+
+void ForwardFinished::langueChange(QString langue) {
+    NimbraDesktop* main = NimbraDesktop::getInstance();
+    for (QLabel* label : {ui->title, ui->text, ui->text1, ui->text2}) {
+        main->setLabelLangue(label, langue);
+    }
+    main->setButtonLangue(ui->btn, langue);
+}

@@ -1,0 +1,39 @@
+#include "VideoFiled.h"
+#include "ui_VideoFiled.h"
+
+#include "NimbraDesktop.h"
+#include "OverlayLook.h"
+
+#include <QTimer>
+
+VideoFiled::VideoFiled(QWidget* parent) : QWidget(parent), ui(new Ui_VideoFiled) {
+    ui->setupUi(this);
+    ui->title->setStyleSheet(
+        QStringLiteral("font-size:26px; font-weight:500; color:rgb(34,34,34); line-height:37px;"));
+    ui->text->setStyleSheet(
+        QStringLiteral("font-size:18px; font-weight:400; color:rgb(34,34,34); line-height:25px;"));
+    ui->restart->setStyleSheet(QStringLiteral("background:#007aff; border-radius:6px;"));
+    ui->icon->setStyleSheet(QStringLiteral("image: url(:/image/war.png);"));
+    connect(ui->restart, &QPushButton::clicked, this, &VideoFiled::onRestartClicked);
+    OverlayLook::apply(this);
+}
+
+VideoFiled::~VideoFiled() {
+    delete ui;
+}
+
+void VideoFiled::onRestartClicked() {
+    OverlayLook::stopRun();
+    hide();
+    if (parentWidget()) {
+        parentWidget()->hide();
+    }
+    QTimer::singleShot(kMainWindowDelayMs, NimbraDesktop::getInstance(), &QWidget::show);
+}
+
+void VideoFiled::langueChange(QString langue) {
+    NimbraDesktop* main = NimbraDesktop::getInstance();
+    main->setLabelLangue(ui->title, langue);
+    main->setLabelLangue(ui->text, langue);
+    main->setButtonLangue(ui->restart, langue);
+}

@@ -1,0 +1,33 @@
+#include "WaitOpenVideo.h"
+#include "ui_WaitOpenVideo.h"
+
+#include "OverlayLook.h"
+
+WaitOpenVideo::WaitOpenVideo(QWidget* parent) : QWidget(parent), ui(new Ui_WaitOpenVideo) {
+    ui->setupUi(this);
+    ui->text->setStyleSheet(
+        QStringLiteral("font-size:24px; font-weight:300; color:rgba(0,0,0,1); line-height:33px;"));
+    OverlayLook::apply(this);
+    setVideoType(Forward);
+}
+
+WaitOpenVideo::~WaitOpenVideo() {
+    delete ui;
+}
+
+void WaitOpenVideo::setVideoType(int type) {
+    const bool english = m_langue == QLatin1String("en");
+    if (type == Forward) {
+        ui->picture->setStyleSheet(QStringLiteral("image: url(:/image/forward.png);"));
+        ui->text->setText(english ? QStringLiteral("Turning on the front stereo cameras")
+                                  : QStringLiteral("正在开启前视摄像头"));
+    } else if (type == Downward) {
+        ui->picture->setStyleSheet(QStringLiteral("image: url(:/image/downward.png);"));
+        ui->text->setText(english ? QStringLiteral("Turning on the downward stereo cameras")
+                                  : QStringLiteral("正在开启下视摄像头"));
+    }
+}
+
+void WaitOpenVideo::langueChange(QString langue) {
+    m_langue = langue;
+}

@@ -96,17 +96,23 @@ int GuidPrivate::frameIntervalMs(int num, int den) {
 
 void GuidPrivate::run() {
     const QString path = clipPath();
+    // A failure caused by a stop request is no failure worth a log line.
+    auto report = [this](const char* line) {
+        if (!isInterruptionRequested()) {
+            qDebug() << line;
+        }
+    };
     // Only regular files: a FIFO or device would block inside open() or read(),
     // where no interruption request reaches, and the stop would hang.
     if (!QFileInfo(path).isFile()) {
-        qDebug() << "open url error";
+        report("open url error");
         return;
     }
     ClipContext clip;
 
     clip.format = avformat_alloc_context();
     if (!clip.format) {
-        qDebug() << "open url error";
+        report("open url error");
         return;
     }
     clip.format->interrupt_callback.callback = &interruptCallback;
@@ -117,18 +123,17 @@ void GuidPrivate::run() {
     av_dict_set(&options, "max_delay", "100", 0);
     av_dict_set(&options, "stimeout", "3000000", 0);
     av_dict_set(&options, "rw_timeout", "3000", 0);
-    const QByteArray path8 = path.toUtf8();
+    // "file:" keeps a name with a colon from being taken for another protocol.
+    const QByteArray path8 = QStringLiteral("file:").toUtf8() + path.toUtf8();
     const int opened = avformat_open_input(&clip.format, path8.constData(), nullptr, &options);
     av_dict_free(&options);
     if (opened != 0) {
-        clip.format = nullptr;             // freed by avformat_open_input
-        if (!isInterruptionRequested()) {  // a stop is no failure
-            qDebug() << "open url error";
-        }
+        clip.format = nullptr;  // freed by avformat_open_input
+        report("open url error");
         return;
     }
     if (avformat_find_stream_info(clip.format, nullptr) < 0) {
-        qDebug() << "Could't find stream infomation.";
+        report("Could't find stream infomation.");
         return;
     }
     for (unsigned i = 0; i < clip.format->nb_streams; ++i) {
@@ -137,30 +142,30 @@ void GuidPrivate::run() {
         }
     }
     if (clip.stream < 0) {
-        qDebug() << "Didn't find a video stream.";
+        report("Didn't find a video stream.");
         return;
     }
     AVStream* stream = clip.format->streams[clip.stream];
     const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!decoder) {
-        qDebug() << "Codec not found";
+        report("Codec not found");
         return;
     }
     clip.codec = avcodec_alloc_context3(decoder);
     if (!clip.codec || avcodec_parameters_to_context(clip.codec, stream->codecpar) < 0) {
-        qDebug() << "Codec not found";
+        report("Codec not found");
         return;
     }
     clip.codec->bit_rate = 0;
     clip.codec->time_base = AVRational{1, 10};
     if (avcodec_open2(clip.codec, decoder, nullptr) < 0) {
-        qDebug() << "Could not open codec.";
+        report("Could not open codec.");
         return;
     }
     clip.frame = av_frame_alloc();
     clip.packet = av_packet_alloc();
     if (!clip.frame || !clip.packet) {
-        qDebug() << "Could not open codec.";
+        report("Could not open codec.");
         return;
     }
 
@@ -211,7 +216,7 @@ void GuidPrivate::run() {
             // every loop shows the whole clip, then start over.
             avcodec_send_packet(clip.codec, nullptr);
             if (!drainPictures(true)) {
-                qDebug() << "decode error";
+                report("decode error");
                 break;
             }
             avcodec_flush_buffers(clip.codec);
@@ -226,7 +231,7 @@ void GuidPrivate::run() {
         }
         av_packet_unref(clip.packet);
         if (failed) {
-            qDebug() << "decode error";
+            report("decode error");
             break;
         }
         pace();

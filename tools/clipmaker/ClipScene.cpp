@@ -28,10 +28,12 @@ double smooth(double x) {
     return x * x * (3.0 - 2.0 * x);
 }
 
-// The screen, as a quad turned a little towards the drone on the left.
+// The screen, as a quad turned a little towards the drone on the left. Kept
+// within the top-left 7/8 x 5/6 of the frame: the calibration page shows the
+// clips shifted by that much, cut at the right and bottom.
 QPolygonF screenQuad(int w, int h) {
-    const qreal left = w * 0.60, right = w * 0.92;
-    const qreal top = h * 0.17, bottom = h * 0.66;
+    const qreal left = w * 0.55, right = w * 0.84;
+    const qreal top = h * 0.15, bottom = h * 0.61;
     const qreal inset = h * 0.05;
     return QPolygonF({QPointF(left, top), QPointF(right, top + inset),
                       QPointF(right, bottom - inset), QPointF(left, bottom)});
@@ -256,7 +258,7 @@ QImage ClipScene::frame(double t) const {
     p.setRenderHint(QPainter::Antialiasing);
     drawScreen(p);
 
-    const QPointF home(m_width * 0.25, m_height * 0.44);
+    const QPointF home(m_width * 0.24, m_height * 0.40);
     const double wave = std::sin(2 * kPi * t);
     const QPointF badgeAt(m_width * 0.085, m_height * 0.14);
 

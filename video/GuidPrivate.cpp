@@ -34,6 +34,11 @@ struct ClipContext {
     }
 };
 
+// The fast YUV to RGB path of swscale leaves the last pixels of a row black
+// when the width is not a multiple of 8; full chroma interpolation takes the
+// exact path for any width.
+constexpr int kScaleFlags = SWS_BICUBIC | SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND;
+
 int interruptCallback(void* opaque) {
     return static_cast<QThread*>(opaque)->isInterruptionRequested() ? 1 : 0;
 }
@@ -44,7 +49,7 @@ QImage toImage(ClipContext& clip, const AVFrame* frame) {
     }
     clip.sws = sws_getCachedContext(
         clip.sws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-        frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+        frame->width, frame->height, AV_PIX_FMT_BGRA, kScaleFlags, nullptr, nullptr, nullptr);
     if (!clip.sws) {
         return QImage();
     }

@@ -113,11 +113,21 @@ void TestGuidPlayer::decodedClipLoopsFromItsFirstFrame() {
     // at the first frame again.
     for (int i = 0; i < kShortClipFrames + 2; ++i) {
         const QImage a = frameAt(spy, i);
-        QCOMPARE(a.size(), QSize(160, 96));
+        QCOMPARE(a.size(), QSize(150, 90));
         QCOMPARE(a.format(), QImage::Format_RGB32);
         QVERIFY2(a == frameAt(spy, i + kShortClipFrames), qPrintable(QString::number(i)));
     }
     QVERIFY(frameAt(spy, 0) != frameAt(spy, kShortClipFrames / 2));
+
+    // The whole row is converted, up to the last pixel: the clip's plain
+    // background reaches the right edge near the top.
+    const QImage first = frameAt(spy, 0);
+    for (int x = first.width() - 8; x < first.width(); ++x) {
+        const QColor inner(first.pixel(first.width() - 10, 70)), edge(first.pixel(x, 70));
+        QVERIFY2(
+            qAbs(inner.lightness() - edge.lightness()) < 16,
+            qPrintable(QStringLiteral("x %1: %2 vs %3").arg(x).arg(edge.name(), inner.name())));
+    }
 }
 
 void TestGuidPlayer::zeroIntegerFrameRateStillPlaysAndLoops() {

@@ -270,8 +270,8 @@ QImage ClipScene::frame(double t) const {
             const double angle = (down ? -90.0 : 0.0) + 9.0 * wave;
             drawTurnArrows(p, home, t);
             drawViewCone(p, lensPoint(home, angle, down), true);
+            // No tick here: on the guide page the player adds its own badge.
             drawDrone(p, home, angle, down, 1.0);
-            drawBadge(p, badgeAt, true, 1.0);
             break;
         }
         case WrongWay: {

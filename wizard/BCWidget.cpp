@@ -94,8 +94,13 @@ void BCWidget::show() {
     m_pWaitOpenVideo->setVideoType(WaitOpenVideo::Forward);
     m_pWaitOpenVideo->show();
     QWidget::show();
-    // The "TipForward" tutorial clip of view starts here.
+    ui->view->startPlayer(GuidPlayer::TipForward);
     BCInstanceManager::getInstance()->getImageDeal()->startDeal();
+}
+
+void BCWidget::hideEvent(QHideEvent* event) {
+    ui->view->quitPlayer();
+    QWidget::hideEvent(event);
 }
 
 void BCWidget::waitDownwardOpenVideo() {
@@ -159,7 +164,7 @@ void BCWidget::onImageChanged(VideoShow::VideoPosition position) {
                                        : QStringLiteral("下视标定"));
             ui->video->setVideoPosition(QStringLiteral("下视·左"));
             ui->progressBar->reset();
-            // The "TipDownward" tutorial clip of view starts here.
+            ui->view->startPlayer(GuidPlayer::TipDownward);
             m_pWaitOpenVideo->hide();
             break;
         case VideoShow::DownwardRight:

@@ -65,6 +65,10 @@ public slots:
     void onImageIndex(int value);
     void onImageChanged(VideoShow::VideoPosition position);
 
+protected:
+    // A hidden window needs no tutorial clip decoding in the background.
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void applyGeometry();
 

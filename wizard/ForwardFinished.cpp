@@ -30,12 +30,12 @@ ForwardFinished::~ForwardFinished() {
 }
 
 void ForwardFinished::startShow() {
-    // The "Finished" tutorial clip of frame starts here.
+    ui->frame->startPlayer(GuidPlayer::Finished);
     show();
 }
 
 void ForwardFinished::onBtnClicked() {
-    // The clip of frame stops here.
+    ui->frame->quitPlayer();
     hide();
     if (auto* window = qobject_cast<BCWidget*>(parentWidget())) {
         window->waitDownwardOpenVideo();

@@ -34,6 +34,8 @@ GuidWidget::~GuidWidget() {
 void GuidWidget::startGuid() {
     setLocked(ui->startBtn, true);
     m_pTimer->start(1000);
+    ui->ok->startPlayer(GuidPlayer::GuideForwardOK);
+    ui->ng->startPlayer(GuidPlayer::GuideNG);
 }
 
 bool GuidWidget::isStartLocked() const {
@@ -60,6 +62,8 @@ void GuidWidget::onStartBtnClicked() {
     if (isStartLocked()) {
         return;
     }
+    ui->ok->quitPlayer();
+    ui->ng->quitPlayer();
     NimbraDesktop::getInstance()->setBCShow();
 }
 

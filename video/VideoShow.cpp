@@ -81,7 +81,12 @@ void VideoShow::run() {
     FfmpegStream stream([this] { return isInterruptionRequested(); });
     const QString error = stream.open(url);
     if (!error.isEmpty()) {
-        emit openFailed(error);
+        // An open cut short by quitVideo or by the next openVideo is no camera
+        // failure: reporting it would make the capture channel reopen the
+        // camera of a run that is being stopped.
+        if (!isInterruptionRequested()) {
+            emit openFailed(error);
+        }
         return;
     }
     emit openSucceed();

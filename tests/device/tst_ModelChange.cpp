@@ -86,8 +86,9 @@ private slots:
         QTRY_COMPARE(opened.count(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(http.requestLines().size(), 2, ModelChange::kRetryMs + 5000);
         // The retry timer starts after the failed open, which follows the
-        // first request: the gap can only be longer than the retry delay.
-        QVERIFY(http.requestTimes().at(1) - http.requestTimes().at(0) >= ModelChange::kRetryMs);
+        // first request; a coarse timer may fire up to 5 % early.
+        QVERIFY(http.requestTimes().at(1) - http.requestTimes().at(0) >=
+                ModelChange::kRetryMs * 95 / 100);
         change.quit();
         video.quitVideo();
     }

@@ -55,7 +55,6 @@ public:
     BCWidget* bcWidget() const { return m_pBCWidget; }
     MenuBar* menuBar() const { return m_pMenu; }
     AboutWidget* aboutWidget() const { return m_pAbout; }
-    DeviceMonitor* deviceMonitor() const { return m_pMonitor; }
     const QStringList& pageNames() const { return m_pageNames; }
 
 public slots:

@@ -65,11 +65,6 @@ void ImageDeal::setScreenMetrics(double widthMm, int widthPx) {
     m_fScreenWidthPx = static_cast<float>(widthPx);
 }
 
-int ImageDeal::queuedRecords() {
-    QMutexLocker lock(&m_listMutex);
-    return m_dataList.size();
-}
-
 void ImageDeal::run() {
     qDebug() << "run--ImageDeal" << QThread::currentThreadId();
     if (!m_pSocket) {
@@ -262,15 +257,6 @@ void ImageDeal::onResult(bool ok) {
     emit result(ok);
 }
 
-bool ImageDeal::writeFileChunks(QIODevice& device, QIODevice& file, qint64 size,
-                                const QString& name) {
-    const FileChunkSender::Outcome outcome = FileChunkSender::send(
-        file, size,
-        [&device](const QByteArray& packet) { return device.write(packet) == packet.size(); },
-        name);
-    return outcome.status == FileChunkSender::Status::Complete;
-}
-
 bool ImageDeal::sendResult(QString path, VideoShow::VideoPosition pos) {
     const QFileInfo info(path);
     if (!info.exists()) {
@@ -289,5 +275,9 @@ bool ImageDeal::sendResult(QString path, VideoShow::VideoPosition pos) {
         qDebug() << path << file.errorString();
         return false;
     }
-    return writeFileChunks(*m_pSocket, file, size, info.fileName());
+    const FileChunkSender::Outcome outcome = FileChunkSender::send(
+        file, size,
+        [this](const QByteArray& packet) { return m_pSocket->write(packet) == packet.size(); },
+        info.fileName());
+    return outcome.status == FileChunkSender::Status::Complete;
 }

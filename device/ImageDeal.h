@@ -15,7 +15,6 @@
 #include "VideoShow.h"
 
 class QTcpSocket;
-class QIODevice;
 
 // Client of the drone's data channel (TCP 9999). Once connected it starts the
 // capture control channel; it receives one feature packet per captured image
@@ -44,13 +43,7 @@ public:
     // sent) or its upload ended early.
     bool sendResult(QString path, VideoShow::VideoPosition pos);
 
-    // The upload of one file as chunk packets to device; false when it ended
-    // before the file's size was reached. Exposed for the upload tests.
-    static bool writeFileChunks(QIODevice& device, QIODevice& file, qint64 size,
-                                const QString& name);
-
     int radius() const { return m_nRadius; }
-    int queuedRecords();
 
 signals:
     void progress(int value);

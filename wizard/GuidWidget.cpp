@@ -42,10 +42,6 @@ bool GuidWidget::isStartLocked() const {
     return ui->startBtn->isDefault();
 }
 
-QString GuidWidget::countdownText() const {
-    return ui->time->text();
-}
-
 void GuidWidget::onTimeout() {
     if (m_nCount > 0) {
         ui->time->setText(QStringLiteral("%1s").arg(m_nCount));

@@ -21,7 +21,6 @@ public:
     void langueChange(QString langue);
 
     bool isStartLocked() const;
-    QString countdownText() const;
 
 public slots:
     void onStartBtnClicked();

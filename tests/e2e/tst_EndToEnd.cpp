@@ -1,0 +1,245 @@
+// Whole runs of the real NimbraDesktop window against the drone simulator on a
+// private X server, clicked through from screenshots the way a person would.
+// Every ctest entry runs one function on its own loopback address, so two can
+// run side by side.
+#include "DesktopProcess.h"
+#include "DroneSimProcess.h"
+#include "RunDriver.h"
+#include "ScenarioRunner.h"
+#include "TestMain.h"
+#include "XDisplay.h"
+#include "XvfbServer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <memory>
+
+namespace {
+
+// Lines of a successful run's debug.log, in the order they must come.
+const QStringList kRunOrder = {
+    QStringLiteral("startDeal"),
+    QStringLiteral("ImageDeal connected"),
+    QStringLiteral("ImageCapture connected"),
+    QStringLiteral("writeStart"),
+    QStringLiteral("--------request-------"),
+    QStringLiteral("change video success VideoShow::ForwardLeft"),
+    QStringLiteral("onRequestSucceed open success"),
+    QStringLiteral("]: 0 onImageIndex"),
+    QStringLiteral("]: 25 onImageIndex"),
+    QStringLiteral("change video success VideoShow::DownwardLeft"),
+    QStringLiteral("]: 0 onImageIndex"),
+    QStringLiteral("]: 25 onImageIndex"),
+    QStringLiteral("onResult true"),
+    QStringLiteral("ResultData 257"),
+    QStringLiteral("ResultData 513"),
+    QStringLiteral("ResultData 258"),
+    QStringLiteral("ResultData 514"),
+};
+
+// The first entry of `order` that the log does not hold after the previous
+// one; empty when all come in order.
+QString firstOutOfOrder(const QString& log, const QStringList& order) {
+    int from = 0;
+    for (const QString& line : order) {
+        const int at = log.indexOf(line, from);
+        if (at < 0) {
+            return line;
+        }
+        from = at + line.size();
+    }
+    return QString();
+}
+
+}  // namespace
+
+class tst_EndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void wholeRunInChinese();
+    void wholeRunInEnglish();
+    void wrongBoardScaleEndsOnNgPage();
+    void heartbeatLossShowsDeviceOverlay();
+    void modeSwitchFailureShowsCameraOverlay();
+    void quitEndsTheRun();
+
+private:
+    // Xvfb, the program on its link page, then the simulator with the board
+    // scale the program draws; the driver left right after the link page.
+    void bringUp(const QString& address, const QString& langue, const QStringList& simArgs = {});
+    void wholeRun(const QString& address, const QString& langue);
+    QString simReport() const { return m_shots + QStringLiteral("/simulator-report.json"); }
+
+    std::unique_ptr<XvfbServer> m_xvfb;
+    std::unique_ptr<XDisplay> m_display;
+    std::unique_ptr<DesktopProcess> m_app;
+    std::unique_ptr<DroneSimProcess> m_sim;
+    std::unique_ptr<RunDriver> m_driver;
+    std::unique_ptr<ScenarioRunner> m_run;
+    QString m_shots;
+};
+
+void tst_EndToEnd::init() {
+    // Screenshots stay in the build tree for review after the suite.
+    m_shots = QStringLiteral(NIMBRA_E2E_SHOTS "/") + QTest::currentTestFunction();
+    QDir(m_shots).removeRecursively();
+    QVERIFY(QDir().mkpath(m_shots));
+}
+
+void tst_EndToEnd::cleanup() {
+    if (m_driver) {
+        qInfo().noquote() << m_driver->timeline().join(QLatin1Char('\n'));
+        if (m_driver->failed() && m_app) {
+            const QString log = m_app->log();
+            qInfo().noquote() << "last lines of debug.log:\n" << log.right(3000);
+        }
+    }
+    if (m_sim && QTest::currentTestFailed()) {
+        qInfo().noquote() << "simulator:\n" << m_sim->output().right(3000);
+    }
+    m_run.reset();
+    m_driver.reset();
+    m_app.reset();
+    m_sim.reset();
+    m_display.reset();
+    m_xvfb.reset();
+}
+
+void tst_EndToEnd::bringUp(const QString& address, const QString& langue,
+                           const QStringList& simArgs) {
+    m_xvfb = std::make_unique<XvfbServer>();
+    QVERIFY2(m_xvfb->start(), qPrintable(m_xvfb->errorString()));
+    m_display = std::make_unique<XDisplay>(m_xvfb->display());
+
+    // What the calibration window draws on this screen decides the board the
+    // simulated cameras see.
+    QProcess probe;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_xvfb->display());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    probe.setProcessEnvironment(env);
+    probe.start(QStringLiteral(NIMBRA_AUTODRIVE_BIN), {QStringLiteral("--board-scale")});
+    QVERIFY(probe.waitForFinished(20000));
+    const QStringList scale =
+        QString::fromUtf8(probe.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+    QCOMPARE(scale.size(), 4);
+    QVERIFY2(scale[1].toInt() > 10, qPrintable(scale.join(' ')));
+
+    DesktopProcess::setLanguage(langue);
+    m_app = std::make_unique<DesktopProcess>(QStringLiteral(NIMBRA_DESKTOP_BIN));
+    QVERIFY(m_app->start(m_xvfb->display(), address));
+    DesktopProcess* app = m_app.get();
+    m_sim = std::make_unique<DroneSimProcess>(QStringLiteral(NIMBRA_DRONESIM_BIN));
+    DroneSimProcess* sim = m_sim.get();
+    m_driver = std::make_unique<RunDriver>(
+        *m_display, m_shots, [app] { return app->log(); }, [sim] { return sim->output(); });
+    m_run = std::make_unique<ScenarioRunner>(*m_driver);
+
+    QVERIFY2(m_run->linkPage(), qPrintable(m_driver->error()));
+    QVERIFY2(m_sim->start(address,
+                          scale +
+                              QStringList{QStringLiteral("--reboot-seconds"), QStringLiteral("60"),
+                                          QStringLiteral("--report"), simReport()} +
+                              simArgs),
+             qPrintable(m_sim->output() + m_sim->errorOutput()));
+    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
+}
+
+void tst_EndToEnd::wholeRun(const QString& address, const QString& langue) {
+    bringUp(address, langue);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->awaitResult(true), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->confirmOkAndReboot(), qPrintable(m_driver->error()));
+
+    // The simulator's verifier judged the four uploaded maps against its truth.
+    QVERIFY(m_sim->waitForOutput(QStringLiteral("report written"), 10000));
+    QFile file(simReport());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+    QVERIFY2(report[QStringLiteral("pass")].toBool(),
+             qPrintable(m_sim->output().section(QStringLiteral("[verifier]"), 1)));
+    const QJsonArray cameras = report[QStringLiteral("cameras")].toArray();
+    QCOMPARE(cameras.size(), 4);
+    for (const QJsonValue& v : cameras) {
+        const QJsonObject c = v.toObject();
+        qInfo().noquote() << QStringLiteral("%1: fx %2, |T0| %3 cm, map median %4 px, p95 %5 px")
+                                 .arg(c[QStringLiteral("name")].toString())
+                                 .arg(c[QStringLiteral("fx")].toDouble(), 0, 'f', 2)
+                                 .arg(c[QStringLiteral("absT0")].toDouble(), 0, 'f', 3)
+                                 .arg(c[QStringLiteral("mapMedianPx")].toDouble(), 0, 'f', 3)
+                                 .arg(c[QStringLiteral("mapP95Px")].toDouble(), 0, 'f', 3);
+        QVERIFY(c[QStringLiteral("mapMedianPx")].toDouble() <= 0.5);
+        QVERIFY(c[QStringLiteral("mapP95Px")].toDouble() <= 1.0);
+    }
+    const QString log = m_app->log();
+    QCOMPARE(firstOutOfOrder(log, kRunOrder), QString());
+    QVERIFY(log.contains(QStringLiteral("current langue: ") + langue));
+}
+
+void tst_EndToEnd::wholeRunInChinese() {
+    wholeRun(QStringLiteral("127.0.0.120"), QStringLiteral("zh"));
+}
+
+void tst_EndToEnd::wholeRunInEnglish() {
+    wholeRun(QStringLiteral("127.0.0.121"), QStringLiteral("en"));
+}
+
+void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
+    // The drone sees a board 10 % larger than the one drawn: the baseline check fails.
+    bringUp(QStringLiteral("127.0.0.122"), QStringLiteral("zh"),
+            {QStringLiteral("--fault-board-scale"), QStringLiteral("1.1")});
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
+    QVERIFY(m_app->log().contains(QStringLiteral("onResult false")));
+    QVERIFY(m_sim->waitForOutput(QStringLiteral("wrong"), 5000));
+    qint64 lockedMs = 0;
+    QVERIFY2(m_run->recalibrate(&lockedMs), qPrintable(m_driver->error()));
+    // A fresh countdown: "10s" ... "1s", then unlocked.
+    QVERIFY2(lockedMs >= 8000 && lockedMs <= 13000, qPrintable(QString::number(lockedMs)));
+}
+
+void tst_EndToEnd::heartbeatLossShowsDeviceOverlay() {
+    bringUp(QStringLiteral("127.0.0.123"), QStringLiteral("zh"),
+            {QStringLiteral("--fault-heartbeat-silent-at"), QStringLiteral("forward")});
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(m_run->deviceLost(), qPrintable(m_driver->error()));
+}
+
+void tst_EndToEnd::modeSwitchFailureShowsCameraOverlay() {
+    bringUp(QStringLiteral("127.0.0.124"), QStringLiteral("zh"),
+            {QStringLiteral("--fault-http-status"), QStringLiteral("500")});
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    qint64 shownAfterMs = 0;
+    QVERIFY2(m_run->cameraFailure(&shownAfterMs), qPrintable(m_driver->error()));
+    QVERIFY(
+        m_app->log().contains(QStringLiteral("onRequestFailed \"code is not 200, code = 500\"")));
+    // The main window comes back one second after the calibration window goes.
+    QVERIFY2(shownAfterMs >= 900, qPrintable(QString::number(shownAfterMs)));
+}
+
+void tst_EndToEnd::quitEndsTheRun() {
+    bringUp(QStringLiteral("127.0.0.125"), QStringLiteral("zh"));
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(m_run->quitDuringCapture(), qPrintable(m_driver->error()));
+}
+
+NIMBRA_CORE_TEST_MAIN(tst_EndToEnd)
+#include "tst_EndToEnd.moc"

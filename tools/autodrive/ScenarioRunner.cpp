@@ -1,0 +1,168 @@
+#include "ScenarioRunner.h"
+
+using Page = WizardScreen::Page;
+
+namespace {
+
+// The calibration window logs "N onImageIndex" for every image taken.
+QRegularExpression imageTaken(int index) {
+    return QRegularExpression(QStringLiteral("(^|\\D)%1 onImageIndex").arg(index));
+}
+
+constexpr int kPairCaptureMs = 120000;
+constexpr int kCalculationMs = 180000;
+
+}  // namespace
+
+bool ScenarioRunner::linkPage() {
+    return m_d.waitForPage({Page::Link}, 30000, QStringLiteral("main window on the link page")) &&
+           m_d.shot(QStringLiteral("01-link"));
+}
+
+bool ScenarioRunner::startFromGuide() {
+    // The countdown lasts ten seconds; the drone's heartbeat arrives within a
+    // few more.
+    if (!m_d.waitForPage({Page::GuideLocked, Page::GuideReady}, 30000,
+                         QStringLiteral("guide page after the device connects"))) {
+        return false;
+    }
+    if (m_d.page() == Page::GuideLocked) {
+        m_d.shot(QStringLiteral("02-guide-countdown"));
+    }
+    return m_d.waitForPage({Page::GuideReady}, 15000,
+                           QStringLiteral("start button unlocked after the countdown")) &&
+           m_d.shot(QStringLiteral("03-guide-ready")) &&
+           m_d.press(QStringLiteral("start calibration"));
+}
+
+bool ScenarioRunner::captureBothPairs() {
+    // The wait overlay lasts as long as the drone takes to switch its cameras
+    // on; a fast drone may already stream when the first picture is taken.
+    if (!m_d.waitForPage({Page::OverlayWait, Page::Capture}, 15000,
+                         QStringLiteral("calibration window opening the forward cameras"))) {
+        return false;
+    }
+    if (m_d.page() == Page::OverlayWait) {
+        m_d.shot(QStringLiteral("04-wait-forward"));
+    }
+    if (!m_d.waitForAppLog(imageTaken(5), 1, kPairCaptureMs,
+                           QStringLiteral("forward capture under way")) ||
+        !m_d.waitForPage({Page::Capture}, 5000, QStringLiteral("live forward capture")) ||
+        !m_d.shot(QStringLiteral("05-forward-capture"))) {
+        return false;
+    }
+    if (!m_d.waitForPage({Page::OverlayButton}, kPairCaptureMs,
+                         QStringLiteral("forward-finished overlay")) ||
+        !m_d.waitForAppLog(imageTaken(25), 1, 5000, QStringLiteral("26 forward images"))) {
+        return false;
+    }
+    m_d.settle();
+    if (!m_d.shot(QStringLiteral("06-forward-finished")) ||
+        !m_d.press(QStringLiteral("forward finished OK"))) {
+        return false;
+    }
+    if (!m_d.waitForPage({Page::OverlayWait, Page::Capture}, 15000,
+                         QStringLiteral("calibration window opening the downward cameras"))) {
+        return false;
+    }
+    if (m_d.page() == Page::OverlayWait) {
+        m_d.shot(QStringLiteral("07-wait-downward"));
+    }
+    return m_d.waitForAppLog(imageTaken(5), 2, kPairCaptureMs,
+                             QStringLiteral("downward capture under way")) &&
+           m_d.waitForPage({Page::Capture}, 5000, QStringLiteral("live downward capture")) &&
+           m_d.shot(QStringLiteral("08-downward-capture")) &&
+           m_d.waitForPage({Page::OverlayButton}, kPairCaptureMs,
+                           QStringLiteral("downward-finished overlay")) &&
+           m_d.waitForAppLog(imageTaken(25), 2, 5000, QStringLiteral("26 downward images")) &&
+           m_d.shot(QStringLiteral("09-downward-finished")) &&
+           m_d.press(QStringLiteral("downward finished OK"));
+}
+
+bool ScenarioRunner::awaitResult(bool expectOk) {
+    if (!m_d.waitForPage({Page::Progress, Page::Ok, Page::Ng}, 10000,
+                         QStringLiteral("main window back after the capture"))) {
+        return false;
+    }
+    if (m_d.page() == Page::Progress) {
+        m_d.shot(QStringLiteral("10-progress"));
+    }
+    if (!m_d.waitForPage({Page::Ok, Page::Ng}, kCalculationMs,
+                         QStringLiteral("calibration result page"))) {
+        return false;
+    }
+    const bool ok = m_d.page() == Page::Ok;
+    m_d.shot(ok ? QStringLiteral("11-ok") : QStringLiteral("11-ng"));
+    if (ok != expectOk) {
+        return m_d.waitForPage({expectOk ? Page::Ok : Page::Ng}, 0,
+                               QStringLiteral("the expected result page"));
+    }
+    return true;
+}
+
+bool ScenarioRunner::confirmOkAndReboot() {
+    return m_d.press(QStringLiteral("OK on the result page")) &&
+           m_d.waitForSimLog(QStringLiteral("reboot requested"), 20000,
+                             QStringLiteral("reboot over the console")) &&
+           m_d.waitForPage({Page::Link}, 20000,
+                           QStringLiteral("link page while the drone restarts")) &&
+           m_d.shot(QStringLiteral("12-rebooting"));
+}
+
+bool ScenarioRunner::recalibrate(qint64* lockedMs) {
+    if (!m_d.press(QStringLiteral("re-calibration")) ||
+        !m_d.waitForPage({Page::GuideLocked}, 5000,
+                         QStringLiteral("guide page with a fresh countdown")) ||
+        !m_d.shot(QStringLiteral("12-guide-again"))) {
+        return false;
+    }
+    const qint64 lockedAt = m_d.elapsedMs();
+    if (!m_d.waitForPage({Page::GuideReady}, 15000,
+                         QStringLiteral("start button unlocked after the new countdown"))) {
+        return false;
+    }
+    *lockedMs = m_d.elapsedMs() - lockedAt;
+    return true;
+}
+
+bool ScenarioRunner::deviceLost() {
+    return m_d.waitForPage({Page::OverlayButton}, 60000,
+                           QStringLiteral("device overlay after the heartbeat stops")) &&
+           m_d.shot(QStringLiteral("device-lost")) &&
+           m_d.press(QStringLiteral("OK on the device overlay")) &&
+           m_d.waitForPage({Page::Link}, 10000, QStringLiteral("main window on the link page")) &&
+           m_d.shot(QStringLiteral("device-lost-link"));
+}
+
+bool ScenarioRunner::cameraFailure(qint64* shownAfterMs) {
+    if (!m_d.waitForPage({Page::OverlayButton}, 30000, QStringLiteral("camera-failure overlay"))) {
+        return false;
+    }
+    m_d.settle();
+    if (!m_d.shot(QStringLiteral("camera-failure")) ||
+        !m_d.press(QStringLiteral("restart the software"))) {
+        return false;
+    }
+    const qint64 pressedAt = m_d.elapsedMs();
+    if (!m_d.waitForPage({Page::GuideReady, Page::GuideLocked}, 10000,
+                         QStringLiteral("main window after the camera failure"))) {
+        return false;
+    }
+    *shownAfterMs = m_d.elapsedMs() - pressedAt;
+    return m_d.shot(QStringLiteral("camera-failure-guide"));
+}
+
+bool ScenarioRunner::quitDuringCapture() {
+    return m_d.waitForAppLog(imageTaken(3), 1, kPairCaptureMs,
+                             QStringLiteral("forward capture under way")) &&
+           m_d.waitForPage({Page::Capture}, 5000, QStringLiteral("live forward capture")) &&
+           m_d.press(QStringLiteral("quit")) &&
+           m_d.waitForPage({Page::OverlayQuit}, 5000, QStringLiteral("quit overlay")) &&
+           m_d.shot(QStringLiteral("quit-overlay")) &&
+           m_d.press(QStringLiteral("OK on the quit overlay")) &&
+           m_d.waitForPage({Page::GuideReady}, 10000,
+                           QStringLiteral("guide page after quitting")) &&
+           m_d.shot(QStringLiteral("quit-guide")) &&
+           m_d.waitForSimLog(QStringLiteral("quit"), 10000,
+                             QStringLiteral("the data channel's \"quit\""));
+}

@@ -27,6 +27,16 @@ QPolygonF triangleAt(int x, int y) {
 }
 
 QFont captionFont() {
+    // SimSun ships with Windows and macOS only. Elsewhere fontconfig would pick
+    // a serif face for its Latin letters while the Chinese ones come from the
+    // CJK sans font: use that sans font for both, like the rest of the window.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("SimSun"),
+                                   {QStringLiteral("WenQuanYi Micro Hei"),
+                                    QStringLiteral("Noto Sans CJK SC")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
     QFont font(QStringLiteral("SimSun"));
     font.setPointSize(12);
     font.setWeight(400);

@@ -206,8 +206,9 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
     QVERIFY(m_sim->waitForOutput(QStringLiteral("wrong"), 5000));
     qint64 lockedMs = 0;
     QVERIFY2(m_run->recalibrate(&lockedMs), qPrintable(m_driver->error()));
-    // A fresh countdown: "10s" ... "1s", then unlocked.
-    QVERIFY2(lockedMs >= 8000 && lockedMs <= 13000, qPrintable(QString::number(lockedMs)));
+    // A fresh countdown: "10s" ... "1s", then unlocked. The screen is sampled
+    // a few times a second, more slowly on a loaded machine: wide bounds.
+    QVERIFY2(lockedMs >= 6000 && lockedMs <= 14000, qPrintable(QString::number(lockedMs)));
 }
 
 void tst_EndToEnd::heartbeatLossShowsDeviceOverlay() {

@@ -47,13 +47,22 @@ private slots:
 
 void TestGuidPlayerClips::builtClipDecodesCompletely_data() {
     QTest::addColumn<QString>("name");
-    for (const char* name : {"ng", "ok_forward", "ok_downward", "finished"}) {
-        QTest::newRow(name) << QString::fromLatin1(name);
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    for (const char* name : {"ng", "ok_forward", "ok_downward"}) {
+        QTest::newRow(name) << QString::fromLatin1(name) << "500"
+                            << "300";
     }
+    // Fills the forward-finished card's 480 x 270 player edge to edge.
+    QTest::newRow("finished") << "finished"
+                              << "480"
+                              << "270";
 }
 
 void TestGuidPlayerClips::builtClipDecodesCompletely() {
     QFETCH(QString, name);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
     const QString path = kClipDir + QStringLiteral("/%1.mp4").arg(name);
     QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
     // Small enough to ship next to the program.
@@ -63,8 +72,8 @@ void TestGuidPlayerClips::builtClipDecodesCompletely() {
     const QMap<QString, QString> info = probe(path);
     QCOMPARE(info.value(QStringLiteral("codec_name")), QStringLiteral("h264"));
     QCOMPARE(info.value(QStringLiteral("pix_fmt")), QStringLiteral("yuv420p"));
-    QCOMPARE(info.value(QStringLiteral("width")), QStringLiteral("500"));
-    QCOMPARE(info.value(QStringLiteral("height")), QStringLiteral("300"));
+    QCOMPARE(info.value(QStringLiteral("width")), width);
+    QCOMPARE(info.value(QStringLiteral("height")), height);
     QCOMPARE(info.value(QStringLiteral("avg_frame_rate")), QStringLiteral("25/1"));
     const int frames = info.value(QStringLiteral("nb_read_frames")).toInt();
     QVERIFY2(frames >= 50, qPrintable(QString::number(frames)));

@@ -4,6 +4,7 @@
 #include "DeviceStateWidget.h"
 #include "DownwardFinished.h"
 #include "ForwardFinished.h"
+#include "GuidPlayer.h"
 #include "NimbraDesktop.h"
 #include "ProgressBar.h"
 #include "QuitBC.h"
@@ -16,6 +17,11 @@
 #include <QPainter>
 #include <QStackedWidget>
 #include <QTest>
+
+namespace {
+// Time for a tutorial clip to decode and paint its first frames.
+constexpr int kClipStartMs = 700;
+}  // namespace
 
 GalleryScenes::GalleryScenes(const QDir& outDir, const QString& langue)
     : m_outDir(outDir), m_langue(langue) {}
@@ -37,7 +43,13 @@ void GalleryScenes::renderPages() {
     }
     const QStringList& names = main->pageNames();
     for (int i = 0; i < main->stack()->count(); ++i) {
-        main->stack()->setCurrentIndex(i);
+        if (i == NimbraDesktop::GuidePage) {
+            // The guide page as a device connects: clips playing, countdown running.
+            main->setGuideShow();
+            QTest::qWait(kClipStartMs);
+        } else {
+            main->stack()->setCurrentIndex(i);
+        }
         save(main, QStringLiteral("page%1_%2").arg(i).arg(names.value(i)));
     }
     main->stack()->setCurrentIndex(NimbraDesktop::LinkPage);
@@ -84,10 +96,20 @@ void GalleryScenes::renderCalibrationWindow() {
         {bc->videoFailedOverlay(), QStringLiteral("bc_video_failed")},
     };
     for (const auto& overlay : overlays) {
-        overlay.first->show();
+        if (overlay.first == bc->forwardFinishedOverlay()) {
+            bc->forwardFinishedOverlay()->startShow();  // with its clip
+            QTest::qWait(kClipStartMs);
+        } else {
+            overlay.first->show();
+        }
         save(bc, overlay.second);
         overlay.first->hide();
     }
+
+    if (auto* clip = qobject_cast<GuidPlayer*>(bc->view())) {
+        clip->startPlayer(GuidPlayer::TipForward);
+    }
+    QTest::qWait(kClipStartMs);
 
     bc->onImageChanged(VideoShow::ForwardLeft);
     bc->video()->onImageFrame(syntheticFrame(480, 640));

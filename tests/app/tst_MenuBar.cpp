@@ -28,7 +28,7 @@ class TestMenuBar : public QObject {
 
 private slots:
     void initTestCase();
-    void placedAndStyledAsDesigned();
+    void placedOverTheStatusBarCorner();
     void opensOnTheSettingsButtonAndClosesOnAReleaseOutside();
     void languageEntriesSwitchTheInterface();
     void englishEntriesFitTheMenu();
@@ -65,22 +65,12 @@ void TestMenuBar::initTestCase() {
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
 }
 
-void TestMenuBar::placedAndStyledAsDesigned() {
+void TestMenuBar::placedOverTheStatusBarCorner() {
     QCOMPARE(menu->parentWidget(), static_cast<QWidget*>(w));
     QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
-    auto style = [this](const char* name) { return menu->findChild<QWidget*>(name)->styleSheet(); };
-    QCOMPARE(style("bgWidget"), QStringLiteral("background-color:rgb(86,86,86); border-radius:8px; "
-                                               "font-size:18px; font-weight:400;"));
-    QCOMPARE(style("text1"), QStringLiteral("color:rgba(84,213,131,1); line-height:25px;"));
-    QCOMPARE(style("text2"), QStringLiteral("color:rgba(255, 255, 255,1); line-height:25px;"));
-    QCOMPARE(style("text3"), kGreen);
-    QCOMPARE(style("text4"), kWhite);
-    QCOMPARE(style("label"), QStringLiteral("background:none; border-left: 1px solid #898989"));
-    QCOMPARE(style("icon1"), QStringLiteral("image:url(://image/next.png)"));
-    QCOMPARE(entry("text1")->text(), QStringLiteral("语言"));
-    QCOMPARE(entry("text2")->text(), QStringLiteral("关于"));
-    QCOMPARE(entry("text3")->text(), QStringLiteral("中文（简体）"));
-    QCOMPARE(entry("text4")->text(), QStringLiteral("English"));
+    // Chinese is marked as selected.
+    QCOMPARE(entry("text3")->styleSheet(), kGreen);
+    QCOMPARE(entry("text4")->styleSheet(), kWhite);
 }
 
 void TestMenuBar::opensOnTheSettingsButtonAndClosesOnAReleaseOutside() {

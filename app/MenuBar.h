@@ -1,20 +1,43 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
+class Ui_MenuBar;
+class QEvent;
+
 // The settings menu that drops from the status bar's settings button: language
-// choice and About. A child of the main window, hidden until the button is
-// pressed.
+// choice (Chinese or English) and About. A child of the main window, placed at
+// kPosition in its coordinates and hidden until the button is pressed. The
+// selected language is drawn green, the other white.
 class MenuBar : public QWidget {
     Q_OBJECT
 
 public:
-    explicit MenuBar(QWidget* parent = nullptr);
+    // Top-left corner in the main window, in pixels, with the Chinese texts.
+    static constexpr QPoint kPosition{840, 551};
+    static constexpr int kMinimumWidth = 200;
+    static constexpr int kMinimumHeight = 92;
 
+    explicit MenuBar(QWidget* parent = nullptr);
+    ~MenuBar() override;
+
+    // Marks the selected language and converts the entries' texts. The menu
+    // grows to fit the longer English texts, to the left so that it keeps
+    // its right edge and stays inside the main window.
     void langueChange(QString langue);
 
 signals:
     void langueChanged(QString langue);
     void aboutShow();
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
+
+private:
+    void markSelected(bool english);
+    void fitToTexts();
+
+    Ui_MenuBar* ui;
 };

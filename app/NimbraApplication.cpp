@@ -62,10 +62,11 @@ QString NimbraApplication::getRegLangue() {
     if (!stored.isEmpty()) {
         return stored;
     }
-    if (QLocale::system().language() == QLocale::Chinese) {
-        return QStringLiteral("zh");
-    }
-    return QString();
+    return defaultLangue(QLocale::system().language());
+}
+
+QString NimbraApplication::defaultLangue(QLocale::Language systemLanguage) {
+    return systemLanguage == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
 }
 
 void NimbraApplication::setRegLangue(QString langue) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
 #include <QString>
 
 // The application object: fresh log, working directory, message handler and the
@@ -18,12 +19,15 @@ public:
     // holds the pid file (logs "process is run").
     int exec();
 
-    // Language code to start with: the stored "Langue" value; "zh" when nothing
-    // is stored and the system language is Chinese; otherwise empty (Chinese).
+    // Language code to start with: the stored "Langue" value, or when nothing
+    // is stored defaultLangue() of the system language.
     // Static: they use nothing but the settings store, so pages and tests can call
     // them whichever application object is running.
     static QString getRegLangue();
     static void setRegLangue(QString langue);
+    // "zh" on a Chinese system; "en" elsewhere, where English is the likelier
+    // language to be read (as for the extended-screen refusal).
+    static QString defaultLangue(QLocale::Language systemLanguage);
 
     // The refusal text for the given system language.
     static QString extendedScreenText(bool chineseSystem);

@@ -66,6 +66,12 @@ QString VideoWidget::translated(const QString& text) const {
     return m_langue == QLatin1String("en") ? main->zhToEn(text) : main->enToZh(text);
 }
 
+void VideoWidget::setLangue(const QString& langue) {
+    m_langue = langue;
+    m_strPosition = translated(m_strPosition);
+    m_strTip = translated(m_strTip);
+}
+
 void VideoWidget::setVideoPosition(QString position) {
     m_strPosition = translated(position);
 }

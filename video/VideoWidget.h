@@ -29,7 +29,8 @@ public:
     void setVideoPosition(QString position);
     void setTip(QString tip);
     void setTipVisible(bool visible) { m_bTipVisible = visible; }
-    void setLangue(const QString& langue) { m_langue = langue; }
+    // Also converts the caption and hint already stored (no repaint).
+    void setLangue(const QString& langue);
 
     bool isTipVisible() const { return m_bTipVisible; }
     QString videoPosition() const { return m_strPosition; }

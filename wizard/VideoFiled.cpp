@@ -6,6 +6,14 @@
 
 #include <QTimer>
 
+namespace {
+
+// The form's button width and the room kept either side of a longer text, pixels.
+constexpr int kRestartMinimumWidth = 150;
+constexpr int kRestartTextMargin = 20;
+
+}  // namespace
+
 VideoFiled::VideoFiled(QWidget* parent) : QWidget(parent), ui(new Ui_VideoFiled) {
     ui->setupUi(this);
     ui->title->setStyleSheet(
@@ -36,4 +44,9 @@ void VideoFiled::langueChange(QString langue) {
     main->setLabelLangue(ui->title, langue);
     main->setLabelLangue(ui->text, langue);
     main->setButtonLangue(ui->restart, langue);
+    // "Restart the software" is wider than the form's button: keep a margin
+    // on either side of the text; the short Chinese text keeps the form's width.
+    ui->restart->ensurePolished();
+    const int textWidth = ui->restart->fontMetrics().horizontalAdvance(ui->restart->text());
+    ui->restart->setMinimumWidth(qMax(kRestartMinimumWidth, textWidth + 2 * kRestartTextMargin));
 }

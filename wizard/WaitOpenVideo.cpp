@@ -1,6 +1,7 @@
 #include "WaitOpenVideo.h"
 #include "ui_WaitOpenVideo.h"
 
+#include "NimbraDesktop.h"
 #include "OverlayLook.h"
 
 WaitOpenVideo::WaitOpenVideo(QWidget* parent) : QWidget(parent), ui(new Ui_WaitOpenVideo) {
@@ -30,4 +31,5 @@ void WaitOpenVideo::setVideoType(int type) {
 
 void WaitOpenVideo::langueChange(QString langue) {
     m_langue = langue;
+    NimbraDesktop::getInstance()->setLabelLangue(ui->text, langue);
 }

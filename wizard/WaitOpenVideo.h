@@ -17,7 +17,8 @@ public:
 
     // Picture and text of the pair; any other value changes nothing.
     void setVideoType(int type);
-    // Only stored: the text follows at the next setVideoType.
+    // Stores the language for the next setVideoType and converts the text
+    // already shown, so an open overlay follows a switch at once.
     void langueChange(QString langue);
 
 private:

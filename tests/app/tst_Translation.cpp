@@ -1,17 +1,61 @@
+#include "AboutWidget.h"
+#include "BCWidget.h"
 #include "NimbraApplication.h"
 #include "NimbraDesktop.h"
 #include "TestMain.h"
+#include "VideoWidget.h"
+#include "WaitOpenVideo.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTextCodec>
 
-// The Chinese/English table and switching the whole main window.
+namespace {
+
+// Every label and button text of the main window (pages, status bar, menu),
+// the calibration window (overlays included) and the About dialog, keyed by
+// the widget's path so that equal texts of different widgets stay apart.
+QMap<QString, QString> everyText() {
+    NimbraDesktop* w = NimbraDesktop::getInstance();
+    QMap<QString, QString> texts;
+    for (QWidget* root : {static_cast<QWidget*>(w), static_cast<QWidget*>(w->bcWidget()),
+                          static_cast<QWidget*>(w->aboutWidget())}) {
+        auto path = [root](QObject* o) {
+            QString p;
+            for (; o && o != root->parent(); o = o->parent())
+                p.prepend(
+                    QStringLiteral("/%1(%2)").arg(o->objectName(), o->metaObject()->className()));
+            return p;
+        };
+        for (QLabel* l : root->findChildren<QLabel*>())
+            texts.insert(path(l), l->text());
+        for (QPushButton* b : root->findChildren<QPushButton*>())
+            texts.insert(path(b), b->text());
+    }
+    VideoWidget* video = w->bcWidget()->video();
+    texts.insert(QStringLiteral("camera caption"), video->videoPosition());
+    texts.insert(QStringLiteral("camera tip"), video->tip());
+    return texts;
+}
+
+// Han ideographs. Corner brackets are not counted: one English text of the
+// table quotes its button in 「」.
+const QRegularExpression kChinese(QStringLiteral("[\\x{4E00}-\\x{9FFF}]"));
+
+}  // namespace
+
+// The Chinese/English table and switching every page and overlay.
 class TestTranslation : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        // Nothing listens here: the heartbeat of the main window stays idle.
+        qputenv("NIMBRA_DEVICE_ADDRESS", "127.0.0.100");
+    }
+
     void tableResourceIsGbkOfTheReadableSource() {
         QFile resource(QStringLiteral("://ch_en.qm"));
         QVERIFY(resource.open(QIODevice::ReadOnly));
@@ -58,8 +102,69 @@ private slots:
         QCOMPARE(NimbraApplication::getRegLangue(), QStringLiteral("zh"));
         w->onLangueChanged(QStringLiteral("en"));
         QCOMPARE(NimbraApplication::getRegLangue(), QStringLiteral("en"));
-        NimbraDesktop::destroyInstance();
     }
+
+    void everyLabelAndButtonOfEveryPageAndOverlayFollowsBothWays() {
+        NimbraDesktop* w = NimbraDesktop::getInstance();
+        BCWidget* bc = w->bcWidget();
+        w->onLangueChanged(QStringLiteral("zh"));
+        // Texts the calibration window sets itself during a run.
+        bc->onImageChanged(VideoShow::ForwardLeft);
+        bc->onFlightStateChange(ImageCapture::MoveCloser);
+        bc->waitOverlay()->setVideoType(WaitOpenVideo::Downward);
+        const QMap<QString, QString> chinese = everyText();
+        QVERIFY(chinese.size() > 60);
+        QCOMPARE(chinese.value("camera caption"), QStringLiteral("前视·左"));
+        QCOMPARE(chinese.value("camera tip"), QStringLiteral("请靠近屏幕"));
+
+        w->onLangueChanged(QStringLiteral("en"));
+        const QMap<QString, QString> english = everyText();
+        QCOMPARE(english.keys(), chinese.keys());
+        int converted = 0;
+        for (auto it = english.constBegin(); it != english.constEnd(); ++it) {
+            QVERIFY2(!it.value().contains(kChinese), qPrintable(it.key() + " = " + it.value()));
+            const QString before = chinese.value(it.key());
+            QCOMPARE(it.value(), w->zhToEn(before));
+            converted += it.value() != before;
+        }
+        // The walk really reached the pages and overlays.
+        QVERIFY2(converted > 30, qPrintable(QString::number(converted)));
+        QCOMPARE(english.value("camera tip"), QStringLiteral("Please move closer to the screen"));
+
+        w->onLangueChanged(QStringLiteral("en"));
+        QCOMPARE(everyText(), english);
+        w->onLangueChanged(QStringLiteral("zh"));
+        QCOMPARE(everyText(), chinese);
+    }
+
+    void everyCodeButEnIsChinese_data() {
+        QTest::addColumn<QString>("langue");
+        QTest::newRow("zh") << QStringLiteral("zh");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("EN") << QStringLiteral("EN");
+        QTest::newRow("en-US") << QStringLiteral("en-US");
+        QTest::newRow("fr") << QStringLiteral("fr");
+    }
+
+    void everyCodeButEnIsChinese() {
+        QFETCH(QString, langue);
+        NimbraDesktop* w = NimbraDesktop::getInstance();
+        w->onLangueChanged(QStringLiteral("zh"));
+        const QMap<QString, QString> chinese = everyText();
+        w->onLangueChanged(QStringLiteral("en"));
+        w->onLangueChanged(langue);
+        QCOMPARE(everyText(), chinese);
+        QCOMPARE(w->aboutWidget()->webUrl().toString().right(3), QStringLiteral("/cn"));
+    }
+
+    void defaultLanguageFollowsTheSystem() {
+        QCOMPARE(NimbraApplication::defaultLangue(QLocale::Chinese), QStringLiteral("zh"));
+        QCOMPARE(NimbraApplication::defaultLangue(QLocale::English), QStringLiteral("en"));
+        QCOMPARE(NimbraApplication::defaultLangue(QLocale::German), QStringLiteral("en"));
+        QCOMPARE(NimbraApplication::defaultLangue(QLocale::C), QStringLiteral("en"));
+    }
+
+    void cleanupTestCase() { NimbraDesktop::destroyInstance(); }
 };
 
 NIMBRA_GUI_TEST_MAIN(TestTranslation)

@@ -1,8 +1,10 @@
 #include "GalleryScenes.h"
 
+#include "AboutWidget.h"
 #include "BCWidget.h"
 #include "DeviceStateWidget.h"
 #include "DownwardFinished.h"
+#include "MenuBar.h"
 #include "ForwardFinished.h"
 #include "GuidPlayer.h"
 #include "NimbraDesktop.h"
@@ -53,6 +55,23 @@ void GalleryScenes::renderPages() {
         save(main, QStringLiteral("page%1_%2").arg(i).arg(names.value(i)));
     }
     main->stack()->setCurrentIndex(NimbraDesktop::LinkPage);
+}
+
+void GalleryScenes::renderMenuAndAbout() {
+    NimbraDesktop* main = NimbraDesktop::getInstance();
+    main->show();
+    main->menuBar()->show();
+    save(main, QStringLiteral("menu"));
+    main->menuBar()->hide();
+
+    // Shown without exec: the gallery must not wait for a click.
+    AboutWidget* about = main->aboutWidget();
+    about->show();
+    if (!QTest::qWaitForWindowExposed(about)) {
+        qWarning() << "gallery: About dialog not exposed";
+    }
+    save(about, QStringLiteral("about"));
+    about->hide();
 }
 
 QImage GalleryScenes::syntheticFrame(int width, int height) {

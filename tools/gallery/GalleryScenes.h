@@ -12,6 +12,8 @@ public:
 
     // Main window with each of its five pages current.
     void renderPages();
+    // The settings menu open over the main window, and the About dialog.
+    void renderMenuAndAbout();
     // Calibration window with each overlay shown in turn, and mid-capture.
     void renderCalibrationWindow();
 

@@ -24,6 +24,7 @@ int main(int argc, char* argv[]) {
     main->onLangueChanged(args.at(2));
     GalleryScenes scenes(out, args.at(2));
     scenes.renderPages();
+    scenes.renderMenuAndAbout();
     scenes.renderCalibrationWindow();
     NimbraDesktop::destroyInstance();
     return 0;

@@ -1,0 +1,238 @@
+#include "AboutWidget.h"
+#include "IsolatedEnvironment.h"
+#include "MenuBar.h"
+#include "NimbraDesktop.h"
+#include "XvfbServer.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+
+// Takes the URLs the About dialog asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+// The settings menu and the About dialog on a private 1920 x 1080 X server.
+class TestMenuBar : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void placedOverTheStatusBarCorner();
+    void opensOnTheSettingsButtonAndClosesOnAReleaseOutside();
+    void languageEntriesSwitchTheInterface();
+    void englishEntriesFitTheMenu();
+    void aboutOpensModalAndItsLinkFollowsTheLanguage_data();
+    void aboutOpensModalAndItsLinkFollowsTheLanguage();
+    void linkIsUnderlinedUnderTheMouse();
+
+private:
+    QLabel* entry(const char* name) { return menu->findChild<QLabel*>(name); }
+    QPoint inMain(QWidget* child) { return child->mapTo(w, child->rect().center()); }
+    void clickSettingsButton() {
+        QTest::mouseClick(w->findChild<QPushButton*>("setBtn"), Qt::LeftButton);
+    }
+
+    NimbraDesktop* w = nullptr;
+    MenuBar* menu = nullptr;
+    UrlCatcher catcher;
+};
+
+namespace {
+const QString kGreen = QStringLiteral("color:rgba(84,213,131,1);");
+const QString kWhite = QStringLiteral("color:rgba(255, 255, 255,1);");
+}  // namespace
+
+void TestMenuBar::initTestCase() {
+    // Nothing listens here: the heartbeat of the main window stays idle.
+    qputenv("NIMBRA_DEVICE_ADDRESS", "127.0.0.101");
+    w = NimbraDesktop::getInstance();
+    menu = w->menuBar();
+    QVERIFY(menu->isHidden());
+    w->onLangueChanged(QStringLiteral("zh"));
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+}
+
+void TestMenuBar::placedOverTheStatusBarCorner() {
+    QCOMPARE(menu->parentWidget(), static_cast<QWidget*>(w));
+    QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
+    // Chinese is marked as selected.
+    QCOMPARE(entry("text3")->styleSheet(), kGreen);
+    QCOMPARE(entry("text4")->styleSheet(), kWhite);
+}
+
+void TestMenuBar::opensOnTheSettingsButtonAndClosesOnAReleaseOutside() {
+    clickSettingsButton();
+    QVERIFY(menu->isVisible());
+
+    // On an entry that does nothing, and on the menu's own background.
+    QTest::mouseClick(entry("text1"), Qt::LeftButton);
+    QVERIFY(menu->isVisible());
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier,
+                        menu->geometry().topLeft() + QPoint(3, 3));
+    QVERIFY(menu->isVisible());
+
+    // A button takes its own click: the menu stays.
+    QTest::mouseClick(w->findChild<QPushButton*>("setBtn"), Qt::LeftButton);
+    QVERIFY(menu->isVisible());
+
+    // A release on a page's label reaches the main window, which closes it.
+    QLabel* title = w->stack()->currentWidget()->findChild<QLabel*>("title");
+    QVERIFY(title);
+    QTest::mouseClick(title, Qt::LeftButton);
+    QVERIFY(menu->isHidden());
+
+    clickSettingsButton();
+    QVERIFY(menu->isVisible());
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QVERIFY(menu->isHidden());
+}
+
+void TestMenuBar::languageEntriesSwitchTheInterface() {
+    QSignalSpy changed(menu, &MenuBar::langueChanged);
+    QLabel* verName = w->findChild<QLabel*>("verName");
+
+    clickSettingsButton();
+    QTest::mousePress(entry("text4"), Qt::LeftButton);
+    // Pressed: already marked, not yet switched.
+    QCOMPARE(entry("text4")->styleSheet(), kGreen);
+    QCOMPARE(entry("text3")->styleSheet(), kWhite);
+    QCOMPARE(changed.count(), 0);
+    QTest::mouseRelease(entry("text4"), Qt::LeftButton);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toString(), QStringLiteral("en"));
+    QVERIFY(menu->isHidden());
+    QCOMPARE(verName->text(), QStringLiteral("Firmware version"));
+    QCOMPARE(entry("text1")->text(), QStringLiteral("Language"));
+    QCOMPARE(entry("text2")->text(), QStringLiteral("About"));
+    QCOMPARE(entry("text3")->text(), QStringLiteral("Chinese (Simplified)"));
+    QCOMPARE(entry("text4")->text(), QStringLiteral("English"));
+    QCOMPARE(w->aboutWidget()->langue(), QStringLiteral("en"));
+
+    // English again: emitted again, nothing changes.
+    clickSettingsButton();
+    QTest::mouseClick(entry("text4"), Qt::LeftButton);
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(1).at(0).toString(), QStringLiteral("en"));
+    QCOMPARE(entry("text1")->text(), QStringLiteral("Language"));
+    QCOMPARE(verName->text(), QStringLiteral("Firmware version"));
+
+    clickSettingsButton();
+    QTest::mouseClick(entry("text3"), Qt::LeftButton);
+    QCOMPARE(changed.at(2).at(0).toString(), QStringLiteral("zh"));
+    QVERIFY(menu->isHidden());
+    QCOMPARE(entry("text3")->styleSheet(), kGreen);
+    QCOMPARE(entry("text4")->styleSheet(), kWhite);
+    QCOMPARE(entry("text1")->text(), QStringLiteral("语言"));
+    QCOMPARE(entry("text3")->text(), QStringLiteral("中文（简体）"));
+    QCOMPARE(verName->text(), QStringLiteral("固件版本"));
+    QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
+}
+
+void TestMenuBar::englishEntriesFitTheMenu() {
+    w->onLangueChanged(QStringLiteral("en"));
+    clickSettingsButton();
+    QTest::qWait(50);
+    // Grown to the left, still inside the window, its right edge kept.
+    QCOMPARE(menu->geometry().right(), QRect(840, 551, 200, 92).right());
+    QCOMPARE(menu->y(), 551);
+    QVERIFY(w->rect().contains(menu->geometry()));
+    for (const char* name : {"text1", "text2", "text3", "text4"}) {
+        QLabel* label = entry(name);
+        QVERIFY2(label->width() >= label->sizeHint().width(), name);
+        QVERIFY2(menu->rect().contains(label->geometry().translated(
+                     label->parentWidget()->mapTo(menu, QPoint(0, 0)))),
+                 name);
+    }
+    menu->hide();
+    w->onLangueChanged(QStringLiteral("zh"));
+    QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
+}
+
+void TestMenuBar::aboutOpensModalAndItsLinkFollowsTheLanguage_data() {
+    QTest::addColumn<QString>("langue");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("zh") << QStringLiteral("zh") << QStringLiteral("https://nimbra.example/cn");
+    QTest::newRow("en") << QStringLiteral("en") << QStringLiteral("https://nimbra.example/en");
+}
+
+void TestMenuBar::aboutOpensModalAndItsLinkFollowsTheLanguage() {
+    QFETCH(QString, langue);
+    QFETCH(QString, url);
+    w->onLangueChanged(langue);
+    AboutWidget* about = w->aboutWidget();
+    QVERIFY(about->isHidden());
+    QVERIFY(about->windowFlags() & Qt::FramelessWindowHint);
+    QVERIFY(about->testAttribute(Qt::WA_TranslucentBackground));
+    catcher.urls.clear();
+
+    // Inspected from inside the dialog's own event loop; the close button
+    // ends it whatever was seen, so a failure cannot hang the suite.
+    bool modal = false;
+    bool menuHidden = false;
+    QPoint shownAt;
+    QTimer::singleShot(0, this, [&] {
+        for (int i = 0; i < 250 && !about->isVisible(); ++i) {
+            QTest::qWait(20);
+        }
+        modal = QApplication::activeModalWidget() == about && about->isModal();
+        menuHidden = menu->isHidden();
+        shownAt = about->pos();
+        QTest::mouseClick(about->findChild<QLabel*>("web"), Qt::LeftButton);
+        QTest::mouseClick(about->findChild<QPushButton*>("btn"), Qt::LeftButton);
+    });
+    clickSettingsButton();
+    QTest::mouseClick(entry("text2"), Qt::LeftButton);
+    // exec() has returned: the close button ended the dialog.
+    QVERIFY(about->isHidden());
+    QVERIFY(modal);
+    QVERIFY(menuHidden);
+    QCOMPARE(shownAt, QPoint(w->x() + (w->width() - about->width()) / 2,
+                             w->y() + (w->height() - about->height()) / 2));
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl(url)});
+    QCOMPARE(about->webUrl(), QUrl(url));
+}
+
+void TestMenuBar::linkIsUnderlinedUnderTheMouse() {
+    AboutWidget* about = w->aboutWidget();
+    QLabel* web = about->findChild<QLabel*>("web");
+    QCOMPARE(web->styleSheet(), QStringLiteral("font-size:10px;color:blue"));
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(web, &enter);
+    QCOMPARE(web->styleSheet(),
+             QStringLiteral("font-size:10px;color:blue;text-decoration: underline;"));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(web, &leave);
+    QCOMPARE(web->styleSheet(), QStringLiteral("font-size:10px;color:blue"));
+}
+
+int main(int argc, char* argv[]) {
+    IsolatedEnvironment env;
+    XvfbServer xvfb({QSize(1920, 1080)});
+    if (!xvfb.start()) {
+        qCritical("%s", qPrintable(xvfb.errorString()));
+        return 1;
+    }
+    qputenv("DISPLAY", xvfb.display().toLatin1());
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    TestMenuBar tc;
+    const int rc = QTest::qExec(&tc, argc, argv);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    NimbraDesktop::destroyInstance();
+    return rc;
+}
+
+#include "tst_MenuBar.moc"

@@ -1,3 +1,4 @@
+#include "ByteList.h"
 #include "ScriptedTcpPeer.h"
 #include "Telnet.h"
 #include "TestMain.h"
@@ -10,14 +11,6 @@ namespace {
 // The console gets an address of its own, so that port 23 there is ours.
 const char kConsoleAddress[] = "127.0.0.23";
 const quint16 kConsolePort = 23;
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values) {
-        out.append(char(v));
-    }
-    return out;
-}
 
 // The bytes of a TELNET stream without its command sequences: what a user
 // would have typed.

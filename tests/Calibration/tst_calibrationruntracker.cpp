@@ -174,28 +174,14 @@ private slots:
         QVERIFY(log.contains("最后一张数据计算结束"));
     }
 
-    void failedFinalImagePublishesFailure() {
-        ImageData store;
-        std::atomic<int> computations{0};
-        CalibrationRunTracker tracker(&store, [&] { return ++computations > 0; });
-        QThreadPool pool;
-        pool.setMaxThreadCount(5);
-        FakeDataChannel channel(&tracker, &store, &pool);
-
-        std::vector<Record> records = wholeRun(3);
-        records.back().stores = false;
-        LogCapture log;
-        tracker.beginRun();
-        channel.enqueue(records);
-        pool.start([&channel] { channel.handOff(); });
-
-        QVERIFY(pool.waitForDone(20000));
-        QCOMPARE(computations.load(), 0);
-        QCOMPARE(channel.polledResult.load(), int(ImageData::kResultFailed));
-        QVERIFY(log.contains("calibration not started"));
+    void missingFinalImagePublishesFailure_data() {
+        QTest::addColumn<bool>("finalArrives");
+        QTest::newRow("final image stores nothing") << true;
+        QTest::newRow("stream ends before the final image") << false;
     }
 
-    void streamEndingWithoutFinalImagePublishesFailure() {
+    void missingFinalImagePublishesFailure() {
+        QFETCH(bool, finalArrives);
         ImageData store;
         std::atomic<int> computations{0};
         CalibrationRunTracker tracker(&store, [&] { return ++computations > 0; });
@@ -203,19 +189,27 @@ private slots:
         pool.setMaxThreadCount(5);
         FakeDataChannel channel(&tracker, &store, &pool);
 
-        std::vector<Record> records = wholeRun(4);
-        records.pop_back();  // the final packet never comes
+        std::vector<Record> records = wholeRun(finalArrives ? 3 : 4);
+        if (finalArrives) {
+            records.back().stores = false;
+        } else {
+            records.pop_back();
+        }
         LogCapture log;
         tracker.beginRun();
         channel.enqueue(records);
         pool.start([&channel] { channel.handOff(); });
         QVERIFY(pool.waitForDone(20000));
-        // Everything stored, but without the final image nothing may start.
-        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
-        QVERIFY(tracker.state() == CalibrationRunTracker::State::Open);
-
-        tracker.streamEnded();  // the connection dropped
-        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
+        if (finalArrives) {
+            QCOMPARE(channel.polledResult.load(), int(ImageData::kResultFailed));
+            QVERIFY(log.contains("calibration not started"));
+        } else {
+            // Everything stored, but without the final image nothing may start.
+            QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
+            QVERIFY(tracker.state() == CalibrationRunTracker::State::Open);
+            tracker.streamEnded();  // the connection dropped
+            QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
+        }
         QCOMPARE(computations.load(), 0);
         QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
     }

@@ -87,10 +87,6 @@ private slots:
 
         IMAGE::ImageData back;
         QVERIFY(IMAGE::ImageData::fromBytes(kGoldenStatus, &back));
-        QCOMPARE(back.circles[0].y, 50.5f);
-        QCOMPARE(back.circles[2].x, -1.5f);
-        QCOMPARE(back.index, 12);
-        QCOMPARE(back.rotation, -3);
         QCOMPARE(back.toBytes(), kGoldenStatus);
         QVERIFY(!IMAGE::ImageData::fromBytes(kGoldenStatus.left(70), &back));
     }

@@ -92,9 +92,6 @@ private slots:
         deal->setRadius(-99);
         render(board);
         QCOMPARE(deal->radius(), 19);
-        deal->setRadius(-99);
-        render(board);
-        QCOMPARE(deal->radius(), 19);
         board.resize(1000, 1000);
         render(board);
         QCOMPARE(deal->radius(), 17);

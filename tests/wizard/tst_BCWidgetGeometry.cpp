@@ -62,7 +62,6 @@ private slots:
         QTest::addColumn<QByteArray>("mode");
         QTest::newRow("1800 narrow") << 1800 << QByteArray("narrow");
         QTest::newRow("1801 wide") << 1801 << QByteArray("wide");
-        QTest::newRow("1440 narrow") << 1440 << QByteArray("narrow");
     }
 
     void limitsFollowTheAvailableWidth() {

@@ -46,6 +46,17 @@ void checkStereoInvariants(const std::vector<Pix>& l, const std::vector<Pix>& r,
     }
 }
 
+bool noSlotStored(const ImageData& d) {
+    for (const auto* v : {&d.m_vecLeftPix_front, &d.m_vecRightPix_front, &d.m_vecLeftPix_down,
+                          &d.m_vecRightPix_down}) {
+        if (v->size() != 26 ||
+            !std::all_of(v->begin(), v->end(), [](const Pix& p) { return p.empty(); })) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool isIdentity(const cv::Mat& m, int rows, int cols) {
     return m.rows == rows && m.cols == cols && m.type() == CV_64F &&
            cv::countNonZero(m != cv::Mat::eye(rows, cols, CV_64F)) == 0;
@@ -57,269 +68,247 @@ class TestImageData : public QObject {
     Q_OBJECT
 
 private slots:
-    void freshStoreIsSizedForOneRun();
-    void pathsFollowTheDocumentsLocation();
-    void initDataKeepsResultTranslationsAndPaths();
-    void storeSortedFillsTheSlotOfItsImageAndCamera_data();
-    void storeSortedFillsTheSlotOfItsImageAndCamera();
-    void storeSortedRefusesIndexesAndCamerasWithoutSlot();
-    void storeAfterFailedRunNeedsAFreshStore();
-    void fixSortDataCompactsAndPairsEachPair();
-    void fixSortDataPairsByBoardCoordinatesNotPosition();
-    void fixSortDataKeepsEveryEqualPairOfDuplicates();
-    void fixSortDataWithNothingStoredLeavesEverythingEmpty();
-    void fixSortDataNeverReadsPastAShortImageList();
-    void getInstanceIsOneObjectAcrossThreads();
+    void freshStoreIsSizedForOneRun() {
+        ImageData d;
+        QCOMPARE(d.m_nCalibResult.load(), -1);
+        QVERIFY(noSlotStored(d));
+        for (const auto* v : {&d.m_vecWorld_front, &d.m_vecRightWorld_front, &d.m_vecWorld_down,
+                              &d.m_vecRightWorld_down}) {
+            QCOMPARE(v->size(), size_t(26));
+        }
+        QVERIFY(d.m_vecStereoLeftPix_front.empty() && d.m_vecStereoWorld_down.empty());
+        for (const cv::Mat* m : {&d.m_matLeftCamera_front, &d.m_matRightCamera_front,
+                                 &d.m_matLeftCamera_down, &d.m_matRightCamera_down}) {
+            QVERIFY(isIdentity(*m, 3, 3));
+        }
+        for (const cv::Mat* m : {&d.m_matLeftProj_front, &d.m_matRightProj_front,
+                                 &d.m_matLeftProj_down, &d.m_matRightProj_down}) {
+            QVERIFY(isIdentity(*m, 3, 4));
+        }
+    }
+
+    void pathsFollowTheDocumentsLocation() {
+        ImageData d;
+        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        // The isolated test home, never the real user's Documents.
+        QVERIFY(docs.startsWith(QDir::tempPath()));
+        const QString base = docs + "/NimbraDesktop/";
+        QCOMPARE(d.m_strFrontLeftMap, base + "480_640_0__LeftMap.dat");
+        QCOMPARE(d.m_strFrontRightMap, base + "480_640_0__RightMap.dat");
+        QCOMPARE(d.m_strFrontLeftDpuMap, base + "480_640_1__LeftMap.dat");
+        QCOMPARE(d.m_strFrontRightDpuMap, base + "480_640_1__RightMap.dat");
+        QCOMPARE(d.m_strDownLeftMap, base + "640_480_0__LeftMap.dat");
+        QCOMPARE(d.m_strDownRightMap, base + "640_480_0__RightMap.dat");
+        QCOMPARE(d.m_strDownLeftDpuMap, base + "640_480_1__LeftMap.dat");
+        QCOMPARE(d.m_strDownRightDpuMap, base + "640_480_1__RightMap.dat");
+        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(base) +
+                                    R"(log/\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d\.txt$)")
+                     .match(d.m_strLogFile)
+                     .hasMatch(),
+                 qPrintable(d.m_strLogFile));
+    }
+
+    void initDataKeepsResultTranslationsAndPaths() {
+        ImageData d;
+        storeView(d, 3, 1, 3, boardRow(0, 4));
+        d.fixSortData();
+        d.m_nCalibResult = 1;
+        d.m_matT_front = (cv::Mat_<double>(3, 1) << -5.9, 0.01, 0.02);
+        d.m_matLeftCamera_front.at<double>(0, 0) = 450.0;
+        const QString log = d.m_strLogFile;
+
+        d.InitData();
+        QCOMPARE(d.m_nCalibResult.load(), 1);
+        QCOMPARE(d.m_matT_front.at<double>(0), -5.9);
+        QCOMPARE(d.m_strLogFile, log);
+        QVERIFY(isIdentity(d.m_matLeftCamera_front, 3, 3));
+        QCOMPARE(d.m_vecLeftPix_front.size(), size_t(26));
+        QVERIFY(d.m_vecLeftPix_front[3].empty());
+
+        d.startRun();
+        QCOMPARE(d.m_nCalibResult.load(), -1);
+    }
+
+    void storeSortedFillsTheSlotOfItsImageAndCamera_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("camera");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("vector");  // 0 fwd left, 1 fwd right, 2 down left, 3 down right
+        QTest::newRow("first forward left") << 0 << 1 << 0 << 0;
+        QTest::newRow("last forward right") << 25 << 2 << 25 << 1;
+        QTest::newRow("first downward left") << 26 << 1 << 0 << 2;
+        QTest::newRow("last downward right") << 51 << 2 << 25 << 3;
+        QTest::newRow("middle downward left") << 40 << 1 << 14 << 2;
+    }
+
+    void storeSortedFillsTheSlotOfItsImageAndCamera() {
+        QFETCH(int, index);
+        QFETCH(int, camera);
+        QFETCH(int, slot);
+        QFETCH(int, vector);
+        ImageData d;
+        storeView(d, index, camera, 7, boardRow(1, 5));
+
+        std::vector<Pix>* pix[] = {&d.m_vecLeftPix_front, &d.m_vecRightPix_front,
+                                   &d.m_vecLeftPix_down, &d.m_vecRightPix_down};
+        std::vector<World>* world[] = {&d.m_vecWorld_front, &d.m_vecRightWorld_front,
+                                       &d.m_vecWorld_down, &d.m_vecRightWorld_down};
+        for (int v = 0; v < 4; ++v) {
+            for (int s = 0; s < 26; ++s) {
+                const bool expected = v == vector && s == slot;
+                QCOMPARE((*pix[v])[s].size(), expected ? size_t(5) : size_t(0));
+                QCOMPARE((*world[v])[s].size(), expected ? size_t(5) : size_t(0));
+            }
+        }
+        QCOMPARE((*world[vector])[slot][4].x, 5.0f);
+    }
+
+    void storeSortedRefusesIndexesAndCamerasWithoutSlot() {
+        ImageData d;
+        const World w = boardRow(0, 3);
+        const Pix p = pixelsFor(1, 3);
+        QVERIFY(!d.storeSorted(-1, 1, p, w));
+        QVERIFY(!d.storeSorted(52, 1, p, w));
+        QVERIFY(!d.storeSorted(1000, 2, p, w));
+        QVERIFY(!d.storeSorted(5, 0, p, w));
+        QVERIFY(!d.storeSorted(5, 3, p, w));
+        QVERIFY(noSlotStored(d));
+    }
+
+    void storeAfterFailedRunNeedsAFreshStore() {
+        // A failed run leaves compacted vectors: slot 20 no longer exists, and a
+        // store into it must not write (or grow) anything until the next run
+        // starts from a fresh store.
+        ImageData d;
+        storeView(d, 0, 1, 0, boardRow(0, 3));
+        d.fixSortData();
+        QCOMPARE(d.m_vecLeftPix_front.size(), size_t(1));
+        QVERIFY(!d.storeSorted(20, 1, pixelsFor(2, 3), boardRow(0, 3)));
+        QCOMPARE(d.m_vecLeftPix_front.size(), size_t(1));
+
+        d.startRun();
+        QVERIFY(d.storeSorted(20, 1, pixelsFor(2, 3), boardRow(0, 3)));
+        QCOMPARE(d.m_vecLeftPix_front[20].size(), size_t(3));
+    }
+
+    void fixSortDataCompactsAndPairsEachPair() {
+        ImageData d;
+        // Forward pair, slots in order:
+        // 0 both (common x 2..4), 1 none, 2 left only, 3 right only,
+        // 4 both without a common point, 5 both (common x 0..9)
+        storeView(d, 0, 1, 0, boardRow(0, 5));
+        storeView(d, 0, 2, 100, boardRow(2, 5));
+        storeView(d, 2, 1, 2, boardRow(0, 4));
+        storeView(d, 3, 2, 103, boardRow(0, 4));
+        storeView(d, 4, 1, 4, boardRow(0, 3));
+        storeView(d, 4, 2, 104, boardRow(10, 3));
+        storeView(d, 5, 1, 5, boardRow(0, 10));
+        storeView(d, 5, 2, 105, boardRow(0, 10));
+        // Downward pair: only slot 25, seen by both.
+        storeView(d, 51, 1, 51, boardRow(3, 2));
+        storeView(d, 51, 2, 151, boardRow(3, 2));
+
+        d.fixSortData();
+
+        // Left keeps slots 0, 2, 4, 5; right keeps 0, 3, 4, 5 (each in slot order).
+        auto tags = [](const std::vector<Pix>& v) {
+            std::vector<int> t;
+            for (const Pix& p : v) {
+                t.push_back(p.empty() ? -1 : static_cast<int>(p[0].x));
+            }
+            return t;
+        };
+        QCOMPARE(tags(d.m_vecLeftPix_front), (std::vector<int>{0, 2, 4, 5}));
+        QCOMPARE(tags(d.m_vecRightPix_front), (std::vector<int>{100, 103, 104, 105}));
+        QCOMPARE(d.m_vecWorld_front.size(), d.m_vecLeftPix_front.size());
+        QCOMPARE(d.m_vecRightWorld_front.size(), d.m_vecRightPix_front.size());
+
+        // Stereo: slot 0 (3 common points) and slot 5 (10), not 2, 3 or 4.
+        checkStereoInvariants(d.m_vecStereoLeftPix_front, d.m_vecStereoRightPix_front,
+                              d.m_vecStereoWorld_front);
+        QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(2));
+        QCOMPARE(d.m_vecStereoWorld_front[0].size(), size_t(3));
+        QCOMPARE(d.m_vecStereoWorld_front[0][0].x, 2.0f);
+        QCOMPARE(d.m_vecStereoLeftPix_front[0][0], cv::Point2f(0, 2));     // left list position 2
+        QCOMPARE(d.m_vecStereoRightPix_front[0][0], cv::Point2f(100, 0));  // right position 0
+        QCOMPARE(d.m_vecStereoWorld_front[1].size(), size_t(10));
+
+        QCOMPARE(tags(d.m_vecLeftPix_down), (std::vector<int>{51}));
+        QCOMPARE(tags(d.m_vecRightPix_down), (std::vector<int>{151}));
+        checkStereoInvariants(d.m_vecStereoLeftPix_down, d.m_vecStereoRightPix_down,
+                              d.m_vecStereoWorld_down);
+        QCOMPARE(d.m_vecStereoWorld_down.size(), size_t(1));
+    }
+
+    void fixSortDataPairsByBoardCoordinatesNotPosition() {
+        ImageData d;
+        World left = boardRow(0, 8);
+        World right = left;
+        std::mt19937 rng(7);
+        std::shuffle(right.begin(), right.end(), rng);
+        // Image x carries the board x, so a correct pairing keeps them equal.
+        Pix lp, rp;
+        for (const auto& w : left)
+            lp.emplace_back(w.x, 1.0f);
+        for (const auto& w : right)
+            rp.emplace_back(w.x, 9.0f);
+        QVERIFY(d.storeSorted(7, 1, lp, left));
+        QVERIFY(d.storeSorted(7, 2, rp, right));
+        d.fixSortData();
+        QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(1));
+        const World& w = d.m_vecStereoWorld_front[0];
+        QCOMPARE(w.size(), size_t(8));
+        for (size_t i = 0; i < w.size(); ++i) {
+            QCOMPARE(d.m_vecStereoLeftPix_front[0][i].x, w[i].x);
+            QCOMPARE(d.m_vecStereoRightPix_front[0][i].x, w[i].x);
+            QCOMPARE(d.m_vecStereoRightPix_front[0][i].y, 9.0f);
+        }
+    }
+
+    void fixSortDataKeepsEveryEqualPairOfDuplicates() {
+        ImageData d;
+        World left{{1, 1, 0}, {2, 1, 0}, {1, 1, 0}};
+        World right{{1, 1, 0}, {1, 1, 0}, {3, 1, 0}};
+        QVERIFY(d.storeSorted(30, 1, pixelsFor(1, 3), left));
+        QVERIFY(d.storeSorted(30, 2, pixelsFor(2, 3), right));
+        d.fixSortData();
+        QCOMPARE(d.m_vecStereoWorld_down.size(), size_t(1));
+        // Two left copies x two right copies of (1,1,0).
+        QCOMPARE(d.m_vecStereoWorld_down[0].size(), size_t(4));
+        checkStereoInvariants(d.m_vecStereoLeftPix_down, d.m_vecStereoRightPix_down,
+                              d.m_vecStereoWorld_down);
+    }
+
+    void fixSortDataWithNothingStoredLeavesEverythingEmpty() {
+        ImageData d;
+        d.fixSortData();
+        QVERIFY(d.m_vecLeftPix_front.empty() && d.m_vecWorld_front.empty());
+        QVERIFY(d.m_vecRightPix_down.empty() && d.m_vecRightWorld_down.empty());
+        QVERIFY(d.m_vecStereoWorld_front.empty() && d.m_vecStereoWorld_down.empty());
+    }
+
+    void fixSortDataNeverReadsPastAShortImageList() {
+        // A board list longer than its image list is a broken hand-over; matching
+        // uses only the points both lists have.
+        ImageData d;
+        QVERIFY(d.storeSorted(1, 1, pixelsFor(1, 2), boardRow(0, 6)));
+        QVERIFY(d.storeSorted(1, 2, pixelsFor(2, 6), boardRow(0, 6)));
+        d.fixSortData();
+        QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(1));
+        QCOMPARE(d.m_vecStereoWorld_front[0].size(), size_t(2));
+    }
+
+    void getInstanceIsOneObjectAcrossThreads() {
+        QVector<QFuture<ImageData*>> futures;
+        for (int i = 0; i < 8; ++i) {
+            futures << QtConcurrent::run([] { return ImageData::getInstance(); });
+        }
+        ImageData* first = ImageData::getInstance();
+        for (auto& f : futures) {
+            QCOMPARE(f.result(), first);
+        }
+    }
 };
-
-void TestImageData::freshStoreIsSizedForOneRun() {
-    ImageData d;
-    QCOMPARE(d.m_nCalibResult.load(), -1);
-    for (const auto* v : {&d.m_vecLeftPix_front, &d.m_vecRightPix_front, &d.m_vecLeftPix_down,
-                          &d.m_vecRightPix_down}) {
-        QCOMPARE(v->size(), size_t(26));
-        QVERIFY(std::all_of(v->begin(), v->end(), [](const Pix& p) { return p.empty(); }));
-    }
-    for (const auto* v : {&d.m_vecWorld_front, &d.m_vecRightWorld_front, &d.m_vecWorld_down,
-                          &d.m_vecRightWorld_down}) {
-        QCOMPARE(v->size(), size_t(26));
-    }
-    QVERIFY(d.m_vecStereoLeftPix_front.empty() && d.m_vecStereoWorld_down.empty());
-    for (const cv::Mat* m : {&d.m_matLeftCamera_front, &d.m_matRightCamera_front,
-                             &d.m_matLeftCamera_down, &d.m_matRightCamera_down}) {
-        QVERIFY(isIdentity(*m, 3, 3));
-    }
-    for (const cv::Mat* m : {&d.m_matLeftProj_front, &d.m_matRightProj_front, &d.m_matLeftProj_down,
-                             &d.m_matRightProj_down}) {
-        QVERIFY(isIdentity(*m, 3, 4));
-    }
-}
-
-void TestImageData::pathsFollowTheDocumentsLocation() {
-    ImageData d;
-    const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    // The isolated test home, never the real user's Documents.
-    QVERIFY(docs.startsWith(QDir::tempPath()));
-    const QString base = docs + "/NimbraDesktop/";
-    QCOMPARE(d.m_strFrontLeftMap, base + "480_640_0__LeftMap.dat");
-    QCOMPARE(d.m_strFrontRightMap, base + "480_640_0__RightMap.dat");
-    QCOMPARE(d.m_strFrontLeftDpuMap, base + "480_640_1__LeftMap.dat");
-    QCOMPARE(d.m_strFrontRightDpuMap, base + "480_640_1__RightMap.dat");
-    QCOMPARE(d.m_strDownLeftMap, base + "640_480_0__LeftMap.dat");
-    QCOMPARE(d.m_strDownRightMap, base + "640_480_0__RightMap.dat");
-    QCOMPARE(d.m_strDownLeftDpuMap, base + "640_480_1__LeftMap.dat");
-    QCOMPARE(d.m_strDownRightDpuMap, base + "640_480_1__RightMap.dat");
-    QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(base) +
-                                R"(log/\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d\.txt$)")
-                 .match(d.m_strLogFile)
-                 .hasMatch(),
-             qPrintable(d.m_strLogFile));
-}
-
-void TestImageData::initDataKeepsResultTranslationsAndPaths() {
-    ImageData d;
-    storeView(d, 3, 1, 3, boardRow(0, 4));
-    d.fixSortData();
-    d.m_nCalibResult = 1;
-    d.m_matT_front = (cv::Mat_<double>(3, 1) << -5.9, 0.01, 0.02);
-    d.m_matLeftCamera_front.at<double>(0, 0) = 450.0;
-    const QString log = d.m_strLogFile;
-
-    d.InitData();
-    QCOMPARE(d.m_nCalibResult.load(), 1);
-    QCOMPARE(d.m_matT_front.at<double>(0), -5.9);
-    QCOMPARE(d.m_strLogFile, log);
-    QVERIFY(isIdentity(d.m_matLeftCamera_front, 3, 3));
-    QCOMPARE(d.m_vecLeftPix_front.size(), size_t(26));
-    QVERIFY(d.m_vecLeftPix_front[3].empty());
-
-    d.startRun();
-    QCOMPARE(d.m_nCalibResult.load(), -1);
-}
-
-void TestImageData::storeSortedFillsTheSlotOfItsImageAndCamera_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("camera");
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("vector");  // 0 fwd left, 1 fwd right, 2 down left, 3 down right
-    QTest::newRow("first forward left") << 0 << 1 << 0 << 0;
-    QTest::newRow("last forward right") << 25 << 2 << 25 << 1;
-    QTest::newRow("first downward left") << 26 << 1 << 0 << 2;
-    QTest::newRow("last downward right") << 51 << 2 << 25 << 3;
-    QTest::newRow("middle downward left") << 40 << 1 << 14 << 2;
-}
-
-void TestImageData::storeSortedFillsTheSlotOfItsImageAndCamera() {
-    QFETCH(int, index);
-    QFETCH(int, camera);
-    QFETCH(int, slot);
-    QFETCH(int, vector);
-    ImageData d;
-    storeView(d, index, camera, 7, boardRow(1, 5));
-
-    std::vector<Pix>* pix[] = {&d.m_vecLeftPix_front, &d.m_vecRightPix_front, &d.m_vecLeftPix_down,
-                               &d.m_vecRightPix_down};
-    std::vector<World>* world[] = {&d.m_vecWorld_front, &d.m_vecRightWorld_front,
-                                   &d.m_vecWorld_down, &d.m_vecRightWorld_down};
-    for (int v = 0; v < 4; ++v) {
-        for (int s = 0; s < 26; ++s) {
-            const bool expected = v == vector && s == slot;
-            QCOMPARE((*pix[v])[s].size(), expected ? size_t(5) : size_t(0));
-            QCOMPARE((*world[v])[s].size(), expected ? size_t(5) : size_t(0));
-        }
-    }
-    QCOMPARE((*world[vector])[slot][4].x, 5.0f);
-}
-
-void TestImageData::storeSortedRefusesIndexesAndCamerasWithoutSlot() {
-    ImageData d;
-    const World w = boardRow(0, 3);
-    const Pix p = pixelsFor(1, 3);
-    QVERIFY(!d.storeSorted(-1, 1, p, w));
-    QVERIFY(!d.storeSorted(52, 1, p, w));
-    QVERIFY(!d.storeSorted(1000, 2, p, w));
-    QVERIFY(!d.storeSorted(5, 0, p, w));
-    QVERIFY(!d.storeSorted(5, 3, p, w));
-    for (const auto* v : {&d.m_vecLeftPix_front, &d.m_vecRightPix_front, &d.m_vecLeftPix_down,
-                          &d.m_vecRightPix_down}) {
-        QCOMPARE(v->size(), size_t(26));
-        QVERIFY(std::all_of(v->begin(), v->end(), [](const Pix& x) { return x.empty(); }));
-    }
-}
-
-void TestImageData::storeAfterFailedRunNeedsAFreshStore() {
-    // A failed run leaves compacted vectors: slot 20 no longer exists, and a
-    // store into it must not write (or grow) anything until the next run
-    // starts from a fresh store.
-    ImageData d;
-    storeView(d, 0, 1, 0, boardRow(0, 3));
-    d.fixSortData();
-    QCOMPARE(d.m_vecLeftPix_front.size(), size_t(1));
-    QVERIFY(!d.storeSorted(20, 1, pixelsFor(2, 3), boardRow(0, 3)));
-    QCOMPARE(d.m_vecLeftPix_front.size(), size_t(1));
-
-    d.startRun();
-    QVERIFY(d.storeSorted(20, 1, pixelsFor(2, 3), boardRow(0, 3)));
-    QCOMPARE(d.m_vecLeftPix_front[20].size(), size_t(3));
-}
-
-void TestImageData::fixSortDataCompactsAndPairsEachPair() {
-    ImageData d;
-    // Forward pair, slots in order:
-    // 0 both (common x 2..4), 1 none, 2 left only, 3 right only,
-    // 4 both without a common point, 5 both (common x 0..9)
-    storeView(d, 0, 1, 0, boardRow(0, 5));
-    storeView(d, 0, 2, 100, boardRow(2, 5));
-    storeView(d, 2, 1, 2, boardRow(0, 4));
-    storeView(d, 3, 2, 103, boardRow(0, 4));
-    storeView(d, 4, 1, 4, boardRow(0, 3));
-    storeView(d, 4, 2, 104, boardRow(10, 3));
-    storeView(d, 5, 1, 5, boardRow(0, 10));
-    storeView(d, 5, 2, 105, boardRow(0, 10));
-    // Downward pair: only slot 25, seen by both.
-    storeView(d, 51, 1, 51, boardRow(3, 2));
-    storeView(d, 51, 2, 151, boardRow(3, 2));
-
-    d.fixSortData();
-
-    // Left keeps slots 0, 2, 4, 5; right keeps 0, 3, 4, 5 (each in slot order).
-    auto tags = [](const std::vector<Pix>& v) {
-        std::vector<int> t;
-        for (const Pix& p : v) {
-            t.push_back(p.empty() ? -1 : static_cast<int>(p[0].x));
-        }
-        return t;
-    };
-    QCOMPARE(tags(d.m_vecLeftPix_front), (std::vector<int>{0, 2, 4, 5}));
-    QCOMPARE(tags(d.m_vecRightPix_front), (std::vector<int>{100, 103, 104, 105}));
-    QCOMPARE(d.m_vecWorld_front.size(), d.m_vecLeftPix_front.size());
-    QCOMPARE(d.m_vecRightWorld_front.size(), d.m_vecRightPix_front.size());
-
-    // Stereo: slot 0 (3 common points) and slot 5 (10), not 2, 3 or 4.
-    checkStereoInvariants(d.m_vecStereoLeftPix_front, d.m_vecStereoRightPix_front,
-                          d.m_vecStereoWorld_front);
-    QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(2));
-    QCOMPARE(d.m_vecStereoWorld_front[0].size(), size_t(3));
-    QCOMPARE(d.m_vecStereoWorld_front[0][0].x, 2.0f);
-    QCOMPARE(d.m_vecStereoLeftPix_front[0][0], cv::Point2f(0, 2));     // left list position 2
-    QCOMPARE(d.m_vecStereoRightPix_front[0][0], cv::Point2f(100, 0));  // right position 0
-    QCOMPARE(d.m_vecStereoWorld_front[1].size(), size_t(10));
-
-    QCOMPARE(tags(d.m_vecLeftPix_down), (std::vector<int>{51}));
-    QCOMPARE(tags(d.m_vecRightPix_down), (std::vector<int>{151}));
-    checkStereoInvariants(d.m_vecStereoLeftPix_down, d.m_vecStereoRightPix_down,
-                          d.m_vecStereoWorld_down);
-    QCOMPARE(d.m_vecStereoWorld_down.size(), size_t(1));
-}
-
-void TestImageData::fixSortDataPairsByBoardCoordinatesNotPosition() {
-    ImageData d;
-    World left = boardRow(0, 8);
-    World right = left;
-    std::mt19937 rng(7);
-    std::shuffle(right.begin(), right.end(), rng);
-    // Image x carries the board x, so a correct pairing keeps them equal.
-    Pix lp, rp;
-    for (const auto& w : left)
-        lp.emplace_back(w.x, 1.0f);
-    for (const auto& w : right)
-        rp.emplace_back(w.x, 9.0f);
-    QVERIFY(d.storeSorted(7, 1, lp, left));
-    QVERIFY(d.storeSorted(7, 2, rp, right));
-    d.fixSortData();
-    QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(1));
-    const World& w = d.m_vecStereoWorld_front[0];
-    QCOMPARE(w.size(), size_t(8));
-    for (size_t i = 0; i < w.size(); ++i) {
-        QCOMPARE(d.m_vecStereoLeftPix_front[0][i].x, w[i].x);
-        QCOMPARE(d.m_vecStereoRightPix_front[0][i].x, w[i].x);
-        QCOMPARE(d.m_vecStereoRightPix_front[0][i].y, 9.0f);
-    }
-}
-
-void TestImageData::fixSortDataKeepsEveryEqualPairOfDuplicates() {
-    ImageData d;
-    World left{{1, 1, 0}, {2, 1, 0}, {1, 1, 0}};
-    World right{{1, 1, 0}, {1, 1, 0}, {3, 1, 0}};
-    QVERIFY(d.storeSorted(30, 1, pixelsFor(1, 3), left));
-    QVERIFY(d.storeSorted(30, 2, pixelsFor(2, 3), right));
-    d.fixSortData();
-    QCOMPARE(d.m_vecStereoWorld_down.size(), size_t(1));
-    // Two left copies x two right copies of (1,1,0).
-    QCOMPARE(d.m_vecStereoWorld_down[0].size(), size_t(4));
-    checkStereoInvariants(d.m_vecStereoLeftPix_down, d.m_vecStereoRightPix_down,
-                          d.m_vecStereoWorld_down);
-}
-
-void TestImageData::fixSortDataWithNothingStoredLeavesEverythingEmpty() {
-    ImageData d;
-    d.fixSortData();
-    QVERIFY(d.m_vecLeftPix_front.empty() && d.m_vecWorld_front.empty());
-    QVERIFY(d.m_vecRightPix_down.empty() && d.m_vecRightWorld_down.empty());
-    QVERIFY(d.m_vecStereoWorld_front.empty() && d.m_vecStereoWorld_down.empty());
-}
-
-void TestImageData::fixSortDataNeverReadsPastAShortImageList() {
-    // A board list longer than its image list is a broken hand-over; matching
-    // uses only the points both lists have.
-    ImageData d;
-    QVERIFY(d.storeSorted(1, 1, pixelsFor(1, 2), boardRow(0, 6)));
-    QVERIFY(d.storeSorted(1, 2, pixelsFor(2, 6), boardRow(0, 6)));
-    d.fixSortData();
-    QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(1));
-    QCOMPARE(d.m_vecStereoWorld_front[0].size(), size_t(2));
-}
-
-void TestImageData::getInstanceIsOneObjectAcrossThreads() {
-    QVector<QFuture<ImageData*>> futures;
-    for (int i = 0; i < 8; ++i) {
-        futures << QtConcurrent::run([] { return ImageData::getInstance(); });
-    }
-    ImageData* first = ImageData::getInstance();
-    for (auto& f : futures) {
-        QCOMPARE(f.result(), first);
-    }
-}
 
 NIMBRA_CORE_TEST_MAIN(TestImageData)
 #include "tst_ImageData.moc"

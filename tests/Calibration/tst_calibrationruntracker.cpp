@@ -133,162 +133,149 @@ class TestCalibrationRunTracker : public QObject {
     Q_OBJECT
 
 private slots:
-    void computesOnceAfterEveryTaskStored_data();
-    void computesOnceAfterEveryTaskStored();
-    void failedFinalImagePublishesFailure();
-    void streamEndingWithoutFinalImagePublishesFailure();
-    void closedRunRefusesTasksAndNewRunIgnoresStaleOnes();
-    void defaultComputationCalibratesTheStore();
-};
-
-void TestCalibrationRunTracker::computesOnceAfterEveryTaskStored_data() {
-    QTest::addColumn<int>("blockedThreads");
-    QTest::newRow("one polling hand-off") << 1;
-    // Four of the five threads blocked: the tasks still get through on one.
-    QTest::newRow("four blocked threads") << 4;
-}
-
-void TestCalibrationRunTracker::computesOnceAfterEveryTaskStored() {
-    QFETCH(int, blockedThreads);
-    ImageData store;
-    std::atomic<int> computations{0};
-    std::atomic<bool> sawEverySlot{false};
-    CalibrationRunTracker tracker(&store, [&] {
-        ++computations;
-        sawEverySlot = everySlotStored(store);
-        QThread::msleep(30);
-        return true;
-    });
-    QThreadPool pool;
-    pool.setMaxThreadCount(5);
-    FakeDataChannel channel(&tracker, &store, &pool);
-
-    LogCapture log;
-    tracker.beginRun();
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
-    channel.enqueue(wholeRun(static_cast<unsigned>(blockedThreads)));
-    for (int b = 1; b < blockedThreads; ++b) {
-        pool.start([&channel] { channel.pollResult(); });
+    void computesOnceAfterEveryTaskStored_data() {
+        QTest::addColumn<int>("blockedThreads");
+        QTest::newRow("one polling hand-off") << 1;
+        // Four of the five threads blocked: the tasks still get through on one.
+        QTest::newRow("four blocked threads") << 4;
     }
-    pool.start([&channel] { channel.handOff(); });
 
-    QVERIFY(pool.waitForDone(20000));
-    QCOMPARE(computations.load(), 1);
-    QVERIFY(sawEverySlot);
-    QCOMPARE(channel.polledResult.load(), int(ImageData::kResultSucceeded));
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultSucceeded);
-    QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
-    QCOMPARE(tracker.activeTasks(), 0);
-    QVERIFY(log.contains("最后一张数据计算结束"));
-}
+    void computesOnceAfterEveryTaskStored() {
+        QFETCH(int, blockedThreads);
+        ImageData store;
+        std::atomic<int> computations{0};
+        std::atomic<bool> sawEverySlot{false};
+        CalibrationRunTracker tracker(&store, [&] {
+            ++computations;
+            sawEverySlot = everySlotStored(store);
+            QThread::msleep(30);
+            return true;
+        });
+        QThreadPool pool;
+        pool.setMaxThreadCount(5);
+        FakeDataChannel channel(&tracker, &store, &pool);
 
-void TestCalibrationRunTracker::failedFinalImagePublishesFailure() {
-    ImageData store;
-    std::atomic<int> computations{0};
-    CalibrationRunTracker tracker(&store, [&] { return ++computations > 0; });
-    QThreadPool pool;
-    pool.setMaxThreadCount(5);
-    FakeDataChannel channel(&tracker, &store, &pool);
+        LogCapture log;
+        tracker.beginRun();
+        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
+        channel.enqueue(wholeRun(static_cast<unsigned>(blockedThreads)));
+        for (int b = 1; b < blockedThreads; ++b) {
+            pool.start([&channel] { channel.pollResult(); });
+        }
+        pool.start([&channel] { channel.handOff(); });
 
-    std::vector<Record> records = wholeRun(3);
-    records.back().stores = false;
-    LogCapture log;
-    tracker.beginRun();
-    channel.enqueue(records);
-    pool.start([&channel] { channel.handOff(); });
+        QVERIFY(pool.waitForDone(20000));
+        QCOMPARE(computations.load(), 1);
+        QVERIFY(sawEverySlot);
+        QCOMPARE(channel.polledResult.load(), int(ImageData::kResultSucceeded));
+        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultSucceeded);
+        QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
+        QCOMPARE(tracker.activeTasks(), 0);
+        QVERIFY(log.contains("最后一张数据计算结束"));
+    }
 
-    QVERIFY(pool.waitForDone(20000));
-    QCOMPARE(computations.load(), 0);
-    QCOMPARE(channel.polledResult.load(), int(ImageData::kResultFailed));
-    QVERIFY(log.contains("calibration not started"));
-}
+    void missingFinalImagePublishesFailure_data() {
+        QTest::addColumn<bool>("finalArrives");
+        QTest::newRow("final image stores nothing") << true;
+        QTest::newRow("stream ends before the final image") << false;
+    }
 
-void TestCalibrationRunTracker::streamEndingWithoutFinalImagePublishesFailure() {
-    ImageData store;
-    std::atomic<int> computations{0};
-    CalibrationRunTracker tracker(&store, [&] { return ++computations > 0; });
-    QThreadPool pool;
-    pool.setMaxThreadCount(5);
-    FakeDataChannel channel(&tracker, &store, &pool);
+    void missingFinalImagePublishesFailure() {
+        QFETCH(bool, finalArrives);
+        ImageData store;
+        std::atomic<int> computations{0};
+        CalibrationRunTracker tracker(&store, [&] { return ++computations > 0; });
+        QThreadPool pool;
+        pool.setMaxThreadCount(5);
+        FakeDataChannel channel(&tracker, &store, &pool);
 
-    std::vector<Record> records = wholeRun(4);
-    records.pop_back();  // the final packet never comes
-    LogCapture log;
-    tracker.beginRun();
-    channel.enqueue(records);
-    pool.start([&channel] { channel.handOff(); });
-    QVERIFY(pool.waitForDone(20000));
-    // Everything stored, but without the final image nothing may start.
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
-    QVERIFY(tracker.state() == CalibrationRunTracker::State::Open);
+        std::vector<Record> records = wholeRun(finalArrives ? 3 : 4);
+        if (finalArrives) {
+            records.back().stores = false;
+        } else {
+            records.pop_back();
+        }
+        LogCapture log;
+        tracker.beginRun();
+        channel.enqueue(records);
+        pool.start([&channel] { channel.handOff(); });
+        QVERIFY(pool.waitForDone(20000));
+        if (finalArrives) {
+            QCOMPARE(channel.polledResult.load(), int(ImageData::kResultFailed));
+            QVERIFY(log.contains("calibration not started"));
+        } else {
+            // Everything stored, but without the final image nothing may start.
+            QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
+            QVERIFY(tracker.state() == CalibrationRunTracker::State::Open);
+            tracker.streamEnded();  // the connection dropped
+            QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
+        }
+        QCOMPARE(computations.load(), 0);
+        QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
+    }
 
-    tracker.streamEnded();  // the connection dropped
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
-    QCOMPARE(computations.load(), 0);
-    QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
-}
+    void closedRunRefusesTasksAndNewRunIgnoresStaleOnes() {
+        ImageData store;
+        int computations = 0;
+        CalibrationRunTracker tracker(&store, [&] {
+            ++computations;
+            return true;
+        });
+        LogCapture log;
+        QCOMPARE(tracker.taskStarted(0, 1), CalibrationRunTracker::RunId(0));  // no run begun
 
-void TestCalibrationRunTracker::closedRunRefusesTasksAndNewRunIgnoresStaleOnes() {
-    ImageData store;
-    int computations = 0;
-    CalibrationRunTracker tracker(&store, [&] {
-        ++computations;
-        return true;
-    });
-    LogCapture log;
-    QCOMPARE(tracker.taskStarted(0, 1), CalibrationRunTracker::RunId(0));  // no run begun
+        tracker.beginRun();
+        const auto early = tracker.taskStarted(3, 1);  // still running when the run ends
+        const auto final = tracker.taskStarted(51, 2);
+        QVERIFY(early != 0 && final == early);
+        QVERIFY(tracker.storeSorted(final, 51, 2, {{1, 1}}, {{1, 1, 0}}));
+        tracker.taskFinished(final);
+        QCOMPARE(computations, 0);  // image 3 is still running
+        QVERIFY(tracker.storeSorted(early, 3, 1, {{2, 2}}, {{2, 2, 0}}));
+        tracker.taskFinished(early);
+        QCOMPARE(computations, 1);
+        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultSucceeded);
 
-    tracker.beginRun();
-    const auto early = tracker.taskStarted(3, 1);  // still running when the run ends
-    const auto final = tracker.taskStarted(51, 2);
-    QVERIFY(early != 0 && final == early);
-    QVERIFY(tracker.storeSorted(final, 51, 2, {{1, 1}}, {{1, 1, 0}}));
-    tracker.taskFinished(final);
-    QCOMPARE(computations, 0);  // image 3 is still running
-    QVERIFY(tracker.storeSorted(early, 3, 1, {{2, 2}}, {{2, 2, 0}}));
-    tracker.taskFinished(early);
-    QCOMPARE(computations, 1);
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultSucceeded);
+        // A duplicate after the computation is refused and starts nothing.
+        QCOMPARE(tracker.taskStarted(51, 2), CalibrationRunTracker::RunId(0));
+        tracker.taskFinished(final);
+        tracker.streamEnded();
+        QCOMPARE(computations, 1);
 
-    // A duplicate after the computation is refused and starts nothing.
-    QCOMPARE(tracker.taskStarted(51, 2), CalibrationRunTracker::RunId(0));
-    tracker.taskFinished(final);
-    tracker.streamEnded();
-    QCOMPARE(computations, 1);
+        // A task of the previous run that outlives it cannot write the new run.
+        tracker.beginRun();
+        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
+        QVERIFY(store.m_vecLeftPix_front[3].empty());
+        QVERIFY(!tracker.storeSorted(early, 3, 1, {{2, 2}}, {{2, 2, 0}}));
+        QVERIFY(store.m_vecLeftPix_front[3].empty());
+        const auto current = tracker.taskStarted(51, 2);
+        QVERIFY(current != early);
+        tracker.taskFinished(early);  // stale: must not end the new run's count
+        QCOMPARE(tracker.activeTasks(), 1);
+        QVERIFY(!tracker.storeSorted(current, 52, 2, {{1, 1}}, {{1, 1, 0}}));  // no slot
+        tracker.taskFinished(current);
+        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
+        QCOMPARE(computations, 1);
+    }
 
-    // A task of the previous run that outlives it cannot write the new run.
-    tracker.beginRun();
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultPending);
-    QVERIFY(store.m_vecLeftPix_front[3].empty());
-    QVERIFY(!tracker.storeSorted(early, 3, 1, {{2, 2}}, {{2, 2, 0}}));
-    QVERIFY(store.m_vecLeftPix_front[3].empty());
-    const auto current = tracker.taskStarted(51, 2);
-    QVERIFY(current != early);
-    tracker.taskFinished(early);  // stale: must not end the new run's count
-    QCOMPARE(tracker.activeTasks(), 1);
-    QVERIFY(!tracker.storeSorted(current, 52, 2, {{1, 1}}, {{1, 1, 0}}));  // no slot
-    tracker.taskFinished(current);
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
-    QCOMPARE(computations, 1);
-}
-
-void TestCalibrationRunTracker::defaultComputationCalibratesTheStore() {
-    // Without a computation of its own the tracker runs ImageData::calibrateRun;
-    // one point per camera is no calibration input, so the run fails cleanly.
-    ImageData store;
-    CalibrationRunTracker tracker(&store);
-    LogCapture log;
-    StdoutCapture out;
-    tracker.beginRun();
-    const auto run = tracker.taskStarted(51, 2);
-    QVERIFY(tracker.storeSorted(run, 51, 2, {{1, 1}}, {{1, 1, 0}}));
-    tracker.taskFinished(run);
-    QCOMPARE(out.finish(), QString());
-    QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
-    QVERIFY(log.contains("front calibration refused by OpenCV"));
-    QVERIFY(!log.contains("down calibration"));
-    QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
-}
+    void defaultComputationCalibratesTheStore() {
+        // Without a computation of its own the tracker runs ImageData::calibrateRun;
+        // one point per camera is no calibration input, so the run fails cleanly.
+        ImageData store;
+        CalibrationRunTracker tracker(&store);
+        LogCapture log;
+        StdoutCapture out;
+        tracker.beginRun();
+        const auto run = tracker.taskStarted(51, 2);
+        QVERIFY(tracker.storeSorted(run, 51, 2, {{1, 1}}, {{1, 1, 0}}));
+        tracker.taskFinished(run);
+        QCOMPARE(out.finish(), QString());
+        QCOMPARE(int(store.m_nCalibResult), ImageData::kResultFailed);
+        QVERIFY(log.contains("front calibration refused by OpenCV"));
+        QVERIFY(!log.contains("down calibration"));
+        QVERIFY(tracker.state() == CalibrationRunTracker::State::Published);
+    }
+};
 
 NIMBRA_CORE_TEST_MAIN(TestCalibrationRunTracker)
 #include "tst_calibrationruntracker.moc"

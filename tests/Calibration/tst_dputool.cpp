@@ -46,225 +46,204 @@ class TestDpuTool : public QObject {
     Q_OBJECT
 
 private slots:
-    void crcMatchesTheStandardAndChains();
-    void entryEncoding_data();
-    void entryEncoding();
-    void rejectsBadParameters_data();
-    void rejectsBadParameters();
-    void convertsAWholeMapInMemory();
-    void convertsAFile();
-    void shortOrMissingSourceWritesNothing();
-    void rejectedDimensionsWriteNoFile();
+    void crcMatchesTheStandardAndChains() {
+        const char* check = "123456789";
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(check);
+        QCOMPARE(dpu_tool_calc_crc32(0, bytes, 9), 0xCBF43926u);
+
+        for (std::uint32_t split = 0; split <= 9; ++split) {
+            const std::uint32_t first = dpu_tool_calc_crc32(0, bytes, split);
+            QCOMPARE(dpu_tool_calc_crc32(first, bytes + split, 9 - split), 0xCBF43926u);
+        }
+        QCOMPARE(dpu_tool_calc_crc32(0x12345678u, bytes, 0), 0x12345678u);
+        QCOMPARE(dpu_tool_calc_crc32(0, bytes, 0), 0u);
+    }
+
+    void entryEncoding_data() {
+        QTest::addColumn<float>("sx");
+        QTest::addColumn<float>("sy");
+        QTest::addColumn<quint32>("entry");
+
+        // entry = ((iy * 2048 + (ix & 0x7FF)) * 1024 + fy * 32 + fx) mod 2^32
+        // 12.99: 0.99 * 32 = 31.68, +0.5 rounds to 32, clamped to 31 (no carry).
+        // 12.5: 16.
+        QTest::newRow("12.99, 12.5")
+            << 12.99f << 12.5f << quint32((12u * 2048u + 12u) * 1024u + 16u * 32u + 31u);
+        QTest::newRow("whole pixels") << 3.0f << 7.0f << quint32((7u * 2048u + 3u) * 1024u);
+        // 0.5/32 rounds half up to 1; 31.5/32 rounds to 32 and is clamped.
+        QTest::newRow("half steps")
+            << 5.015625f << 9.984375f << quint32((9u * 2048u + 5u) * 1024u + 31u * 32u + 1u);
+        // -0.5: ix = -1, low 11 bits 2047; (-0.5 - 65535) * 32 = -2097136 = -32 * 65536 + 16,
+        // so fraction 16. -3.25: iy = -4, (-3.25 - 65532) * 32 = -2097128 -> 24.
+        // (-4 * 2048 + 2047) * 1024 mod 2^32 = 0xFF800000 + 0x1FFC00; + 24 * 32 + 16.
+        QTest::newRow("negative") << -0.5f << -3.25f << quint32(0xFF9FFC00u + 768u + 16u);
+        // 2050.25: ix low 11 bits 2, fraction 8; 3000.75: iy low 11 bits 952, fraction 24.
+        QTest::newRow("above 2047")
+            << 2050.25f << 3000.75f << quint32(952u * 2097152u + 2u * 1024u + 24u * 32u + 8u);
+    }
+
+    void entryEncoding() {
+        QFETCH(float, sx);
+        QFETCH(float, sy);
+        QFETCH(quint32, entry);
+        QCOMPARE(quint32(dpu_tool_encode_entry(sx, sy)), entry);
+    }
+
+    void rejectsBadParameters_data() {
+        QTest::addColumn<quint32>("width");
+        QTest::addColumn<quint32>("height");
+        QTest::addColumn<int>("srcDelta");
+        QTest::addColumn<int>("dstDelta");
+        QTest::addColumn<QString>("firstLine");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("width 1921") << 1921u << 640u << 0 << 0 << "max-width: 1920, min-width: 128"
+                                    << "Error: width must be in [128, 1920] !";
+        QTest::newRow("width 127") << 127u << 640u << 0 << 0 << "max-width: 1920, min-width: 128"
+                                   << "Error: width must be in [128, 1920] !";
+        QTest::newRow("height 63")
+            << 480u << 63u << 0 << 0 << "max-height: 1080, min-height: 64, height: 63"
+            << "Error: height must be in [64, 1080] !";
+        QTest::newRow("height 1081")
+            << 480u << 1081u << 0 << 0 << "max-height: 1080, min-height: 64, height: 1081"
+            << "Error: height must be in [64, 1080] !";
+        QTest::newRow("source size")
+            << 128u << 64u << -1 << 0 << QString()
+            << "Error:  Src memory size must be equel to (width * height *  "
+               "sizeof(FLOAT) * 2) !";
+        QTest::newRow("destination size")
+            << 128u << 64u << 0 << 4 << QString()
+            << "Error:  Dst memory size must be equel to (width * height *  4 + 20) !";
+    }
+
+    void rejectsBadParameters() {
+        QFETCH(quint32, width);
+        QFETCH(quint32, height);
+        QFETCH(int, srcDelta);
+        QFETCH(int, dstDelta);
+        QFETCH(QString, firstLine);
+        QFETCH(QString, message);
+
+        std::vector<std::uint8_t> src(width * height * 8 + srcDelta, 0);
+        std::vector<std::uint8_t> dst(width * height * 4 + 20 + dstDelta, 0xAB);
+        hi_dpu_tool_mem_info s{src.data(), static_cast<std::uint32_t>(src.size())};
+        hi_dpu_tool_mem_info d{dst.data(), static_cast<std::uint32_t>(dst.size())};
+
+        StdoutCapture capture;
+        const int rc = hi_dpu_tool(&s, &d, width, height);
+        const QString out = capture.finish();
+
+        QCOMPARE(rc, -1);
+        QStringList expected;
+        if (!firstLine.isEmpty()) {
+            expected << QRegularExpression::escape(firstLine);
+        }
+        expected << kReportPrefix + QRegularExpression::escape(message);
+        expected << kReportPrefix + QRegularExpression::escape("Illegal parameter!");
+        const QRegularExpression whole("^" + expected.join("\n") + "\n$");
+        QVERIFY2(whole.match(out).hasMatch(), qPrintable(out));
+        QVERIFY(std::all_of(dst.begin(), dst.end(), [](std::uint8_t b) { return b == 0xAB; }));
+    }
+
+    void convertsAWholeMapInMemory() {
+        const int w = 128, h = 64;
+        // Pixel (x, y) -> (x + 0.5, y - 0.25): x fraction 16, y one row up with fraction 24.
+        std::vector<float> map = shiftedMap(w, h, 0.5f, -0.25f);
+        std::vector<std::uint8_t> dst(w * h * 4 + 20);
+        hi_dpu_tool_mem_info s{reinterpret_cast<std::uint8_t*>(map.data()),
+                               static_cast<std::uint32_t>(map.size() * sizeof(float))};
+        hi_dpu_tool_mem_info d{dst.data(), static_cast<std::uint32_t>(dst.size())};
+
+        StdoutCapture capture;
+        QCOMPARE(hi_dpu_tool(&s, &d, w, h), 0);
+        QCOMPARE(capture.finish(), QString());
+
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(dst.data() + 4), 8),
+                 QByteArray("DPU_1.0\0", 8));
+        QCOMPARE(readLe32(dst.data() + 12), 128u);
+        QCOMPARE(readLe32(dst.data() + 16), 64u);
+        QCOMPARE(readLe32(dst.data()), dpu_tool_calc_crc32(0, dst.data() + 4, d.size - 4));
+
+        // Pixel (7, 3): source (7.5, 2.75). Pixel (0, 0): source (0.5, -0.25), iy = -1.
+        const std::uint8_t* entries = dst.data() + 20;
+        QCOMPARE(readLe32(entries + (3 * w + 7) * 4), (2u * 2048u + 7u) * 1024u + 24u * 32u + 16u);
+        QCOMPARE(readLe32(entries), 0xFFE00000u + 24u * 32u + 16u);
+        // The last pixel is written too (row 63, column 127).
+        QCOMPARE(readLe32(entries + (63 * w + 127) * 4),
+                 (62u * 2048u + 127u) * 1024u + 24u * 32u + 16u);
+    }
+
+    // The file holds exactly what the conversion in memory makes; a second
+    // conversion into an existing file replaces it.
+    void convertsAFile() {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("480_640_0__LeftMap.dat");
+        const QString dstPath = dir.filePath("480_640_1__LeftMap.dat");
+        for (const float shift : {0.25f, 0.0f}) {
+            std::vector<float> map = shiftedMap(480, 640, shift, 3 * shift);
+            QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float))));
+            QByteArray expected(480 * 640 * 4 + 20, '\0');
+            hi_dpu_tool_mem_info s{reinterpret_cast<std::uint8_t*>(map.data()),
+                                   static_cast<std::uint32_t>(map.size() * sizeof(float))};
+            hi_dpu_tool_mem_info d{reinterpret_cast<std::uint8_t*>(expected.data()),
+                                   static_cast<std::uint32_t>(expected.size())};
+            QCOMPARE(hi_dpu_tool(&s, &d, 480, 640), 0);
+
+            StdoutCapture capture;
+            HiDPUInterface().outFile(src, dstPath, 480, 640);
+            QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"
+                                                      "size = 2457600, width = 480, height = 640\n"
+                                                      "Trans map successful!\n"));
+            QFile out(dstPath);
+            QVERIFY(out.open(QIODevice::ReadOnly));
+            QVERIFY(out.readAll() == expected);
+        }
+    }
+
+    void shortOrMissingSourceWritesNothing() {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("short.dat");
+        const QString dstPath = dir.filePath("out.dat");
+        const std::vector<float> map = shiftedMap(480, 640, 0.0f, 0.0f);
+        QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float)) - 1));
+
+        LogCapture log;
+        StdoutCapture capture;
+        HiDPUInterface().outFile(src, dstPath, 480, 640);
+        QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"));
+        QVERIFY(!QFile::exists(dstPath));
+        QVERIFY(log.contains("2457599"));
+
+        StdoutCapture missing;
+        HiDPUInterface().outFile(dir.filePath("absent.dat"), dstPath, 480, 640);
+        QCOMPARE(missing.finish(), QStringLiteral("width-480 height-640\n"));
+        QVERIFY(!QFile::exists(dstPath));
+
+        // save_map into a folder that does not exist fails without a file.
+        std::uint8_t byte = 1;
+        hi_dpu_tool_mem_info one{&byte, 1};
+        QCOMPARE(HiDPUInterface().save_map(&one, dir.filePath("no/such/dir/x.dat"), 1), -1);
+    }
+
+    void rejectedDimensionsWriteNoFile() {
+        QTemporaryDir dir;
+        const QString src = dir.filePath("wide.dat");
+        const QString dstPath = dir.filePath("wide_out.dat");
+        const std::vector<float> map = shiftedMap(1921, 64, 0.0f, 0.0f);
+        QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float))));
+
+        StdoutCapture capture;
+        HiDPUInterface().outFile(src, dstPath, 1921, 64);
+        const QString out = capture.finish();
+        QVERIFY2(out.startsWith("width-1921 height-64\nsize = 983552, width = 1921, height = 64\n"
+                                "max-width: 1920, min-width: 128\n"),
+                 qPrintable(out));
+        QVERIFY(out.contains("Error: width must be in [128, 1920] !\n"));
+        QVERIFY(out.endsWith("Illegal parameter!\n"));
+        QVERIFY(!out.contains("Trans map successful!"));
+        QVERIFY(!QFile::exists(dstPath));
+    }
 };
-
-void TestDpuTool::crcMatchesTheStandardAndChains() {
-    const char* check = "123456789";
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(check);
-    QCOMPARE(dpu_tool_calc_crc32(0, bytes, 9), 0xCBF43926u);
-
-    for (std::uint32_t split = 0; split <= 9; ++split) {
-        const std::uint32_t first = dpu_tool_calc_crc32(0, bytes, split);
-        QCOMPARE(dpu_tool_calc_crc32(first, bytes + split, 9 - split), 0xCBF43926u);
-    }
-    QCOMPARE(dpu_tool_calc_crc32(0x12345678u, bytes, 0), 0x12345678u);
-    QCOMPARE(dpu_tool_calc_crc32(0, bytes, 0), 0u);
-}
-
-void TestDpuTool::entryEncoding_data() {
-    QTest::addColumn<float>("sx");
-    QTest::addColumn<float>("sy");
-    QTest::addColumn<quint32>("entry");
-
-    // entry = ((iy * 2048 + (ix & 0x7FF)) * 1024 + fy * 32 + fx) mod 2^32
-    // 12.99: 0.99 * 32 = 31.68, +0.5 rounds to 32, clamped to 31 (no carry).
-    // 12.5: 16.
-    QTest::newRow("12.99, 12.5") << 12.99f << 12.5f
-                                 << quint32((12u * 2048u + 12u) * 1024u + 16u * 32u + 31u);
-    QTest::newRow("whole pixels") << 3.0f << 7.0f << quint32((7u * 2048u + 3u) * 1024u);
-    // 0.5/32 rounds half up to 1; 31.5/32 rounds to 32 and is clamped.
-    QTest::newRow("half steps") << 5.015625f << 9.984375f
-                                << quint32((9u * 2048u + 5u) * 1024u + 31u * 32u + 1u);
-    // -0.5: ix = -1, low 11 bits 2047; (-0.5 - 65535) * 32 = -2097136 = -32 * 65536 + 16,
-    // so fraction 16. -3.25: iy = -4, (-3.25 - 65532) * 32 = -2097128 -> 24.
-    // (-4 * 2048 + 2047) * 1024 mod 2^32 = 0xFF800000 + 0x1FFC00; + 24 * 32 + 16.
-    QTest::newRow("negative") << -0.5f << -3.25f << quint32(0xFF9FFC00u + 768u + 16u);
-    // 2050.25: ix low 11 bits 2, fraction 8; 3000.75: iy low 11 bits 952, fraction 24.
-    QTest::newRow("above 2047") << 2050.25f << 3000.75f
-                                << quint32(952u * 2097152u + 2u * 1024u + 24u * 32u + 8u);
-}
-
-void TestDpuTool::entryEncoding() {
-    QFETCH(float, sx);
-    QFETCH(float, sy);
-    QFETCH(quint32, entry);
-    QCOMPARE(quint32(dpu_tool_encode_entry(sx, sy)), entry);
-}
-
-void TestDpuTool::rejectsBadParameters_data() {
-    QTest::addColumn<quint32>("width");
-    QTest::addColumn<quint32>("height");
-    QTest::addColumn<int>("srcDelta");
-    QTest::addColumn<int>("dstDelta");
-    QTest::addColumn<QString>("firstLine");
-    QTest::addColumn<QString>("message");
-
-    QTest::newRow("width 1921") << 1921u << 640u << 0 << 0 << "max-width: 1920, min-width: 128"
-                                << "Error: width must be in [128, 1920] !";
-    QTest::newRow("width 127") << 127u << 640u << 0 << 0 << "max-width: 1920, min-width: 128"
-                               << "Error: width must be in [128, 1920] !";
-    QTest::newRow("height 63") << 480u << 63u << 0 << 0
-                               << "max-height: 1080, min-height: 64, height: 63"
-                               << "Error: height must be in [64, 1080] !";
-    QTest::newRow("height 1081") << 480u << 1081u << 0 << 0
-                                 << "max-height: 1080, min-height: 64, height: 1081"
-                                 << "Error: height must be in [64, 1080] !";
-    QTest::newRow("source size") << 128u << 64u << -1 << 0 << QString()
-                                 << "Error:  Src memory size must be equel to (width * height *  "
-                                    "sizeof(FLOAT) * 2) !";
-    QTest::newRow("destination size")
-        << 128u << 64u << 0 << 4 << QString()
-        << "Error:  Dst memory size must be equel to (width * height *  4 + 20) !";
-}
-
-void TestDpuTool::rejectsBadParameters() {
-    QFETCH(quint32, width);
-    QFETCH(quint32, height);
-    QFETCH(int, srcDelta);
-    QFETCH(int, dstDelta);
-    QFETCH(QString, firstLine);
-    QFETCH(QString, message);
-
-    std::vector<std::uint8_t> src(width * height * 8 + srcDelta, 0);
-    std::vector<std::uint8_t> dst(width * height * 4 + 20 + dstDelta, 0xAB);
-    hi_dpu_tool_mem_info s{src.data(), static_cast<std::uint32_t>(src.size())};
-    hi_dpu_tool_mem_info d{dst.data(), static_cast<std::uint32_t>(dst.size())};
-
-    StdoutCapture capture;
-    const int rc = hi_dpu_tool(&s, &d, width, height);
-    const QString out = capture.finish();
-
-    QCOMPARE(rc, -1);
-    QStringList expected;
-    if (!firstLine.isEmpty()) {
-        expected << QRegularExpression::escape(firstLine);
-    }
-    expected << kReportPrefix + QRegularExpression::escape(message);
-    expected << kReportPrefix + QRegularExpression::escape("Illegal parameter!");
-    const QRegularExpression whole("^" + expected.join("\n") + "\n$");
-    QVERIFY2(whole.match(out).hasMatch(), qPrintable(out));
-    QVERIFY(std::all_of(dst.begin(), dst.end(), [](std::uint8_t b) { return b == 0xAB; }));
-}
-
-void TestDpuTool::convertsAWholeMapInMemory() {
-    const int w = 128, h = 64;
-    // Pixel (x, y) -> (x + 0.5, y - 0.25): x fraction 16, y one row up with fraction 24.
-    std::vector<float> map = shiftedMap(w, h, 0.5f, -0.25f);
-    std::vector<std::uint8_t> dst(w * h * 4 + 20);
-    hi_dpu_tool_mem_info s{reinterpret_cast<std::uint8_t*>(map.data()),
-                           static_cast<std::uint32_t>(map.size() * sizeof(float))};
-    hi_dpu_tool_mem_info d{dst.data(), static_cast<std::uint32_t>(dst.size())};
-
-    StdoutCapture capture;
-    QCOMPARE(hi_dpu_tool(&s, &d, w, h), 0);
-    QCOMPARE(capture.finish(), QString());
-
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(dst.data() + 4), 8),
-             QByteArray("DPU_1.0\0", 8));
-    QCOMPARE(readLe32(dst.data() + 12), 128u);
-    QCOMPARE(readLe32(dst.data() + 16), 64u);
-    QCOMPARE(readLe32(dst.data()), dpu_tool_calc_crc32(0, dst.data() + 4, d.size - 4));
-
-    // Pixel (7, 3): source (7.5, 2.75). Pixel (0, 0): source (0.5, -0.25), iy = -1.
-    const std::uint8_t* entries = dst.data() + 20;
-    QCOMPARE(readLe32(entries + (3 * w + 7) * 4), (2u * 2048u + 7u) * 1024u + 24u * 32u + 16u);
-    QCOMPARE(readLe32(entries), 0xFFE00000u + 24u * 32u + 16u);
-    // The last pixel is written too (row 63, column 127).
-    QCOMPARE(readLe32(entries + (63 * w + 127) * 4),
-             (62u * 2048u + 127u) * 1024u + 24u * 32u + 16u);
-}
-
-void TestDpuTool::convertsAFile() {
-    QTemporaryDir dir;
-    const QString src = dir.filePath("480_640_0__LeftMap.dat");
-    const QString dstPath = dir.filePath("480_640_1__LeftMap.dat");
-    const std::vector<float> map = shiftedMap(480, 640, 0.25f, 0.75f);
-    QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float))));
-
-    StdoutCapture capture;
-    HiDPUInterface().outFile(src, dstPath, 480, 640);
-    QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"
-                                              "size = 2457600, width = 480, height = 640\n"
-                                              "Trans map successful!\n"));
-
-    QFile out(dstPath);
-    QVERIFY(out.open(QIODevice::ReadOnly));
-    const QByteArray bytes = out.readAll();
-    QCOMPARE(bytes.size(), 1228820);
-    const auto* b = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    QCOMPARE(bytes.mid(4, 8), QByteArray("DPU_1.0\0", 8));
-    QCOMPARE(readLe32(b + 12), 480u);
-    QCOMPARE(readLe32(b + 16), 640u);
-    QCOMPARE(readLe32(b), dpu_tool_calc_crc32(0, b + 4, 1228816));
-    QCOMPARE(readLe32(b + 20 + (639 * 480 + 479) * 4),
-             (639u * 2048u + 479u) * 1024u + 24u * 32u + 8u);
-
-    // A second conversion into an existing file replaces it.
-    const std::vector<float> other = shiftedMap(480, 640, 0.0f, 0.0f);
-    QVERIFY(writeFile(src, other.data(), qint64(other.size() * sizeof(float))));
-    StdoutCapture again;
-    HiDPUInterface().outFile(src, dstPath, 480, 640);
-    again.finish();
-    QFile replaced(dstPath);
-    QVERIFY(replaced.open(QIODevice::ReadOnly));
-    const QByteArray second = replaced.readAll();
-    QCOMPARE(second.size(), 1228820);
-    QCOMPARE(readLe32(reinterpret_cast<const std::uint8_t*>(second.constData()) + 20 + 4),
-             1u * 1024u);
-}
-
-void TestDpuTool::shortOrMissingSourceWritesNothing() {
-    QTemporaryDir dir;
-    const QString src = dir.filePath("short.dat");
-    const QString dstPath = dir.filePath("out.dat");
-    const std::vector<float> map = shiftedMap(480, 640, 0.0f, 0.0f);
-    QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float)) - 1));
-
-    LogCapture log;
-    StdoutCapture capture;
-    HiDPUInterface().outFile(src, dstPath, 480, 640);
-    QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"));
-    QVERIFY(!QFile::exists(dstPath));
-    QVERIFY(log.contains("2457599"));
-
-    StdoutCapture missing;
-    HiDPUInterface().outFile(dir.filePath("absent.dat"), dstPath, 480, 640);
-    QCOMPARE(missing.finish(), QStringLiteral("width-480 height-640\n"));
-    QVERIFY(!QFile::exists(dstPath));
-
-    // save_map into a folder that does not exist fails without a file.
-    std::uint8_t byte = 1;
-    hi_dpu_tool_mem_info one{&byte, 1};
-    QCOMPARE(HiDPUInterface().save_map(&one, dir.filePath("no/such/dir/x.dat"), 1), -1);
-}
-
-void TestDpuTool::rejectedDimensionsWriteNoFile() {
-    QTemporaryDir dir;
-    const QString src = dir.filePath("wide.dat");
-    const QString dstPath = dir.filePath("wide_out.dat");
-    const std::vector<float> map = shiftedMap(1921, 64, 0.0f, 0.0f);
-    QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float))));
-
-    StdoutCapture capture;
-    HiDPUInterface().outFile(src, dstPath, 1921, 64);
-    const QString out = capture.finish();
-    QVERIFY2(out.startsWith("width-1921 height-64\nsize = 983552, width = 1921, height = 64\n"
-                            "max-width: 1920, min-width: 128\n"),
-             qPrintable(out));
-    QVERIFY(out.contains("Error: width must be in [128, 1920] !\n"));
-    QVERIFY(out.endsWith("Illegal parameter!\n"));
-    QVERIFY(!out.contains("Trans map successful!"));
-    QVERIFY(!QFile::exists(dstPath));
-}
 
 NIMBRA_CORE_TEST_MAIN(TestDpuTool)
 #include "tst_dputool.moc"

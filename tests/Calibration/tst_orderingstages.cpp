@@ -218,13 +218,11 @@ private slots:
         task.addPoint({140, 100}, {11, 12}, line, {3, -40}, 3);
         task.addPoint({140, 100}, {11, 12}, line, {-3, 40}, 3);
         QCOMPARE(line.allGrid, (std::vector<cv::Point>{{11, 10}, {11, 14}}));
-    }
 
-    void virtualPointsAreNeverFound() {
-        Task task(0, QString());
-        // Index 1 plays a virtual point (detected count 1) near the prediction.
+        // Index 1 plays a virtual point (detected count 1) near the prediction:
+        // matched, never found.
         start(task, {{100, 100}, {141, 100}});
-        Task::TracedLine line;
+        line = Task::TracedLine();
         QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 1), size_t(1));
         QCOMPARE(line.allIdx, std::vector<size_t>{1});
         QVERIFY(line.foundIdx.empty());

@@ -36,17 +36,25 @@ class TestOrderingSynthetic : public QObject {
     Q_OBJECT
 
     const OrderingCheck m_check{kRadius, kScreenMm, kScreenPx};
+    const SyntheticBoardView m_board{SyntheticCamera::downward(), m_check.gridUnitCm()};
+
+    // A run that ends unstored logs its start, `line` (a text or a pattern) and its end.
+    template <typename Line>
+    static void expectUnstoredRun(const Line& line) {
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg, line);
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+    }
 
 private slots:
     void generatorTellsTheTruth() {
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         SyntheticPose pose;
         pose.rollDeg = 7.0;
         pose.tiltDeg = 20.0;
         SyntheticOptions options;
         options.noisePx = 0.3;
         options.missingFraction = 0.1;
-        const SyntheticView view = board.generate(pose, options, 42);
+        const SyntheticView view = m_board.generate(pose, options, 42);
 
         QCOMPARE(SyntheticBoardView::boardLattice().size(), size_t(270));
         QCOMPARE(view.visibleCount, size_t(270));
@@ -63,9 +71,9 @@ private slots:
             QVERIFY(cv::norm(mapped[i] - view.centres[i]) < 1e-3);
         }
         // Equal arguments, equal views; another seed, another order.
-        const SyntheticView again = board.generate(pose, options, 42);
+        const SyntheticView again = m_board.generate(pose, options, 42);
         QCOMPARE(again.centres, view.centres);
-        QVERIFY(board.generate(pose, options, 43).lattice != view.lattice);
+        QVERIFY(m_board.generate(pose, options, 43).lattice != view.lattice);
     }
 
     void ordersUndistortedNoiseFreeViewsExactly_data() {
@@ -145,7 +153,6 @@ private slots:
     }
 
     void leftAndRightGiveBitIdenticalBoardPoints() {
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         SyntheticPose left;
         left.tiltDeg = 10.0;
         SyntheticPose right = left;
@@ -156,8 +163,8 @@ private slots:
         const QuietLog quietLog;
         Task leftTask(0, QString());
         Task rightTask(0, QString());
-        QVERIFY(m_check.order(board.generate(left, options, 1), 30, 1, &leftTask).stored);
-        QVERIFY(m_check.order(board.generate(right, options, 3), 30, 2, &rightTask).stored);
+        QVERIFY(m_check.order(m_board.generate(left, options, 1), 30, 1, &leftTask).stored);
+        QVERIFY(m_check.order(m_board.generate(right, options, 3), 30, 2, &rightTask).stored);
         QVERIFY(rightTask.sortedGrid().size() < leftTask.sortedGrid().size());
 
         size_t common = 0;
@@ -178,65 +185,14 @@ private slots:
             mark, cv::Point3f(11.0f * leftTask.gridUnit(), 12.0f * leftTask.gridUnit(), 0.0f)));
     }
 
-    void storesIntoTheSlotOfItsImageAndCamera_data() {
-        QTest::addColumn<int>("imageIndex");
-        QTest::addColumn<int>("camera");
-        QTest::newRow("forward left 0") << 0 << 1;
-        QTest::newRow("forward right 25") << 25 << 2;
-        QTest::newRow("downward left 26") << 26 << 1;
-        QTest::newRow("downward right 51") << 51 << 2;
-    }
-
-    void storesIntoTheSlotOfItsImageAndCamera() {
-        QFETCH(int, imageIndex);
-        QFETCH(int, camera);
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
-        const SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
-
-        ImageData store;
-        store.startRun();
-        auto* task = new Task(0, QString());
-        task->setRadius(kRadius);
-        task->setStore(&store);
-        task->startTask(static_cast<unsigned long>(imageIndex), static_cast<unsigned long>(camera),
-                        view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
-        // As the data channel runs it: on the pool, which deletes the task.
-        {
-            const QuietLog quietLog;
-            QThreadPool pool;
-            pool.start(task);
-            QVERIFY(pool.waitForDone(10000));
-        }
-
-        const bool forward = imageIndex < 26;
-        const size_t slot = static_cast<size_t>(forward ? imageIndex : imageIndex - 26);
-        const auto& pix = camera == 1
-                              ? (forward ? store.m_vecLeftPix_front : store.m_vecLeftPix_down)
-                              : (forward ? store.m_vecRightPix_front : store.m_vecRightPix_down);
-        const auto& world =
-            camera == 1 ? (forward ? store.m_vecWorld_front : store.m_vecWorld_down)
-                        : (forward ? store.m_vecRightWorld_front : store.m_vecRightWorld_down);
-        QCOMPARE(pix[slot].size(), size_t(248));
-        QCOMPARE(world[slot].size(), size_t(248));
-        size_t filled = 0;
-        for (const auto* v : {&store.m_vecLeftPix_front, &store.m_vecRightPix_front,
-                              &store.m_vecLeftPix_down, &store.m_vecRightPix_down}) {
-            for (const auto& s : *v) {
-                filled += s.empty() ? 0 : 1;
-            }
-        }
-        QCOMPARE(filled, size_t(1));
-    }
-
     void resultDependsOnTheViewNotThePacketOrder() {
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         SyntheticPose pose;
         pose.rollDeg = 6.0;
         pose.tiltDeg = 20.0;
         SyntheticOptions options;
         options.noisePx = 0.5;
         options.residualRotationDeg = 6.0;
-        const SyntheticView view = board.generate(pose, options, 77);
+        const SyntheticView view = m_board.generate(pose, options, 77);
 
         const QuietLog quietLog;
         Task first(0, QString());
@@ -266,7 +222,6 @@ private slots:
     }
 
     void tasksOnThePoolFillTheirOwnSlots() {
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         ImageData store;
         store.startRun();
         std::vector<SyntheticView> views;
@@ -282,11 +237,12 @@ private slots:
                 SyntheticOptions options;
                 options.noisePx = 0.3;
                 options.residualRotationDeg = pose.rollDeg;
-                views.push_back(board.generate(pose, options, 200 + static_cast<uint64_t>(image)));
+                views.push_back(
+                    m_board.generate(pose, options, 200 + static_cast<uint64_t>(image)));
                 auto* task = new Task(0, QString());
                 task->setRadius(kRadius);
                 task->setStore(&store);
-                // Images 20..31: both pairs, alternating cameras.
+                // Images 20..31: both pairs, across their boundary (25, 26), alternating cameras.
                 task->startTask(static_cast<unsigned long>(20 + image),
                                 static_cast<unsigned long>(1 + image % 2), views.back().centres,
                                 views.back().marks, views.back().homography,
@@ -322,32 +278,33 @@ private slots:
                 QVERIFY(cv::norm(pix[slot][e] - truth.imageCentres[i]) < 1e-2);
             }
         }
+        size_t filled = 0;
+        for (const auto* v : {&store.m_vecLeftPix_front, &store.m_vecRightPix_front,
+                              &store.m_vecLeftPix_down, &store.m_vecRightPix_down}) {
+            filled += size_t(std::count_if(v->begin(), v->end(),
+                                           [](const auto& slot) { return !slot.empty(); }));
+        }
+        QCOMPARE(filled, size_t(12));
     }
 
     void cameraWithoutSlotStoresNothing() {
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
-        const SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
+        const SyntheticView view = m_board.generate(SyntheticPose(), SyntheticOptions(), 3);
         ImageData store;
         store.startRun();
         Task task(0, QString());
         task.setRadius(kRadius);
         task.setStore(&store);
         task.startTask(4, 3, view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
-        QTest::ignoreMessage(QtDebugMsg, "-------5.no slot for image-------- 4 camera 3");
-        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        expectUnstoredRun("-------5.no slot for image-------- 4 camera 3");
         task.run();
         QVERIFY(!task.stored());
         QCOMPARE(task.sortedImagePoints().size(), size_t(248));
     }
 
     void singularHomographyIsRefused() {
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
-        SyntheticView view = board.generate(SyntheticPose(), SyntheticOptions(), 3);
+        SyntheticView view = m_board.generate(SyntheticPose(), SyntheticOptions(), 3);
         view.homography = cv::Mat::zeros(3, 3, CV_64F);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
-        QTest::ignoreMessage(QtDebugMsg, "-------5.homography is not invertible--------");
-        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        expectUnstoredRun("-------5.homography is not invertible--------");
         QVERIFY(!m_check.order(view).stored);
     }
 
@@ -355,7 +312,6 @@ private slots:
         // Distortion and a missing circle near the board's corner make one
         // pass claim a circle of the other pass's rows; which of the two
         // positions is right cannot be told, so nothing is stored.
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         SyntheticPose pose;
         pose.rollDeg = -3.0;
         pose.tiltDeg = 5.0;
@@ -366,11 +322,8 @@ private slots:
         options.ringCutShiftPx = 1.0;
         options.residualRotationDeg = -3.0;
         options.homographyJitterPx = 2.0;
-        const SyntheticView view = board.generate(pose, options, 25);
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
-        QTest::ignoreMessage(QtDebugMsg,
-                             QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
-        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        const SyntheticView view = m_board.generate(pose, options, 25);
+        expectUnstoredRun(QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
         const OrderingOutcome outcome = m_check.order(view);
         QVERIFY(!outcome.stored);
     }
@@ -387,7 +340,6 @@ private slots:
 
     void neverStoresAWrongPosition() {
         QFETCH(bool, partial);
-        const SyntheticBoardView board(SyntheticCamera::downward(), m_check.gridUnitCm());
         const QuietLog quietLog;
         const int views = partial ? 16 : 30;
         int stored = 0;
@@ -410,13 +362,13 @@ private slots:
                 const cv::Point2d direction(std::cos(angle), std::sin(angle));
                 for (double s = 0.0; s < 1.5; s += 0.02) {
                     pose.shift = direction * s;
-                    if (board.generate(pose, SyntheticOptions(), 0).visibleCount <= 180) {
+                    if (m_board.generate(pose, SyntheticOptions(), 0).visibleCount <= 180) {
                         break;
                     }
                 }
             }
             const OrderingOutcome outcome =
-                m_check.order(board.generate(pose, options, 100 + static_cast<uint64_t>(v)));
+                m_check.order(m_board.generate(pose, options, 100 + static_cast<uint64_t>(v)));
             QCOMPARE(outcome.wrong, size_t(0));
             if (outcome.stored) {
                 ++stored;

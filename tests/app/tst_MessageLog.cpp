@@ -37,113 +37,105 @@ class TestMessageLog : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void linesHaveTheirFixedFormats();
-    void debugStampIsTheLocalTimeOfTheLine();
-    void everyMessageIsPassedOnToThePreviousHandler();
-    void missingLogDirectoryLosesTheLineButNotTheProcess();
-    void concurrentThreadsNeverInterleaveLines();
-};
+    void initTestCase() {
+        QVERIFY(logFilePath().startsWith(QDir::tempPath()));
+        qInstallMessageHandler(countingHandler);
+        installMessageLog();
+    }
 
-void TestMessageLog::initTestCase() {
-    QVERIFY(logFilePath().startsWith(QDir::tempPath()));
-    qInstallMessageHandler(countingHandler);
-    installMessageLog();
-}
+    void init() {
+        QDir().mkpath(logDirPath());
+        QFile::remove(logFilePath());
+        g_forwarded = 0;
+    }
 
-void TestMessageLog::init() {
-    QDir().mkpath(logDirPath());
-    QFile::remove(logFilePath());
-    g_forwarded = 0;
-}
+    void linesHaveTheirFixedFormats() {
+        qDebug() << "hello" << 42;
+        qWarning("disk %s", "full");
+        qCritical("broken");
+        qInfo("not kept");
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), 4);
+        const auto m = kDebugLine.match(lines[0]);
+        QVERIFY2(m.hasMatch(), qPrintable(lines[0]));
+        QCOMPARE(m.captured(1), QStringLiteral("hello 42"));
+        QCOMPARE(lines[1], QStringLiteral("Warning: disk full"));
+        QCOMPARE(lines[2], QStringLiteral("Critical: broken"));
+        QCOMPARE(lines[3], QString());  // info: an empty line
 
-void TestMessageLog::linesHaveTheirFixedFormats() {
-    qDebug() << "hello" << 42;
-    qWarning("disk %s", "full");
-    qCritical("broken");
-    qInfo("not kept");
-    const QStringList lines = logLines();
-    QCOMPARE(lines.size(), 4);
-    const auto m = kDebugLine.match(lines[0]);
-    QVERIFY2(m.hasMatch(), qPrintable(lines[0]));
-    QCOMPARE(m.captured(1), QStringLiteral("hello 42"));
-    QCOMPARE(lines[1], QStringLiteral("Warning: disk full"));
-    QCOMPARE(lines[2], QStringLiteral("Critical: broken"));
-    QCOMPARE(lines[3], QString());  // info: an empty line
+        QCOMPARE(formatLogLine(QtFatalMsg, "gone"), QStringLiteral("Fatal: gone"));
+    }
 
-    QCOMPARE(formatLogLine(QtFatalMsg, "gone"), QStringLiteral("Fatal: gone"));
-}
+    void debugStampIsTheLocalTimeOfTheLine() {
+        const QDateTime before = QDateTime::currentDateTime();
+        const QString line = formatLogLine(QtDebugMsg, "x");
+        const QDateTime after = QDateTime::currentDateTime();
+        const QString stamp = line.mid(6, 17);  // "Debug[" yy-MM-dd hh:mm:ss
+        const QStringList allowed{before.toString("yy-MM-dd hh:mm:ss"),
+                                  after.toString("yy-MM-dd hh:mm:ss")};
+        QVERIFY2(allowed.contains(stamp), qPrintable(line));
+        QVERIFY(line.endsWith("]: x"));
+    }
 
-void TestMessageLog::debugStampIsTheLocalTimeOfTheLine() {
-    const QDateTime before = QDateTime::currentDateTime();
-    const QString line = formatLogLine(QtDebugMsg, "x");
-    const QDateTime after = QDateTime::currentDateTime();
-    const QString stamp = line.mid(6, 17);  // "Debug[" yy-MM-dd hh:mm:ss
-    const QStringList allowed{before.toString("yy-MM-dd hh:mm:ss"),
-                              after.toString("yy-MM-dd hh:mm:ss")};
-    QVERIFY2(allowed.contains(stamp), qPrintable(line));
-    QVERIFY(line.endsWith("]: x"));
-}
+    void everyMessageIsPassedOnToThePreviousHandler() {
+        qDebug("a");
+        qWarning("b");
+        qInfo("c");
+        QCOMPARE(g_forwarded.load(), 3);
+    }
 
-void TestMessageLog::everyMessageIsPassedOnToThePreviousHandler() {
-    qDebug("a");
-    qWarning("b");
-    qInfo("c");
-    QCOMPARE(g_forwarded.load(), 3);
-}
+    void missingLogDirectoryLosesTheLineButNotTheProcess() {
+        QDir(logDirPath()).removeRecursively();
+        qDebug("nowhere to go");
+        QVERIFY(!QFile::exists(logFilePath()));
+        QCOMPARE(g_forwarded.load(), 1);
+    }
 
-void TestMessageLog::missingLogDirectoryLosesTheLineButNotTheProcess() {
-    QDir(logDirPath()).removeRecursively();
-    qDebug("nowhere to go");
-    QVERIFY(!QFile::exists(logFilePath()));
-    QCOMPARE(g_forwarded.load(), 1);
-}
-
-void TestMessageLog::concurrentThreadsNeverInterleaveLines() {
-    constexpr int kThreads = 8;
-    constexpr int kLines = 400;
-    QVector<QThread*> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads << QThread::create([t] {
-            // Long messages make a torn write far more likely to show.
-            const QString pad(200, QChar('a' + t));
-            for (int i = 0; i < kLines; ++i) {
-                if (i % 2) {
-                    qDebug().noquote() << QStringLiteral("t%1 i%2 %3").arg(t).arg(i).arg(pad);
-                } else {
-                    qWarning().noquote() << QStringLiteral("t%1 i%2 %3").arg(t).arg(i).arg(pad);
+    void concurrentThreadsNeverInterleaveLines() {
+        constexpr int kThreads = 8;
+        constexpr int kLines = 400;
+        QVector<QThread*> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads << QThread::create([t] {
+                // Long messages make a torn write far more likely to show.
+                const QString pad(200, QChar('a' + t));
+                for (int i = 0; i < kLines; ++i) {
+                    if (i % 2) {
+                        qDebug().noquote() << QStringLiteral("t%1 i%2 %3").arg(t).arg(i).arg(pad);
+                    } else {
+                        qWarning().noquote() << QStringLiteral("t%1 i%2 %3").arg(t).arg(i).arg(pad);
+                    }
                 }
-            }
-        });
-    }
-    for (QThread* th : threads)
-        th->start();
-    for (QThread* th : threads) {
-        QVERIFY(th->wait(60000));
-        delete th;
-    }
-
-    const QStringList lines = logLines();
-    QCOMPARE(lines.size(), kThreads * kLines);
-    const QRegularExpression body(R"(^t(\d) i(\d+) ([a-z])\3{199}$)");
-    QSet<QString> seen;
-    for (const QString& line : lines) {
-        QString message;
-        if (line.startsWith("Warning: ")) {
-            message = line.mid(9);
-        } else {
-            const auto m = kDebugLine.match(line);
-            QVERIFY2(m.hasMatch(), qPrintable(line.left(80)));
-            message = m.captured(1);
+            });
         }
-        const auto b = body.match(message);
-        QVERIFY2(b.hasMatch(), qPrintable(line.left(80)));
-        QCOMPARE(b.captured(3).at(0), QChar('a' + b.captured(1).toInt()));
-        seen.insert(b.captured(1) + ":" + b.captured(2));
+        for (QThread* th : threads)
+            th->start();
+        for (QThread* th : threads) {
+            QVERIFY(th->wait(60000));
+            delete th;
+        }
+
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), kThreads * kLines);
+        const QRegularExpression body(R"(^t(\d) i(\d+) ([a-z])\3{199}$)");
+        QSet<QString> seen;
+        for (const QString& line : lines) {
+            QString message;
+            if (line.startsWith("Warning: ")) {
+                message = line.mid(9);
+            } else {
+                const auto m = kDebugLine.match(line);
+                QVERIFY2(m.hasMatch(), qPrintable(line.left(80)));
+                message = m.captured(1);
+            }
+            const auto b = body.match(message);
+            QVERIFY2(b.hasMatch(), qPrintable(line.left(80)));
+            QCOMPARE(b.captured(3).at(0), QChar('a' + b.captured(1).toInt()));
+            seen.insert(b.captured(1) + ":" + b.captured(2));
+        }
+        QCOMPARE(seen.size(), kThreads * kLines);
     }
-    QCOMPARE(seen.size(), kThreads * kLines);
-}
+};
 
 NIMBRA_CORE_TEST_MAIN(TestMessageLog)
 #include "tst_MessageLog.moc"

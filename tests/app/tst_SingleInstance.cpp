@@ -16,11 +16,64 @@ class TestSingleInstance : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void pidFileFollowsTheTestSeam();
-    void secondProcessExitsWith255AndFirstKeepsRunning();
-    void startAfterACrashTakesTheLeftoverFile();
-    void unopenablePidFileCountsAsARunningInstance();
+    void initTestCase() {
+        QVERIFY(QFile::exists(QStringLiteral(NIMBRA_DESKTOP_BIN)));
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    void pidFileFollowsTheTestSeam() {
+        QVERIFY(pidFilePath() != QLatin1String("/tmp/NimbraDesktop.pid"));
+        QVERIFY(pidFilePath().startsWith(QDir::tempPath()));
+    }
+
+    void secondProcessExitsWith255AndFirstKeepsRunning() {
+        QDir().mkpath(logDirPath());
+        {
+            QFile stale(logFilePath());
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+            stale.write("stale line from an earlier start\n");
+        }
+
+        QProcess* first = startApp();
+        QVERIFY(first->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(first->processId()), 15000);
+        QVERIFY(!log().contains("stale line"));
+        QVERIFY(log().contains(QRegularExpression(R"(Debug\[[^\]]+\]: fd \d+)")));
+
+        QProcess* second = startApp();
+        QVERIFY(second->waitForFinished(15000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 255);
+        // The second copy started a fresh log of its own and said why it left.
+        const QString secondLog = log();
+        QVERIFY2(secondLog.contains(QRegularExpression(R"(\]: fd \d+\n)")), qPrintable(secondLog));
+        QVERIFY2(secondLog.contains("]: process is run\n"), qPrintable(secondLog));
+
+        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(pidFileBytes(), pidText(first->processId()));
+        first->kill();
+        QVERIFY(first->waitForFinished(10000));
+    }
+
+    void startAfterACrashTakesTheLeftoverFile() {
+        QProcess* crashed = startApp();
+        QVERIFY(crashed->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(crashed->processId()), 15000);
+        ::kill(static_cast<pid_t>(crashed->processId()), SIGKILL);
+        QVERIFY(crashed->waitForFinished(10000));
+        QVERIFY(QFile::exists(pidFilePath()));
+
+        QProcess* next = startApp();
+        QVERIFY(next->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(next->processId()), 15000);
+        QCOMPARE(next->state(), QProcess::Running);
+        next->terminate();
+        QVERIFY(next->waitForFinished(10000));
+    }
+
+    void unopenablePidFileCountsAsARunningInstance() {
+        QVERIFY(!IsSingleProcess(QDir::tempPath() + "/no-such-dir-for-nimbra/pid"));
+    }
 
 private:
     QProcess* startApp();
@@ -35,70 +88,11 @@ private:
     static QByteArray pidText(qint64 pid) { return QByteArray::number(pid) + '\0'; }
 };
 
-void TestSingleInstance::initTestCase() {
-    QVERIFY(QFile::exists(QStringLiteral(NIMBRA_DESKTOP_BIN)));
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-}
-
 QProcess* TestSingleInstance::startApp() {
     auto* p = new QProcess(this);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->start(QStringLiteral(NIMBRA_DESKTOP_BIN), QStringList());
     return p;
-}
-
-void TestSingleInstance::pidFileFollowsTheTestSeam() {
-    QVERIFY(pidFilePath() != QLatin1String("/tmp/NimbraDesktop.pid"));
-    QVERIFY(pidFilePath().startsWith(QDir::tempPath()));
-}
-
-void TestSingleInstance::secondProcessExitsWith255AndFirstKeepsRunning() {
-    QDir().mkpath(logDirPath());
-    {
-        QFile stale(logFilePath());
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write("stale line from an earlier start\n");
-    }
-
-    QProcess* first = startApp();
-    QVERIFY(first->waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(first->processId()), 15000);
-    QVERIFY(!log().contains("stale line"));
-    QVERIFY(log().contains(QRegularExpression(R"(Debug\[[^\]]+\]: fd \d+)")));
-
-    QProcess* second = startApp();
-    QVERIFY(second->waitForFinished(15000));
-    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second->exitCode(), 255);
-    // The second copy started a fresh log of its own and said why it left.
-    const QString secondLog = log();
-    QVERIFY2(secondLog.contains(QRegularExpression(R"(\]: fd \d+\n)")), qPrintable(secondLog));
-    QVERIFY2(secondLog.contains("]: process is run\n"), qPrintable(secondLog));
-
-    QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(pidFileBytes(), pidText(first->processId()));
-    first->kill();
-    QVERIFY(first->waitForFinished(10000));
-}
-
-void TestSingleInstance::startAfterACrashTakesTheLeftoverFile() {
-    QProcess* crashed = startApp();
-    QVERIFY(crashed->waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(crashed->processId()), 15000);
-    ::kill(static_cast<pid_t>(crashed->processId()), SIGKILL);
-    QVERIFY(crashed->waitForFinished(10000));
-    QVERIFY(QFile::exists(pidFilePath()));
-
-    QProcess* next = startApp();
-    QVERIFY(next->waitForStarted());
-    QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(next->processId()), 15000);
-    QCOMPARE(next->state(), QProcess::Running);
-    next->terminate();
-    QVERIFY(next->waitForFinished(10000));
-}
-
-void TestSingleInstance::unopenablePidFileCountsAsARunningInstance() {
-    QVERIFY(!IsSingleProcess(QDir::tempPath() + "/no-such-dir-for-nimbra/pid"));
 }
 
 NIMBRA_CORE_TEST_MAIN(TestSingleInstance)

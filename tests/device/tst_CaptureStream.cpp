@@ -87,10 +87,6 @@ private slots:
 
         IMAGE::ImageData back;
         QVERIFY(IMAGE::ImageData::fromBytes(kGoldenStatus, &back));
-        QCOMPARE(back.circles[0].y, 50.5f);
-        QCOMPARE(back.circles[2].x, -1.5f);
-        QCOMPARE(back.index, 12);
-        QCOMPARE(back.rotation, -3);
         QCOMPARE(back.toBytes(), kGoldenStatus);
         QVERIFY(!IMAGE::ImageData::fromBytes(kGoldenStatus.left(70), &back));
     }
@@ -110,11 +106,6 @@ private slots:
         t.read(b.mid(29));
         QCOMPARE(t.packets, (QList<QByteArray>{a, b}));
         QVERIFY(t.assembler.cache().isEmpty());
-
-        Stream u;
-        u.read(a.left(30));
-        u.read(a.mid(30));  // 41 bytes without a head complete the packet
-        QCOMPARE(u.packets, QList<QByteArray>{a});
 
         Stream v;
         v.read(a.mid(5));  // nothing held back: dropped

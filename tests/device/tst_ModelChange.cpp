@@ -14,31 +14,31 @@ class TestModelChange : public QObject {
 private slots:
     void initTestCase() { qputenv("NIMBRA_DEVICE_ADDRESS", kDrone.toString().toLatin1()); }
 
-    void statusOtherThan200FailsWithTheCode() {
+    void refusedSwitchFailsWithTheReason_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("status 404")
+            << 404 << QByteArray("Not Found") << "code is not 200, code = 404";
+        QTest::newRow("body without Success") << 200 << QByteArray("Failure") << "request failed";
+    }
+
+    void refusedSwitchFailsWithTheReason() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, reason);
         FakeHttpServer http;
         QVERIFY2(http.listen(kDrone, 80), qPrintable(http.errorString()));
-        http.setResponse(404, "Not Found");
+        http.setResponse(status, body);
         VideoShow video;
         ModelChange change(&video);
         QSignalSpy failed(&change, &ModelChange::requestFailed);
         change.request();
         QTRY_COMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("code is not 200, code = 404"));
+        QCOMPARE(failed.at(0).at(0).toString(), reason);
         QCOMPARE(video.position(), VideoShow::Unknown);  // no camera opened
         QCOMPARE(http.requestLines().value(0),
                  QByteArray("GET /nimbra-ap03/switch=demarcate_mode HTTP/1.1"));
-    }
-
-    void bodyWithoutSuccessFails() {
-        FakeHttpServer http;
-        QVERIFY(http.listen(kDrone, 80));
-        http.setResponse(200, "Failure");
-        VideoShow video;
-        ModelChange change(&video);
-        QSignalSpy failed(&change, &ModelChange::requestFailed);
-        change.request();
-        QTRY_COMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("request failed"));
     }
 
     void noServerFailsWithTheNetworkError() {

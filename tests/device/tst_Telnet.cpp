@@ -1,3 +1,4 @@
+#include "ByteList.h"
 #include "ScriptedTcpPeer.h"
 #include "Telnet.h"
 #include "TestMain.h"
@@ -10,14 +11,6 @@ namespace {
 // The console gets an address of its own, so that port 23 there is ours.
 const char kConsoleAddress[] = "127.0.0.23";
 const quint16 kConsolePort = 23;
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values) {
-        out.append(char(v));
-    }
-    return out;
-}
 
 // The bytes of a TELNET stream without its command sequences: what a user
 // would have typed.
@@ -52,97 +45,89 @@ class TestTelnet : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void consoleSession_data();
-    void consoleSession();
-    void markers_data();
-    void markers();
+    void initTestCase() { qputenv("NIMBRA_DEVICE_ADDRESS", kConsoleAddress); }
+
+    void consoleSession_data() {
+        QTest::addColumn<QByteArray>("negotiation");
+        QTest::newRow("console negotiates echo and window size")
+            << bytes({255, 253, 1, 255, 253, 31, 255, 251, 1, 255, 251, 3});
+        QTest::newRow("console refuses authentication") << bytes({255, 254, 37, 255, 251, 3});
+    }
+
+    void consoleSession() {
+        QFETCH(QByteArray, negotiation);
+        ScriptedTcpPeer console;
+        QVERIFY2(listenAsConsole(console), "binding 127.0.0.23:23 needs root");
+        console.setGreeting(negotiation + "\r\n(none) login: ");
+        console.addStep("root\r\n", "Password: ");
+        console.addStep("\r\n", "\r\n\r\nWelcome to HiLinux.\r\n~ # ");
+        console.addStep("cat /etc/master-version\r\n",
+                        "cat /etc/master-version\r\nMASTER_VERSION=v3.3.9\r\n~ # ");
+        console.addStep("reboot\r\n", QByteArray());
+
+        Telnet telnet;
+        QSignalSpy version(&telnet, &Telnet::version);
+        telnet.connectToHost();
+        QVERIFY(version.wait(5000));
+        QCOMPARE(version.count(), 1);
+        QCOMPARE(version.at(0).at(0).toString(), QStringLiteral("v3.3.9"));
+
+        telnet.reboot();
+        QVERIFY(console.waitForScript());
+        QCOMPARE(withoutCommands(console.received()),
+                 QByteArray("root\r\n\r\ncat /etc/master-version\r\nreboot\r\n"));
+    }
+
+    void markers_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QStringList>("versions");
+
+        QTest::newRow("login prompt")
+            << QByteArray("(none) login: ") << QByteArray("root\r\n") << QStringList();
+        QTest::newRow("password prompt")
+            << QByteArray("Password: ") << QByteArray("\r\n") << QStringList();
+        QTest::newRow("banner") << QByteArray("Welcome to HiLinux.")
+                                << QByteArray("cat /etc/master-version\r\n") << QStringList();
+        QTest::newRow("login wins over =")
+            << QByteArray("login=v1.2.3") << QByteArray("root\r\n") << QStringList();
+        QTest::newRow("= without a version")
+            << QByteArray("a=b") << QByteArray() << QStringList{QString()};
+        QTest::newRow("first version token, lower case")
+            << QByteArray("x v1 V2.3 ver=v10.20.30 V4.5.6") << QByteArray()
+            << QStringList{QStringLiteral("v10.20.30")};
+        QTest::newRow("upper case V") << QByteArray("VERSION=V3.3.9-rc1") << QByteArray()
+                                      << QStringList{QStringLiteral("V3.3.9")};
+        QTest::newRow("markers are case-sensitive")
+            << QByteArray("LOGIN password welcome to hilinux") << QByteArray() << QStringList();
+        QTest::newRow("repeated prompts are answered again")
+            << QByteArray("login: \0login: \0Welcome to HiLinux\0Welcome to HiLinux", 53)
+            << QByteArray("root\r\nroot\r\ncat /etc/master-version\r\ncat /etc/master-version\r\n")
+            << QStringList();
+    }
+
+    void markers() {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, versions);
+        ScriptedTcpPeer console;
+        QVERIFY2(listenAsConsole(console), "binding 127.0.0.23:23 needs root");
+        Telnet telnet;
+        QStringList reported;
+        connect(&telnet, &Telnet::version, [&](const QString& v) { reported << v; });
+        telnet.connectToHost();
+        QVERIFY(console.waitForReceivedSize(12));
+        console.clearReceived();
+
+        // A password prompt after the text (as a separate text) marks the point
+        // where the text has been answered.
+        console.send(text + QByteArray("\0Password:", 10));
+        QVERIFY(console.waitForReceived(reply + "\r\n"));
+        QTest::qWait(20);
+        QCOMPARE(console.received(), reply + "\r\n");
+        QCOMPARE(reported, versions);
+    }
 };
-
-void TestTelnet::initTestCase() {
-    qputenv("NIMBRA_DEVICE_ADDRESS", kConsoleAddress);
-}
-
-void TestTelnet::consoleSession_data() {
-    QTest::addColumn<QByteArray>("negotiation");
-    QTest::newRow("console negotiates echo and window size")
-        << bytes({255, 253, 1, 255, 253, 31, 255, 251, 1, 255, 251, 3});
-    QTest::newRow("console refuses authentication") << bytes({255, 254, 37, 255, 251, 3});
-}
-
-void TestTelnet::consoleSession() {
-    QFETCH(QByteArray, negotiation);
-    ScriptedTcpPeer console;
-    QVERIFY2(listenAsConsole(console), "binding 127.0.0.23:23 needs root");
-    console.setGreeting(negotiation + "\r\n(none) login: ");
-    console.addStep("root\r\n", "Password: ");
-    console.addStep("\r\n", "\r\n\r\nWelcome to HiLinux.\r\n~ # ");
-    console.addStep("cat /etc/master-version\r\n",
-                    "cat /etc/master-version\r\nMASTER_VERSION=v3.3.9\r\n~ # ");
-    console.addStep("reboot\r\n", QByteArray());
-
-    Telnet telnet;
-    QSignalSpy version(&telnet, &Telnet::version);
-    telnet.connectToHost();
-    QVERIFY(version.wait(5000));
-    QCOMPARE(version.count(), 1);
-    QCOMPARE(version.at(0).at(0).toString(), QStringLiteral("v3.3.9"));
-
-    telnet.reboot();
-    QVERIFY(console.waitForScript());
-    QCOMPARE(withoutCommands(console.received()),
-             QByteArray("root\r\n\r\ncat /etc/master-version\r\nreboot\r\n"));
-}
-
-void TestTelnet::markers_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QStringList>("versions");
-
-    QTest::newRow("login prompt") << QByteArray("(none) login: ") << QByteArray("root\r\n")
-                                  << QStringList();
-    QTest::newRow("password prompt")
-        << QByteArray("Password: ") << QByteArray("\r\n") << QStringList();
-    QTest::newRow("banner") << QByteArray("Welcome to HiLinux.")
-                            << QByteArray("cat /etc/master-version\r\n") << QStringList();
-    QTest::newRow("login wins over =")
-        << QByteArray("login=v1.2.3") << QByteArray("root\r\n") << QStringList();
-    QTest::newRow("= without a version")
-        << QByteArray("a=b") << QByteArray() << QStringList{QString()};
-    QTest::newRow("first version token, lower case")
-        << QByteArray("x v1 V2.3 ver=v10.20.30 V4.5.6") << QByteArray()
-        << QStringList{QStringLiteral("v10.20.30")};
-    QTest::newRow("upper case V") << QByteArray("VERSION=V3.3.9-rc1") << QByteArray()
-                                  << QStringList{QStringLiteral("V3.3.9")};
-    QTest::newRow("markers are case-sensitive")
-        << QByteArray("LOGIN password welcome to hilinux") << QByteArray() << QStringList();
-    QTest::newRow("repeated prompts are answered again")
-        << QByteArray("login: \0login: \0Welcome to HiLinux\0Welcome to HiLinux", 53)
-        << QByteArray("root\r\nroot\r\ncat /etc/master-version\r\ncat /etc/master-version\r\n")
-        << QStringList();
-}
-
-void TestTelnet::markers() {
-    QFETCH(QByteArray, text);
-    QFETCH(QByteArray, reply);
-    QFETCH(QStringList, versions);
-    ScriptedTcpPeer console;
-    QVERIFY2(listenAsConsole(console), "binding 127.0.0.23:23 needs root");
-    Telnet telnet;
-    QStringList reported;
-    connect(&telnet, &Telnet::version, [&](const QString& v) { reported << v; });
-    telnet.connectToHost();
-    QVERIFY(console.waitForReceivedSize(12));
-    console.clearReceived();
-
-    // A password prompt after the text (as a separate text) marks the point
-    // where the text has been answered.
-    console.send(text + QByteArray("\0Password:", 10));
-    QVERIFY(console.waitForReceived(reply + "\r\n"));
-    QTest::qWait(20);
-    QCOMPARE(console.received(), reply + "\r\n");
-    QCOMPARE(reported, versions);
-}
 
 NIMBRA_CORE_TEST_MAIN(TestTelnet)
 #include "tst_Telnet.moc"

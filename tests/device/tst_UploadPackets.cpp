@@ -156,7 +156,6 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<QList<int>>("dataSizes");
         QTest::newRow("empty") << 0 << QList<int>{};
-        QTest::newRow("1") << 1 << QList<int>{1};
         QTest::newRow("4096") << 4096 << QList<int>{4096};
         QTest::newRow("4097") << 4097 << QList<int>{4096, 1};
         QTest::newRow("3x4096+5") << 3 * 4096 + 5 << QList<int>{4096, 4096, 4096, 5};

@@ -1,6 +1,5 @@
 #include "DroneFeatureModel.h"
 
-#include "BoardImage.h"
 #include "DroneVision.h"
 #include "FeaturePacket.h"
 
@@ -26,10 +25,6 @@ CameraModel cameraModel(const SimulatedCamera& camera, cv::Size size) {
 
 DroneFeatureModel::DroneFeatureModel(SimulatedRig rig, int pair, DroneFeatureSettings settings)
     : m_rig(std::move(rig)), m_pair(pair), m_settings(settings) {}
-
-std::vector<cv::Point> DroneFeatureModel::boardCircles() {
-    return BoardLayout::circles();
-}
 
 FeatureData DroneFeatureModel::feature(int index, int camera) const {
     cv::Mat rvec, tvec;

@@ -31,9 +31,6 @@ public:
 
     const SimulatedRig& rig() const { return m_rig; }
 
-    // Every circle of the board, lattice positions row by row.
-    static std::vector<cv::Point> boardCircles();
-
 private:
     SimulatedRig m_rig;
     int m_pair;

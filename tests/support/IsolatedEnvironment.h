@@ -15,7 +15,6 @@ public:
     IsolatedEnvironment();
 
     QString home() const { return m_dir.path(); }
-    QString documents() const { return m_dir.path() + QStringLiteral("/Documents"); }
     QString pidFile() const { return m_dir.path() + QStringLiteral("/NimbraDesktop.pid"); }
 
 private:

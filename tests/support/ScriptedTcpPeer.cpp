@@ -46,10 +46,6 @@ void ScriptedTcpPeer::clearReceived() {
     m_scriptPosition = 0;
 }
 
-bool ScriptedTcpPeer::waitForConnection(int timeoutMs) {
-    return QTest::qWaitFor([this] { return m_connection != nullptr; }, timeoutMs);
-}
-
 bool ScriptedTcpPeer::waitForReceived(const QByteArray& bytes, int timeoutMs) {
     return QTest::qWaitFor([&] { return m_received.contains(bytes); }, timeoutMs);
 }

@@ -33,7 +33,6 @@ public:
 
     void setGreeting(const QByteArray& bytes);
     void addStep(const QByteArray& trigger, const QByteArray& reply);
-    int stepsDone() const { return m_stepsDone; }
 
     void send(const QByteArray& bytes);
     void closeConnection();
@@ -43,7 +42,6 @@ public:
     QByteArray received() const { return m_received; }
     void clearReceived();
 
-    bool waitForConnection(int timeoutMs = 5000);
     bool waitForReceived(const QByteArray& bytes, int timeoutMs = 5000);
     bool waitForReceivedSize(int size, int timeoutMs = 5000);
     bool waitForScript(int timeoutMs = 5000);

@@ -51,319 +51,291 @@ bool makeClipFolder(const QTemporaryDir& dir) {
 class TestGuidPlayer : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_savedCwd = QDir::currentPath(); }
 
-    void intervalFollowsIntegerFrameRate_data();
-    void intervalFollowsIntegerFrameRate();
-    void decodedClipLoopsFromItsFirstFrame();
-    void zeroIntegerFrameRateStillPlaysAndLoops();
-    void stopIsPromptAndFinal();
-    void unreadableClipLeavesDecoderIdle_data();
-    void unreadableClipLeavesDecoderIdle();
+    void cleanup() { QDir::setCurrent(m_savedCwd); }
 
-    void playerShowsDecodedFramesInItsFrame();
-    void playerWithoutClipsStaysEmpty();
-    void outOfRangeTypeStartsNothing();
-    void layoutAndMaskFollowClipType_data();
-    void layoutAndMaskFollowClipType();
+    void intervalFollowsIntegerFrameRate_data() {
+        QTest::addColumn<int>("num");
+        QTest::addColumn<int>("den");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("25 fps") << 25 << 1 << 40;
+        QTest::newRow("NTSC 29.97 truncates to 29") << 30000 << 1001 << 34;
+        QTest::newRow("1.5 fps truncates to 1") << 3 << 2 << 1000;
+        QTest::newRow("half fps truncates to 0") << 1 << 2 << GuidPrivate::kFallbackIntervalMs;
+        QTest::newRow("no rate recorded") << 0 << 1 << GuidPrivate::kFallbackIntervalMs;
+        QTest::newRow("zero denominator") << 25 << 0 << GuidPrivate::kFallbackIntervalMs;
+        QTest::newRow("negative rate") << -25 << 1 << GuidPrivate::kFallbackIntervalMs;
+        QTest::newRow("above 1000 fps never 0 ms") << 5000 << 1 << 1;
+    }
+
+    void intervalFollowsIntegerFrameRate() {
+        QFETCH(int, num);
+        QFETCH(int, den);
+        QFETCH(int, interval);
+        QCOMPARE(GuidPrivate::frameIntervalMs(num, den), interval);
+    }
+
+    void decodedClipLoopsFromItsFirstFrame() {
+        GuidPrivate decoder;
+        QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
+        decoder.startGuid(kClipDir + QStringLiteral("/short.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 * kShortClipFrames + 2, 10000);
+        decoder.quitGuid();
+
+        // Every loop shows the whole clip in order: frames held back by the
+        // decoder at the end of the file are not lost, and the next loop starts
+        // at the first frame again.
+        for (int i = 0; i < kShortClipFrames + 2; ++i) {
+            const QImage a = frameAt(spy, i);
+            QCOMPARE(a.size(), QSize(150, 90));
+            QCOMPARE(a.format(), QImage::Format_RGB32);
+            QVERIFY2(a == frameAt(spy, i + kShortClipFrames), qPrintable(QString::number(i)));
+        }
+        QVERIFY(frameAt(spy, 0) != frameAt(spy, kShortClipFrames / 2));
+
+        // The whole row is converted, up to the last pixel: the clip's plain
+        // background reaches the right edge near the top.
+        const QImage first = frameAt(spy, 0);
+        for (int x = first.width() - 8; x < first.width(); ++x) {
+            const QColor inner(first.pixel(first.width() - 10, 70)), edge(first.pixel(x, 70));
+            QVERIFY2(
+                qAbs(inner.lightness() - edge.lightness()) < 16,
+                qPrintable(QStringLiteral("x %1: %2 vs %3").arg(x).arg(edge.name(), inner.name())));
+        }
+    }
+
+    void zeroIntegerFrameRateStillPlaysAndLoops() {
+        // 1/2 fps truncates to 0: the player paces such a clip at the fallback
+        // interval instead of dividing by zero or stalling on the real rate (two
+        // seconds a frame would need 14 s for the count below).
+        GuidPrivate decoder;
+        QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
+        decoder.startGuid(kClipDir + QStringLiteral("/slow.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 * kSlowClipFrames + 1, 5000);
+        QVERIFY(decoder.isRunning());
+        decoder.quitGuid();
+        QVERIFY(frameAt(spy, 0) == frameAt(spy, kSlowClipFrames));
+    }
+
+    void stopIsPromptAndFinal() {
+        GuidPrivate decoder;
+        QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
+        decoder.startGuid(kClipDir + QStringLiteral("/short.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2, 5000);
+        decoder.quitGuid();
+        QVERIFY(decoder.isFinished());
+        const int stoppedAt = spy.count();
+        QTest::qWait(150);
+        QCOMPARE(spy.count(), stoppedAt);
+
+        // A restart plays again from the first frame.
+        decoder.startGuid(kClipDir + QStringLiteral("/short.mp4"));
+        QTRY_VERIFY_WITH_TIMEOUT(spy.count() > stoppedAt, 5000);
+        decoder.quitGuid();
+        QVERIFY(frameAt(spy, stoppedAt) == frameAt(spy, 0));
+    }
+
+    void unreadableClipLeavesDecoderIdle_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing file") << "missing";
+        QTest::newRow("empty file") << "empty";
+        QTest::newRow("not a video") << "text";
+        QTest::newRow("clip cut in half") << "truncated";
+        QTest::newRow("folder") << "folder";
+        // A FIFO with a writer that never writes: a blocking read would hang the
+        // stop below for ever.
+        QTest::newRow("fifo") << "fifo";
+    }
+
+    void unreadableClipLeavesDecoderIdle() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("clip.mp4"));
+        int fifoWriter = -1;
+        if (kind == QLatin1String("empty") || kind == QLatin1String("text") ||
+            kind == QLatin1String("truncated")) {
+            QByteArray bytes;
+            if (kind == QLatin1String("text")) {
+                bytes = QByteArray("this is not a video\n").repeated(100);
+            } else if (kind == QLatin1String("truncated")) {
+                QFile whole(kClipDir + QStringLiteral("/short.mp4"));
+                QVERIFY(whole.open(QIODevice::ReadOnly));
+                bytes = whole.readAll().left(static_cast<int>(whole.size() / 2));
+            }
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(bytes), qint64(bytes.size()));
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("clip.mp4")));
+        } else if (kind == QLatin1String("fifo")) {
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            fifoWriter = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
+            QVERIFY(fifoWriter >= 0);
+        }
+
+        LogCapture log;
+        GuidPrivate decoder;
+        QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
+        decoder.startGuid(path);
+        QTRY_VERIFY_WITH_TIMEOUT(decoder.isFinished(), 5000);
+        decoder.quitGuid();
+        if (fifoWriter >= 0) {
+            ::close(fifoWriter);
+        }
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(countLines(log, QStringLiteral("open url error")), 1);
+    }
+
+    void playerShowsDecodedFramesInItsFrame() {
+        QTemporaryDir dir;
+        QVERIFY(makeClipFolder(dir));
+        QVERIFY(QDir::setCurrent(dir.path()));
+
+        GuidPlayer player(nullptr);
+        player.resize(500, 300);
+        player.startPlayer(GuidPlayer::GuideForwardOK);
+        QVERIFY(player.isPlaying());
+        QCOMPARE(player.iconPath(), QStringLiteral("://image/ok.png"));
+        QCOMPARE(player.cornerRadius(), 20);
+        // More frames than the clip holds: it loops.
+        QTRY_VERIFY_WITH_TIMEOUT(player.frameCount() > 3 * kShortClipFrames, 10000);
+        player.quitPlayer();
+        QVERIFY(!player.isPlaying());
+
+        const QImage shot = player.grab().toImage();
+        QCOMPARE(shot.size(), QSize(500, 300));
+        // Corners masked in the page colour, the clip inside, the badge on top.
+        QCOMPARE(QColor(shot.pixel(1, 1)), QColor("#222425"));
+        QCOMPARE(QColor(shot.pixel(498, 298)), QColor("#222425"));
+        const QImage expected =
+            player.currentFrame().scaled(500, 300, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        QVERIFY(expected.height() == 300);
+        int differing = 0;
+        for (int y = 40; y < 260; y += 10) {
+            for (int x = 40; x < 420; x += 10) {
+                const QColor a(shot.pixel(x, y)), b(expected.pixel(x, y));
+                differing += (qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) +
+                                  qAbs(a.blue() - b.blue()) >
+                              24)
+                                 ? 1
+                                 : 0;
+            }
+        }
+        QVERIFY2(differing < 10, qPrintable(QString::number(differing)));
+        QSet<QRgb> colours;
+        for (int y = 0; y < shot.height(); y += 4) {
+            for (int x = 0; x < shot.width(); x += 4) {
+                colours.insert(shot.pixel(x, y));
+            }
+        }
+        QVERIFY2(colours.size() > 20, "the picture is blank");
+        // The ok badge (green disc, white tick) sits in the bottom right corner;
+        // probe the disc above the tick.
+        const QColor badge(shot.pixel(500 - 65 + 25, 300 - 50 + 5));
+        QVERIFY2(badge.green() > 150 && badge.red() < 150, qPrintable(badge.name()));
+    }
+
+    void playerWithoutClipsStaysEmpty() {
+        QTemporaryDir dir;
+        QVERIFY(QDir::setCurrent(dir.path()));
+        LogCapture log;
+        GuidPlayer player(nullptr);
+        player.resize(200, 120);
+        const QImage before = player.grab().toImage();
+        player.startPlayer(GuidPlayer::GuideNG);
+        QCOMPARE(player.iconPath(), QStringLiteral("://image/ng.png"));
+        QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 5000);
+        QCoreApplication::processEvents();
+        QVERIFY(player.currentFrame().isNull());
+        QCOMPARE(player.frameCount(), quint64(0));
+        QCOMPARE(countLines(log, QStringLiteral("open url error")), 1);
+        // Without a frame it paints as a plain frame: no mask, no badge.
+        QVERIFY(player.grab().toImage() == before);
+        player.quitPlayer();
+    }
+
+    void outOfRangeTypeStartsNothing() {
+        QTemporaryDir dir;
+        QVERIFY(makeClipFolder(dir));
+        QVERIFY(QDir::setCurrent(dir.path()));
+        GuidPlayer player(nullptr);
+        player.startPlayer(static_cast<GuidPlayer::PlayerTyper>(6));
+        QCOMPARE(int(player.playerType()), 6);
+        QVERIFY(!player.isPlaying());
+        QCOMPARE(player.cornerRadius(), 0);
+        QVERIFY(player.iconPath().isEmpty());
+        QTest::qWait(100);
+        QCOMPARE(player.frameCount(), quint64(0));
+
+        // The tip types keep the badge the player already had.
+        player.startPlayer(GuidPlayer::GuideNG);
+        player.startPlayer(GuidPlayer::TipDownward);
+        QCOMPARE(player.iconPath(), QStringLiteral("://image/ng.png"));
+        player.quitPlayer();
+    }
+
+    void layoutAndMaskFollowClipType_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QRect>("picture");
+        QTest::addColumn<QColor>("mask");
+        QTest::addColumn<QPoint>("badge");
+        const QColor page("#222425");
+        const QColor white(Qt::white);
+        // Widget 400 x 240, a 100 x 60 frame.
+        QTest::newRow("guide NG") << 0 << QRect(0, 0, 500, 300) << page
+                                  << QPoint(345 + 19, 190 + 18);
+        QTest::newRow("guide forward OK")
+            << 1 << QRect(0, 0, 500, 300) << page << QPoint(335 + 25, 190 + 18);
+        QTest::newRow("guide downward OK")
+            << 2 << QRect(0, 0, 500, 300) << page << QPoint(335 + 25, 190 + 18);
+        QTest::newRow("tip forward") << 3 << QRect(50, 40, 400, 240) << white << QPoint();
+        QTest::newRow("tip downward") << 4 << QRect(50, 40, 400, 240) << white << QPoint();
+        QTest::newRow("finished") << 5 << QRect(0, 0, 400, 240) << white << QPoint();
+    }
+
+    void layoutAndMaskFollowClipType() {
+        QFETCH(int, type);
+        QFETCH(QRect, picture);
+        QFETCH(QColor, mask);
+        QFETCH(QPoint, badge);
+        QTemporaryDir dir;  // no clips: the decoder ends at once
+        QVERIFY(QDir::setCurrent(dir.path()));
+        LogCapture log;
+
+        GuidPlayer player(nullptr);
+        player.resize(400, 240);
+        player.startPlayer(GuidPlayer::GuideNG);  // gives the player a badge
+        player.startPlayer(static_cast<GuidPlayer::PlayerTyper>(type));
+        player.quitPlayer();
+        QImage frame(100, 60, QImage::Format_RGB32);
+        frame.fill(QColor(200, 0, 0));
+        player.onImageframe(frame);
+
+        const QImage shot = player.grab().toImage();
+        QCOMPARE(QColor(shot.pixel(0, 0)), mask);
+        QCOMPARE(QColor(shot.pixel(399, 0)), mask);
+        QCOMPARE(QColor(shot.pixel(0, 239)), mask);
+        QCOMPARE(QColor(shot.pixel(399, 239)), mask);
+        const QRect inside = picture.intersected(QRect(0, 0, 400, 240)).adjusted(20, 20, -20, -20);
+        for (const QPoint& p : {inside.topLeft(), inside.bottomLeft(), inside.center()}) {
+            if (badge.isNull() || (p - badge).manhattanLength() > 40) {
+                QCOMPARE(QColor(shot.pixel(p)), QColor(200, 0, 0));
+            }
+        }
+        if (picture.left() > 0) {
+            // Left of the shifted picture the clip does not reach.
+            QVERIFY(QColor(shot.pixel(picture.left() / 2, 120)) != QColor(200, 0, 0));
+        }
+        if (!badge.isNull()) {
+            QVERIFY(QColor(shot.pixel(badge)) != QColor(200, 0, 0));
+        }
+    }
 
 private:
     QString m_savedCwd;
 };
-
-void TestGuidPlayer::init() {
-    m_savedCwd = QDir::currentPath();
-}
-
-void TestGuidPlayer::cleanup() {
-    QDir::setCurrent(m_savedCwd);
-}
-
-void TestGuidPlayer::intervalFollowsIntegerFrameRate_data() {
-    QTest::addColumn<int>("num");
-    QTest::addColumn<int>("den");
-    QTest::addColumn<int>("interval");
-    QTest::newRow("25 fps") << 25 << 1 << 40;
-    QTest::newRow("NTSC 29.97 truncates to 29") << 30000 << 1001 << 34;
-    QTest::newRow("1.5 fps truncates to 1") << 3 << 2 << 1000;
-    QTest::newRow("half fps truncates to 0") << 1 << 2 << GuidPrivate::kFallbackIntervalMs;
-    QTest::newRow("no rate recorded") << 0 << 1 << GuidPrivate::kFallbackIntervalMs;
-    QTest::newRow("zero denominator") << 25 << 0 << GuidPrivate::kFallbackIntervalMs;
-    QTest::newRow("negative rate") << -25 << 1 << GuidPrivate::kFallbackIntervalMs;
-    QTest::newRow("above 1000 fps never 0 ms") << 5000 << 1 << 1;
-}
-
-void TestGuidPlayer::intervalFollowsIntegerFrameRate() {
-    QFETCH(int, num);
-    QFETCH(int, den);
-    QFETCH(int, interval);
-    QCOMPARE(GuidPrivate::frameIntervalMs(num, den), interval);
-}
-
-void TestGuidPlayer::decodedClipLoopsFromItsFirstFrame() {
-    GuidPrivate decoder;
-    QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
-    decoder.startGuid(kClipDir + QStringLiteral("/short.mp4"));
-    QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 * kShortClipFrames + 2, 10000);
-    decoder.quitGuid();
-
-    // Every loop shows the whole clip in order: frames held back by the
-    // decoder at the end of the file are not lost, and the next loop starts
-    // at the first frame again.
-    for (int i = 0; i < kShortClipFrames + 2; ++i) {
-        const QImage a = frameAt(spy, i);
-        QCOMPARE(a.size(), QSize(150, 90));
-        QCOMPARE(a.format(), QImage::Format_RGB32);
-        QVERIFY2(a == frameAt(spy, i + kShortClipFrames), qPrintable(QString::number(i)));
-    }
-    QVERIFY(frameAt(spy, 0) != frameAt(spy, kShortClipFrames / 2));
-
-    // The whole row is converted, up to the last pixel: the clip's plain
-    // background reaches the right edge near the top.
-    const QImage first = frameAt(spy, 0);
-    for (int x = first.width() - 8; x < first.width(); ++x) {
-        const QColor inner(first.pixel(first.width() - 10, 70)), edge(first.pixel(x, 70));
-        QVERIFY2(
-            qAbs(inner.lightness() - edge.lightness()) < 16,
-            qPrintable(QStringLiteral("x %1: %2 vs %3").arg(x).arg(edge.name(), inner.name())));
-    }
-}
-
-void TestGuidPlayer::zeroIntegerFrameRateStillPlaysAndLoops() {
-    // 1/2 fps truncates to 0: the player paces such a clip at the fallback
-    // interval instead of dividing by zero or stalling on the real rate (two
-    // seconds a frame would need 14 s for the count below).
-    GuidPrivate decoder;
-    QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
-    decoder.startGuid(kClipDir + QStringLiteral("/slow.mp4"));
-    QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2 * kSlowClipFrames + 1, 5000);
-    QVERIFY(decoder.isRunning());
-    decoder.quitGuid();
-    QVERIFY(frameAt(spy, 0) == frameAt(spy, kSlowClipFrames));
-}
-
-void TestGuidPlayer::stopIsPromptAndFinal() {
-    GuidPrivate decoder;
-    QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
-    decoder.startGuid(kClipDir + QStringLiteral("/short.mp4"));
-    QTRY_VERIFY_WITH_TIMEOUT(spy.count() >= 2, 5000);
-    decoder.quitGuid();
-    QVERIFY(decoder.isFinished());
-    const int stoppedAt = spy.count();
-    QTest::qWait(150);
-    QCOMPARE(spy.count(), stoppedAt);
-
-    // A restart plays again from the first frame.
-    decoder.startGuid(kClipDir + QStringLiteral("/short.mp4"));
-    QTRY_VERIFY_WITH_TIMEOUT(spy.count() > stoppedAt, 5000);
-    decoder.quitGuid();
-    QVERIFY(frameAt(spy, stoppedAt) == frameAt(spy, 0));
-}
-
-void TestGuidPlayer::unreadableClipLeavesDecoderIdle_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("logLine");
-    QTest::newRow("missing file") << "missing"
-                                  << "open url error";
-    QTest::newRow("empty file") << "empty"
-                                << "open url error";
-    QTest::newRow("not a video") << "text"
-                                 << "open url error";
-    QTest::newRow("clip cut in half") << "truncated"
-                                      << "open url error";
-    QTest::newRow("folder") << "folder"
-                            << "open url error";
-    // A FIFO with a writer that never writes: a blocking read would hang the
-    // stop below for ever.
-    QTest::newRow("fifo") << "fifo"
-                          << "open url error";
-}
-
-void TestGuidPlayer::unreadableClipLeavesDecoderIdle() {
-    QFETCH(QString, kind);
-    QFETCH(QString, logLine);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("clip.mp4"));
-    int fifoWriter = -1;
-    if (kind == QLatin1String("empty") || kind == QLatin1String("text") ||
-        kind == QLatin1String("truncated")) {
-        QByteArray bytes;
-        if (kind == QLatin1String("text")) {
-            bytes = QByteArray("this is not a video\n").repeated(100);
-        } else if (kind == QLatin1String("truncated")) {
-            QFile whole(kClipDir + QStringLiteral("/short.mp4"));
-            QVERIFY(whole.open(QIODevice::ReadOnly));
-            bytes = whole.readAll().left(static_cast<int>(whole.size() / 2));
-        }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), qint64(bytes.size()));
-    } else if (kind == QLatin1String("folder")) {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("clip.mp4")));
-    } else if (kind == QLatin1String("fifo")) {
-        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
-        fifoWriter = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
-        QVERIFY(fifoWriter >= 0);
-    }
-
-    LogCapture log;
-    GuidPrivate decoder;
-    QSignalSpy spy(&decoder, &GuidPrivate::imageframe);
-    decoder.startGuid(path);
-    QTRY_VERIFY_WITH_TIMEOUT(decoder.isFinished(), 5000);
-    decoder.quitGuid();
-    if (fifoWriter >= 0) {
-        ::close(fifoWriter);
-    }
-    QCOMPARE(spy.count(), 0);
-    QCOMPARE(countLines(log, logLine), 1);
-}
-
-void TestGuidPlayer::playerShowsDecodedFramesInItsFrame() {
-    QTemporaryDir dir;
-    QVERIFY(makeClipFolder(dir));
-    QVERIFY(QDir::setCurrent(dir.path()));
-
-    GuidPlayer player(nullptr);
-    player.resize(500, 300);
-    player.startPlayer(GuidPlayer::GuideForwardOK);
-    QVERIFY(player.isPlaying());
-    QCOMPARE(player.iconPath(), QStringLiteral("://image/ok.png"));
-    QCOMPARE(player.cornerRadius(), 20);
-    // More frames than the clip holds: it loops.
-    QTRY_VERIFY_WITH_TIMEOUT(player.frameCount() > 3 * kShortClipFrames, 10000);
-    player.quitPlayer();
-    QVERIFY(!player.isPlaying());
-
-    const QImage shot = player.grab().toImage();
-    QCOMPARE(shot.size(), QSize(500, 300));
-    // Corners masked in the page colour, the clip inside, the badge on top.
-    QCOMPARE(QColor(shot.pixel(1, 1)), QColor("#222425"));
-    QCOMPARE(QColor(shot.pixel(498, 298)), QColor("#222425"));
-    const QImage expected =
-        player.currentFrame().scaled(500, 300, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QVERIFY(expected.height() == 300);
-    int differing = 0;
-    for (int y = 40; y < 260; y += 10) {
-        for (int x = 40; x < 420; x += 10) {
-            const QColor a(shot.pixel(x, y)), b(expected.pixel(x, y));
-            differing +=
-                (qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) >
-                 24)
-                    ? 1
-                    : 0;
-        }
-    }
-    QVERIFY2(differing < 10, qPrintable(QString::number(differing)));
-    QSet<QRgb> colours;
-    for (int y = 0; y < shot.height(); y += 4) {
-        for (int x = 0; x < shot.width(); x += 4) {
-            colours.insert(shot.pixel(x, y));
-        }
-    }
-    QVERIFY2(colours.size() > 20, "the picture is blank");
-    // The ok badge (green disc, white tick) sits in the bottom right corner;
-    // probe the disc above the tick.
-    const QColor badge(shot.pixel(500 - 65 + 25, 300 - 50 + 5));
-    QVERIFY2(badge.green() > 150 && badge.red() < 150, qPrintable(badge.name()));
-}
-
-void TestGuidPlayer::playerWithoutClipsStaysEmpty() {
-    QTemporaryDir dir;
-    QVERIFY(QDir::setCurrent(dir.path()));
-    LogCapture log;
-    GuidPlayer player(nullptr);
-    player.resize(200, 120);
-    const QImage before = player.grab().toImage();
-    player.startPlayer(GuidPlayer::GuideNG);
-    QCOMPARE(player.iconPath(), QStringLiteral("://image/ng.png"));
-    QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 5000);
-    QCoreApplication::processEvents();
-    QVERIFY(player.currentFrame().isNull());
-    QCOMPARE(player.frameCount(), quint64(0));
-    QCOMPARE(countLines(log, QStringLiteral("open url error")), 1);
-    // Without a frame it paints as a plain frame: no mask, no badge.
-    QVERIFY(player.grab().toImage() == before);
-    player.quitPlayer();
-}
-
-void TestGuidPlayer::outOfRangeTypeStartsNothing() {
-    QTemporaryDir dir;
-    QVERIFY(makeClipFolder(dir));
-    QVERIFY(QDir::setCurrent(dir.path()));
-    GuidPlayer player(nullptr);
-    player.startPlayer(static_cast<GuidPlayer::PlayerTyper>(6));
-    QCOMPARE(int(player.playerType()), 6);
-    QVERIFY(!player.isPlaying());
-    QCOMPARE(player.cornerRadius(), 0);
-    QVERIFY(player.iconPath().isEmpty());
-    QTest::qWait(100);
-    QCOMPARE(player.frameCount(), quint64(0));
-
-    // The tip types keep the badge the player already had.
-    player.startPlayer(GuidPlayer::GuideNG);
-    player.startPlayer(GuidPlayer::TipDownward);
-    QCOMPARE(player.iconPath(), QStringLiteral("://image/ng.png"));
-    player.quitPlayer();
-}
-
-void TestGuidPlayer::layoutAndMaskFollowClipType_data() {
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QRect>("picture");
-    QTest::addColumn<QColor>("mask");
-    QTest::addColumn<QPoint>("badge");
-    const QColor page("#222425");
-    const QColor white(Qt::white);
-    // Widget 400 x 240, a 100 x 60 frame.
-    QTest::newRow("guide NG") << 0 << QRect(0, 0, 500, 300) << page << QPoint(345 + 19, 190 + 18);
-    QTest::newRow("guide forward OK")
-        << 1 << QRect(0, 0, 500, 300) << page << QPoint(335 + 25, 190 + 18);
-    QTest::newRow("guide downward OK")
-        << 2 << QRect(0, 0, 500, 300) << page << QPoint(335 + 25, 190 + 18);
-    QTest::newRow("tip forward") << 3 << QRect(50, 40, 400, 240) << white << QPoint();
-    QTest::newRow("tip downward") << 4 << QRect(50, 40, 400, 240) << white << QPoint();
-    QTest::newRow("finished") << 5 << QRect(0, 0, 400, 240) << white << QPoint();
-}
-
-void TestGuidPlayer::layoutAndMaskFollowClipType() {
-    QFETCH(int, type);
-    QFETCH(QRect, picture);
-    QFETCH(QColor, mask);
-    QFETCH(QPoint, badge);
-    QTemporaryDir dir;  // no clips: the decoder ends at once
-    QVERIFY(QDir::setCurrent(dir.path()));
-    LogCapture log;
-
-    GuidPlayer player(nullptr);
-    player.resize(400, 240);
-    player.startPlayer(GuidPlayer::GuideNG);  // gives the player a badge
-    player.startPlayer(static_cast<GuidPlayer::PlayerTyper>(type));
-    player.quitPlayer();
-    QImage frame(100, 60, QImage::Format_RGB32);
-    frame.fill(QColor(200, 0, 0));
-    player.onImageframe(frame);
-
-    const QImage shot = player.grab().toImage();
-    QCOMPARE(QColor(shot.pixel(0, 0)), mask);
-    QCOMPARE(QColor(shot.pixel(399, 0)), mask);
-    QCOMPARE(QColor(shot.pixel(0, 239)), mask);
-    QCOMPARE(QColor(shot.pixel(399, 239)), mask);
-    const QRect inside = picture.intersected(QRect(0, 0, 400, 240)).adjusted(20, 20, -20, -20);
-    for (const QPoint& p : {inside.topLeft(), inside.bottomLeft(), inside.center()}) {
-        if (badge.isNull() || (p - badge).manhattanLength() > 40) {
-            QCOMPARE(QColor(shot.pixel(p)), QColor(200, 0, 0));
-        }
-    }
-    if (picture.left() > 0) {
-        // Left of the shifted picture the clip does not reach.
-        QVERIFY(QColor(shot.pixel(picture.left() / 2, 120)) != QColor(200, 0, 0));
-    }
-    if (!badge.isNull()) {
-        QVERIFY(QColor(shot.pixel(badge)) != QColor(200, 0, 0));
-    }
-}
 
 NIMBRA_GUI_TEST_MAIN(TestGuidPlayer)
 #include "tst_GuidPlayer.moc"

@@ -39,70 +39,65 @@ QMap<QString, QString> probe(const QString& path) {
 class TestGuidPlayerClips : public QObject {
     Q_OBJECT
 private slots:
-    void builtClipDecodesCompletely_data();
-    void builtClipDecodesCompletely();
-    void clipToolRefusesBadArguments_data();
-    void clipToolRefusesBadArguments();
-};
-
-void TestGuidPlayerClips::builtClipDecodesCompletely_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("width");
-    QTest::addColumn<QString>("height");
-    for (const char* name : {"ng", "ok_forward", "ok_downward"}) {
-        QTest::newRow(name) << QString::fromLatin1(name) << "500"
-                            << "300";
+    void builtClipDecodesCompletely_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        for (const char* name : {"ng", "ok_forward", "ok_downward"}) {
+            QTest::newRow(name) << QString::fromLatin1(name) << "500"
+                                << "300";
+        }
+        // Fills the forward-finished card's 480 x 270 player edge to edge.
+        QTest::newRow("finished") << "finished"
+                                  << "480"
+                                  << "270";
     }
-    // Fills the forward-finished card's 480 x 270 player edge to edge.
-    QTest::newRow("finished") << "finished"
-                              << "480"
-                              << "270";
-}
 
-void TestGuidPlayerClips::builtClipDecodesCompletely() {
-    QFETCH(QString, name);
-    QFETCH(QString, width);
-    QFETCH(QString, height);
-    const QString path = kClipDir + QStringLiteral("/%1.mp4").arg(name);
-    QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
-    // Small enough to ship next to the program.
-    QVERIFY2(QFileInfo(path).size() < 200 * 1024,
-             qPrintable(QString::number(QFileInfo(path).size())));
+    void builtClipDecodesCompletely() {
+        QFETCH(QString, name);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        const QString path = kClipDir + QStringLiteral("/%1.mp4").arg(name);
+        QVERIFY2(QFileInfo(path).isFile(), qPrintable(path));
+        // Small enough to ship next to the program.
+        QVERIFY2(QFileInfo(path).size() < 200 * 1024,
+                 qPrintable(QString::number(QFileInfo(path).size())));
 
-    const QMap<QString, QString> info = probe(path);
-    QCOMPARE(info.value(QStringLiteral("codec_name")), QStringLiteral("h264"));
-    QCOMPARE(info.value(QStringLiteral("pix_fmt")), QStringLiteral("yuv420p"));
-    QCOMPARE(info.value(QStringLiteral("width")), width);
-    QCOMPARE(info.value(QStringLiteral("height")), height);
-    QCOMPARE(info.value(QStringLiteral("avg_frame_rate")), QStringLiteral("25/1"));
-    const int frames = info.value(QStringLiteral("nb_read_frames")).toInt();
-    QVERIFY2(frames >= 50, qPrintable(QString::number(frames)));
-    const double seconds = info.value(QStringLiteral("duration")).toDouble();
-    QVERIFY2(seconds >= 2.0 && seconds <= 6.0, qPrintable(QString::number(seconds)));
-}
+        const QMap<QString, QString> info = probe(path);
+        QCOMPARE(info.value(QStringLiteral("codec_name")), QStringLiteral("h264"));
+        QCOMPARE(info.value(QStringLiteral("pix_fmt")), QStringLiteral("yuv420p"));
+        QCOMPARE(info.value(QStringLiteral("width")), width);
+        QCOMPARE(info.value(QStringLiteral("height")), height);
+        QCOMPARE(info.value(QStringLiteral("avg_frame_rate")), QStringLiteral("25/1"));
+        const int frames = info.value(QStringLiteral("nb_read_frames")).toInt();
+        QVERIFY2(frames >= 50, qPrintable(QString::number(frames)));
+        const double seconds = info.value(QStringLiteral("duration")).toDouble();
+        QVERIFY2(seconds >= 2.0 && seconds <= 6.0, qPrintable(QString::number(seconds)));
+    }
 
-void TestGuidPlayerClips::clipToolRefusesBadArguments_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("unknown kind") << QStringList{QStringLiteral("teapot")};
-    QTest::newRow("odd size") << QStringList{QStringLiteral("ng"), QStringLiteral("--size"),
-                                             QStringLiteral("161x96")};
-    QTest::newRow("zero rate") << QStringList{QStringLiteral("ng"), QStringLiteral("--rate"),
-                                              QStringLiteral("0/1")};
-    QTest::newRow("option without value")
-        << QStringList{QStringLiteral("ng"), QStringLiteral("--frames")};
-}
+    void clipToolRefusesBadArguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("unknown kind") << QStringList{QStringLiteral("teapot")};
+        QTest::newRow("odd size") << QStringList{QStringLiteral("ng"), QStringLiteral("--size"),
+                                                 QStringLiteral("161x96")};
+        QTest::newRow("zero rate")
+            << QStringList{QStringLiteral("ng"), QStringLiteral("--rate"), QStringLiteral("0/1")};
+        QTest::newRow("option without value")
+            << QStringList{QStringLiteral("ng"), QStringLiteral("--frames")};
+    }
 
-void TestGuidPlayerClips::clipToolRefusesBadArguments() {
-    QFETCH(QStringList, args);
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("out.mp4"));
-    args.insert(1, out);
-    QProcess tool;
-    tool.start(QStringLiteral(NIMBRA_CLIPMAKER_BIN), args);
-    QVERIFY(tool.waitForFinished(30000));
-    QCOMPARE(tool.exitCode(), 2);
-    QVERIFY(!QFileInfo::exists(out));
-}
+    void clipToolRefusesBadArguments() {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("out.mp4"));
+        args.insert(1, out);
+        QProcess tool;
+        tool.start(QStringLiteral(NIMBRA_CLIPMAKER_BIN), args);
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY(!QFileInfo::exists(out));
+    }
+};
 
 NIMBRA_CORE_TEST_MAIN(TestGuidPlayerClips)
 #include "tst_GuidPlayerClips.moc"

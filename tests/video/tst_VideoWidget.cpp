@@ -11,13 +11,117 @@ class TestVideoWidget : public QObject {
     Q_OBJECT
 
 private slots:
-    void overlayColoursFollowTheVerdicts_data();
-    void overlayColoursFollowTheVerdicts();
-    void invalidStepDrawsRingsOnly_data();
-    void invalidStepDrawsRingsOnly();
-    void framesShowOnlyWithTheNextOverlay();
-    void paintsFrameCentredWithRoundedCorners();
-    void captionAndTipAreTranslatedEitherWay();
+    void overlayColoursFollowTheVerdicts_data() {
+        QTest::addColumn<int>("pos");
+        QTest::addColumn<int>("frame");
+        QTest::addColumn<int>("triangle");
+        QTest::addColumn<int>("ring");
+        QTest::newRow("pos 0") << 0 << 0 << int(Blue) << int(Red);
+        QTest::newRow("pos 0 with frame") << 0 << 3 << int(Blue) << int(Red);
+        QTest::newRow("pos 1 without frame") << 1 << 0 << int(Blue) << int(Blue);
+        QTest::newRow("pos 1 with frame") << 1 << 1 << int(Green) << int(Green);
+        QTest::newRow("pos 2 with frame") << 2 << 1 << int(Blue) << int(Blue);
+    }
+
+    void overlayColoursFollowTheVerdicts() {
+        QFETCH(int, pos);
+        QFETCH(int, frame);
+        QFETCH(int, triangle);
+        QFETCH(int, ring);
+        VideoWidget forward;
+        forward.onImageFrame(whiteFrame(480, 640));
+        forward.onCirclePos(kRing, kRing, kRing, pos, frame, 0, false);
+        QImage shown = forward.display().toImage();
+        QCOMPARE(int(colourAt(shown, triangleBottom(210, 220))), triangle);
+        QCOMPARE(int(colourAt(shown, ringPoint())), ring);
+
+        // The downward table: step 12 has its apex at (240, 195).
+        VideoWidget downward;
+        downward.onImageFrame(whiteFrame(640, 480));
+        downward.onCirclePos(kRing, kRing, kRing, pos, frame, 12, true);
+        shown = downward.display().toImage();
+        QCOMPARE(int(colourAt(shown, triangleBottom(240, 195))), triangle);
+        QCOMPARE(int(colourAt(shown, triangleBottom(160, 355))), int(None));
+    }
+
+    void invalidStepDrawsRingsOnly_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("isDownView");
+        QTest::newRow("13 forward") << 13 << false;
+        QTest::newRow("-1 forward") << -1 << false;
+        QTest::newRow("13 downward") << 13 << true;
+    }
+
+    void invalidStepDrawsRingsOnly() {
+        QFETCH(int, index);
+        QFETCH(bool, isDownView);
+        VideoWidget widget;
+        QVERIFY(widget.targetTriangle(index, isDownView).isEmpty());
+        widget.onImageFrame(whiteFrame(640, 640));
+        widget.onCirclePos(kRing, kRing.translated(100, 0), kRing.translated(200, 0), 1, 1, index,
+                           isDownView);
+        const QImage shown = widget.display().toImage();
+        QCOMPARE(colourAt(shown, ringPoint()), Green);
+        QCOMPARE(colourAt(shown, ringPoint() + QPoint(100, 0)), Green);
+        QCOMPARE(colourAt(shown, ringPoint() + QPoint(200, 0)), Green);
+        // No green anywhere below the rings: no triangle was drawn.
+        for (int y = 100; y < shown.height(); y += 3) {
+            for (int x = 0; x < shown.width(); x += 3) {
+                QVERIFY(colourAt(shown, QPoint(x, y)) == None);
+            }
+        }
+    }
+
+    void framesShowOnlyWithTheNextOverlay() {
+        VideoWidget widget;
+        widget.onCirclePos(kRing, kRing, kRing, 1, 1, 0, false);
+        QVERIFY(widget.display().isNull());
+        widget.onImageFrame(whiteFrame(480, 640));
+        QVERIFY(widget.display().isNull());
+        widget.onCirclePos(kRing, kRing, kRing, 1, 1, 0, false);
+        QCOMPARE(widget.display().size(), QSize(480, 640));
+        QImage black(480, 640, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        widget.onImageFrame(black);
+        QCOMPARE(widget.display().toImage().pixelColor(400, 600), QColor(Qt::white));
+    }
+
+    void paintsFrameCentredWithRoundedCorners() {
+        VideoWidget widget;
+        widget.resize(400, 300);
+        // Before any overlay: nothing of the view's own look.
+        QImage before = widget.grab().toImage();
+        QVERIFY(before.pixelColor(40, 150) != QColor(QStringLiteral("#BABCC6")));
+
+        QImage frame(480, 640, QImage::Format_RGB32);
+        frame.fill(QColor(10, 200, 10));
+        widget.onImageFrame(frame);
+        widget.onCirclePos(QRect(), QRect(), QRect(), 1, 0, 99, false);
+        const QImage shown = widget.grab().toImage();
+        // 480 x 640 scaled into 400 x 300 is 225 x 300, centred from x = 87.
+        QCOMPARE(shown.pixelColor(40, 150), QColor(QStringLiteral("#BABCC6")));
+        QCOMPARE(shown.pixelColor(200, 150), QColor(10, 200, 10));
+        QCOMPARE(shown.pixelColor(0, 0), QColor(QStringLiteral("#222425")));
+        QCOMPARE(shown.pixelColor(399, 299), QColor(QStringLiteral("#222425")));
+    }
+
+    void captionAndTipAreTranslatedEitherWay() {
+        NimbraDesktop::getInstance();
+        VideoWidget widget;
+        QCOMPARE(widget.videoPosition(), QStringLiteral("Front stereo·left camera"));
+        QVERIFY(!widget.isTipVisible());
+        widget.setLangue(QStringLiteral("en"));
+        widget.setVideoPosition(QStringLiteral("前视·左"));
+        QCOMPARE(widget.videoPosition(), QStringLiteral("Front stereo·left camera"));
+        widget.setTip(QStringLiteral("请远离屏幕"));
+        QCOMPARE(widget.tip(), QStringLiteral("Please move away from the screen"));
+        widget.setLangue(QStringLiteral("zh"));
+        widget.setVideoPosition(QStringLiteral("Downward stereo·right camera"));
+        QCOMPARE(widget.videoPosition(), QStringLiteral("下视·右"));
+        widget.setVideoPosition(QStringLiteral("下视·左"));
+        QCOMPARE(widget.videoPosition(), QStringLiteral("下视·左"));
+        NimbraDesktop::destroyInstance();
+    }
 
 private:
     enum Colour { None, Blue, Green, Red };
@@ -46,119 +150,6 @@ private:
 };
 
 const QRect TestVideoWidget::kRing(20, 20, 40, 40);
-
-void TestVideoWidget::overlayColoursFollowTheVerdicts_data() {
-    QTest::addColumn<int>("pos");
-    QTest::addColumn<int>("frame");
-    QTest::addColumn<int>("triangle");
-    QTest::addColumn<int>("ring");
-    QTest::newRow("pos 0") << 0 << 0 << int(Blue) << int(Red);
-    QTest::newRow("pos 0 with frame") << 0 << 3 << int(Blue) << int(Red);
-    QTest::newRow("pos 1 without frame") << 1 << 0 << int(Blue) << int(Blue);
-    QTest::newRow("pos 1 with frame") << 1 << 1 << int(Green) << int(Green);
-    QTest::newRow("pos 2 with frame") << 2 << 1 << int(Blue) << int(Blue);
-}
-
-void TestVideoWidget::overlayColoursFollowTheVerdicts() {
-    QFETCH(int, pos);
-    QFETCH(int, frame);
-    QFETCH(int, triangle);
-    QFETCH(int, ring);
-    VideoWidget forward;
-    forward.onImageFrame(whiteFrame(480, 640));
-    forward.onCirclePos(kRing, kRing, kRing, pos, frame, 0, false);
-    QImage shown = forward.display().toImage();
-    QCOMPARE(int(colourAt(shown, triangleBottom(210, 220))), triangle);
-    QCOMPARE(int(colourAt(shown, ringPoint())), ring);
-
-    // The downward table: step 12 has its apex at (240, 195).
-    VideoWidget downward;
-    downward.onImageFrame(whiteFrame(640, 480));
-    downward.onCirclePos(kRing, kRing, kRing, pos, frame, 12, true);
-    shown = downward.display().toImage();
-    QCOMPARE(int(colourAt(shown, triangleBottom(240, 195))), triangle);
-    QCOMPARE(int(colourAt(shown, triangleBottom(160, 355))), int(None));
-}
-
-void TestVideoWidget::invalidStepDrawsRingsOnly_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("isDownView");
-    QTest::newRow("13 forward") << 13 << false;
-    QTest::newRow("-1 forward") << -1 << false;
-    QTest::newRow("13 downward") << 13 << true;
-    QTest::newRow("large downward") << 1000 << true;
-}
-
-void TestVideoWidget::invalidStepDrawsRingsOnly() {
-    QFETCH(int, index);
-    QFETCH(bool, isDownView);
-    VideoWidget widget;
-    QVERIFY(widget.targetTriangle(index, isDownView).isEmpty());
-    widget.onImageFrame(whiteFrame(640, 640));
-    widget.onCirclePos(kRing, kRing.translated(100, 0), kRing.translated(200, 0), 1, 1, index,
-                       isDownView);
-    const QImage shown = widget.display().toImage();
-    QCOMPARE(colourAt(shown, ringPoint()), Green);
-    QCOMPARE(colourAt(shown, ringPoint() + QPoint(100, 0)), Green);
-    QCOMPARE(colourAt(shown, ringPoint() + QPoint(200, 0)), Green);
-    // No green anywhere below the rings: no triangle was drawn.
-    for (int y = 100; y < shown.height(); y += 3) {
-        for (int x = 0; x < shown.width(); x += 3) {
-            QVERIFY(colourAt(shown, QPoint(x, y)) == None);
-        }
-    }
-}
-
-void TestVideoWidget::framesShowOnlyWithTheNextOverlay() {
-    VideoWidget widget;
-    widget.onCirclePos(kRing, kRing, kRing, 1, 1, 0, false);
-    QVERIFY(widget.display().isNull());
-    widget.onImageFrame(whiteFrame(480, 640));
-    QVERIFY(widget.display().isNull());
-    widget.onCirclePos(kRing, kRing, kRing, 1, 1, 0, false);
-    QCOMPARE(widget.display().size(), QSize(480, 640));
-    QImage black(480, 640, QImage::Format_RGB32);
-    black.fill(Qt::black);
-    widget.onImageFrame(black);
-    QCOMPARE(widget.display().toImage().pixelColor(400, 600), QColor(Qt::white));
-}
-
-void TestVideoWidget::paintsFrameCentredWithRoundedCorners() {
-    VideoWidget widget;
-    widget.resize(400, 300);
-    // Before any overlay: nothing of the view's own look.
-    QImage before = widget.grab().toImage();
-    QVERIFY(before.pixelColor(40, 150) != QColor(QStringLiteral("#BABCC6")));
-
-    QImage frame(480, 640, QImage::Format_RGB32);
-    frame.fill(QColor(10, 200, 10));
-    widget.onImageFrame(frame);
-    widget.onCirclePos(QRect(), QRect(), QRect(), 1, 0, 99, false);
-    const QImage shown = widget.grab().toImage();
-    // 480 x 640 scaled into 400 x 300 is 225 x 300, centred from x = 87.
-    QCOMPARE(shown.pixelColor(40, 150), QColor(QStringLiteral("#BABCC6")));
-    QCOMPARE(shown.pixelColor(200, 150), QColor(10, 200, 10));
-    QCOMPARE(shown.pixelColor(0, 0), QColor(QStringLiteral("#222425")));
-    QCOMPARE(shown.pixelColor(399, 299), QColor(QStringLiteral("#222425")));
-}
-
-void TestVideoWidget::captionAndTipAreTranslatedEitherWay() {
-    NimbraDesktop::getInstance();
-    VideoWidget widget;
-    QCOMPARE(widget.videoPosition(), QStringLiteral("Front stereo·left camera"));
-    QVERIFY(!widget.isTipVisible());
-    widget.setLangue(QStringLiteral("en"));
-    widget.setVideoPosition(QStringLiteral("前视·左"));
-    QCOMPARE(widget.videoPosition(), QStringLiteral("Front stereo·left camera"));
-    widget.setTip(QStringLiteral("请远离屏幕"));
-    QCOMPARE(widget.tip(), QStringLiteral("Please move away from the screen"));
-    widget.setLangue(QStringLiteral("zh"));
-    widget.setVideoPosition(QStringLiteral("Downward stereo·right camera"));
-    QCOMPARE(widget.videoPosition(), QStringLiteral("下视·右"));
-    widget.setVideoPosition(QStringLiteral("下视·左"));
-    QCOMPARE(widget.videoPosition(), QStringLiteral("下视·左"));
-    NimbraDesktop::destroyInstance();
-}
 
 NIMBRA_GUI_TEST_MAIN(TestVideoWidget)
 #include "tst_VideoWidget.moc"

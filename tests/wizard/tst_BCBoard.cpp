@@ -12,11 +12,93 @@ class TestBCBoard : public QObject {
     Q_OBJECT
 
 private slots:
-    void layoutFitsFourThreeArea_data();
-    void layoutFitsFourThreeArea();
-    void circlesSitOnTheLattice_data();
-    void circlesSitOnTheLattice();
-    void radiusIsPublishedOnEveryPaint();
+    void layoutFitsFourThreeArea_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("x0");
+        QTest::addColumn<int>("y0");
+        QTest::addColumn<int>("r");
+        // Exactly 4:3 is not taller than 0.75, so the height decides.
+        QTest::newRow("1060x795") << QSize(1060, 795) << 0 << 1 << 19;
+        QTest::newRow("1000x1000") << QSize(1000, 1000) << 0 << 126 << 17;
+        QTest::newRow("wide 1600x795") << QSize(1600, 795) << 270 << 1 << 19;
+        QTest::newRow("narrower than 106") << QSize(100, 75) << 0 << 1 << 0;
+        QTest::newRow("tiny") << QSize(40, 30) << 0 << 1 << -1;
+    }
+
+    void layoutFitsFourThreeArea() {
+        QFETCH(QSize, size);
+        QFETCH(int, x0);
+        QFETCH(int, y0);
+        QFETCH(int, r);
+        const BCBoard::Layout layout = BCBoard::layoutFor(size.width(), size.height());
+        QCOMPARE(layout.x0, x0);
+        QCOMPARE(layout.y0, y0);
+        QCOMPARE(layout.r, r);
+    }
+
+    void circlesSitOnTheLattice_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1060x795") << QSize(1060, 795);
+        QTest::newRow("1000x1000") << QSize(1000, 1000);
+    }
+
+    void circlesSitOnTheLattice() {
+        QFETCH(QSize, size);
+        BCBoard board;
+        board.resize(size);
+        const QImage image = render(board);
+        const BCBoard::Layout layout = BCBoard::layoutFor(size.width(), size.height());
+        const int r = layout.r;
+        auto centre = [&](int x, int y) { return BCBoard::circleRect(layout, x, y).center(); };
+
+        // Ordinary circles, away from the marks: black centre, black just inside
+        // the radius, white just outside it; empty lattice places are white.
+        const QList<QPoint> circles = {{1, 0},  {25, 0}, {0, 1},  {26, 1},
+                                       {1, 18}, {0, 19}, {26, 19}};
+        for (const QPoint& p : circles) {
+            const QPoint c = centre(p.x(), p.y());
+            QVERIFY2(isBlack(image, c.x(), c.y()),
+                     qPrintable(QStringLiteral("circle %1,%2").arg(p.x()).arg(p.y())));
+            QVERIFY(isBlack(image, c.x() + r - 3, c.y()));
+            QVERIFY(isWhite(image, c.x() + r + 3, c.y()));
+        }
+        for (const QPoint& p : QList<QPoint>{{0, 0}, {2, 0}, {1, 1}, {26, 0}}) {
+            const QPoint c = centre(p.x(), p.y());
+            QVERIFY(isWhite(image, c.x(), c.y()));
+        }
+        // Vertically adjacent rows: (1, 0) and (0, 1) are 2r apart in x and y.
+        QCOMPARE(centre(0, 1) - centre(1, 0), QPoint(-2 * r, 2 * r));
+
+        // Marks: a black disc of diameter 3.5r in a white ring of diameter 4r + 10
+        // that also cuts into the four diagonal neighbours.
+        for (const QPoint& m : QList<QPoint>{{12, 7}, {11, 12}, {15, 12}}) {
+            const QPoint c = centre(m.x(), m.y());
+            QVERIFY(isBlack(image, c.x(), c.y()));
+            QVERIFY(isBlack(image, c.x() + int(1.6 * r), c.y()));
+            QVERIFY(isWhite(image, c.x() + int(1.9 * r), c.y()));
+            const int d = int((2 * r + 2) / 1.41421356);
+            QVERIFY(isWhite(image, c.x() + d, c.y() + d));
+            QVERIFY(isWhite(image, c.x() - d, c.y() - d));
+            // Beyond the ring the diagonal neighbour is still black.
+            const int far = int((2 * r + 12) / 1.41421356);
+            QVERIFY(isBlack(image, c.x() + far, c.y() + far));
+        }
+    }
+
+    void radiusIsPublishedOnEveryPaint() {
+        ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
+        BCBoard board;
+        board.resize(1060, 795);
+        deal->setRadius(-99);
+        render(board);
+        QCOMPARE(deal->radius(), 19);
+        board.resize(1000, 1000);
+        render(board);
+        QCOMPARE(deal->radius(), 17);
+        board.resize(100, 75);
+        render(board);
+        QCOMPARE(deal->radius(), 0);
+    }
 
 private:
     static QImage render(BCBoard& board) {
@@ -30,96 +112,6 @@ private:
         return qGray(image.pixel(x, y)) > 215;
     }
 };
-
-void TestBCBoard::layoutFitsFourThreeArea_data() {
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("x0");
-    QTest::addColumn<int>("y0");
-    QTest::addColumn<int>("r");
-    // Exactly 4:3 is not taller than 0.75, so the height decides.
-    QTest::newRow("1060x795") << QSize(1060, 795) << 0 << 1 << 19;
-    QTest::newRow("1000x1000") << QSize(1000, 1000) << 0 << 126 << 17;
-    QTest::newRow("wide 1600x795") << QSize(1600, 795) << 270 << 1 << 19;
-    QTest::newRow("narrower than 106") << QSize(100, 75) << 0 << 1 << 0;
-    QTest::newRow("tiny") << QSize(40, 30) << 0 << 1 << -1;
-}
-
-void TestBCBoard::layoutFitsFourThreeArea() {
-    QFETCH(QSize, size);
-    QFETCH(int, x0);
-    QFETCH(int, y0);
-    QFETCH(int, r);
-    const BCBoard::Layout layout = BCBoard::layoutFor(size.width(), size.height());
-    QCOMPARE(layout.x0, x0);
-    QCOMPARE(layout.y0, y0);
-    QCOMPARE(layout.r, r);
-}
-
-void TestBCBoard::circlesSitOnTheLattice_data() {
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("1060x795") << QSize(1060, 795);
-    QTest::newRow("1000x1000") << QSize(1000, 1000);
-}
-
-void TestBCBoard::circlesSitOnTheLattice() {
-    QFETCH(QSize, size);
-    BCBoard board;
-    board.resize(size);
-    const QImage image = render(board);
-    const BCBoard::Layout layout = BCBoard::layoutFor(size.width(), size.height());
-    const int r = layout.r;
-    auto centre = [&](int x, int y) { return BCBoard::circleRect(layout, x, y).center(); };
-
-    // Ordinary circles, away from the marks: black centre, black just inside
-    // the radius, white just outside it; empty lattice places are white.
-    const QList<QPoint> circles = {{1, 0}, {25, 0}, {0, 1}, {26, 1}, {1, 18}, {0, 19}, {26, 19}};
-    for (const QPoint& p : circles) {
-        const QPoint c = centre(p.x(), p.y());
-        QVERIFY2(isBlack(image, c.x(), c.y()),
-                 qPrintable(QStringLiteral("circle %1,%2").arg(p.x()).arg(p.y())));
-        QVERIFY(isBlack(image, c.x() + r - 3, c.y()));
-        QVERIFY(isWhite(image, c.x() + r + 3, c.y()));
-    }
-    for (const QPoint& p : QList<QPoint>{{0, 0}, {2, 0}, {1, 1}, {26, 0}}) {
-        const QPoint c = centre(p.x(), p.y());
-        QVERIFY(isWhite(image, c.x(), c.y()));
-    }
-    // Vertically adjacent rows: (1, 0) and (0, 1) are 2r apart in x and y.
-    QCOMPARE(centre(0, 1) - centre(1, 0), QPoint(-2 * r, 2 * r));
-
-    // Marks: a black disc of diameter 3.5r in a white ring of diameter 4r + 10
-    // that also cuts into the four diagonal neighbours.
-    for (const QPoint& m : QList<QPoint>{{12, 7}, {11, 12}, {15, 12}}) {
-        const QPoint c = centre(m.x(), m.y());
-        QVERIFY(isBlack(image, c.x(), c.y()));
-        QVERIFY(isBlack(image, c.x() + int(1.6 * r), c.y()));
-        QVERIFY(isWhite(image, c.x() + int(1.9 * r), c.y()));
-        const int d = int((2 * r + 2) / 1.41421356);
-        QVERIFY(isWhite(image, c.x() + d, c.y() + d));
-        QVERIFY(isWhite(image, c.x() - d, c.y() - d));
-        // Beyond the ring the diagonal neighbour is still black.
-        const int far = int((2 * r + 12) / 1.41421356);
-        QVERIFY(isBlack(image, c.x() + far, c.y() + far));
-    }
-}
-
-void TestBCBoard::radiusIsPublishedOnEveryPaint() {
-    ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
-    BCBoard board;
-    board.resize(1060, 795);
-    deal->setRadius(-99);
-    render(board);
-    QCOMPARE(deal->radius(), 19);
-    deal->setRadius(-99);
-    render(board);
-    QCOMPARE(deal->radius(), 19);
-    board.resize(1000, 1000);
-    render(board);
-    QCOMPARE(deal->radius(), 17);
-    board.resize(100, 75);
-    render(board);
-    QCOMPARE(deal->radius(), 0);
-}
 
 NIMBRA_GUI_TEST_MAIN(TestBCBoard)
 #include "tst_BCBoard.moc"

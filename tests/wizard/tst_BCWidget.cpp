@@ -23,18 +23,222 @@
 #include <QTcpServer>
 #include <QtTest>
 
+// Every device connection of this suite goes to a loopback address of its own
+// where nothing listens, except the stream server a test starts itself.
+static const char* const kDeviceAddress = "127.0.0.77";
+
 // The calibration window driven by the capture channel's signals as a run
 // produces them, and the three buttons that end a run.
 class TestBCWidget : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void runFollowsTheCaptureChannel();
-    void failuresShowTheirOverlays();
-    void runEndingButtonsStopReaderDataAndCaptureInOrder_data();
-    void runEndingButtonsStopReaderDataAndCaptureInOrder();
+    void initTestCase() {
+        qputenv("NIMBRA_DEVICE_ADDRESS", kDeviceAddress);
+        main = NimbraDesktop::getInstance();
+        bc = main->bcWidget();
+        BCInstanceManager* mgr = BCInstanceManager::getInstance();
+        capture = mgr->getImageCapture();
+        deal = mgr->getImageDeal();
+        video = mgr->getVideoShow();
+        modelChange = mgr->getModelChange();
+    }
+
+    void cleanup() {
+        // Calls queued for a channel thread that never ran (forward2Downward from
+        // the forward-finished button) must not leak into the next test.
+        QCoreApplication::removePostedEvents(capture);
+        video->quitVideo();
+        deal->quitDeal();
+        capture->quitCapture();
+        static_cast<QWidget*>(bc)->hide();
+        for (QWidget* overlay :
+             {static_cast<QWidget*>(bc->waitOverlay()),
+              static_cast<QWidget*>(bc->forwardFinishedOverlay()),
+              static_cast<QWidget*>(bc->downwardFinishedOverlay()),
+              static_cast<QWidget*>(bc->quitOverlay()), static_cast<QWidget*>(bc->deviceOverlay()),
+              static_cast<QWidget*>(bc->videoFailedOverlay())}) {
+            overlay->hide();
+        }
+    }
+
+    void runFollowsTheCaptureChannel() {
+        bc->langueChange(QStringLiteral("en"));
+        bc->progressBar()->setValue(7);
+
+        // Step 1: opening the forward cameras.
+        bc->show();
+        QVERIFY(bc->isVisible());
+        QVERIFY(segmentsDone({}));
+        QVERIFY(bc->waitOverlay()->isVisible());
+        QCOMPARE(overlayText(bc->waitOverlay()),
+                 QStringLiteral("Turning on the front stereo cameras"));
+        QTRY_VERIFY(deal->isRunning());
+        emit modelChange->requestSucceed();
+        QVERIFY(!bc->waitOverlay()->isVisible());
+
+        // Step 2: forward capture.
+        emit capture->imageChanged(VideoShow::ForwardLeft);
+        QTRY_COMPARE(bc->title()->text(), QStringLiteral("Front calibration"));
+        QCOMPARE(bc->video()->videoPosition(), QStringLiteral("Front stereo·left camera"));
+        emit capture->state(ImageCapture::MoveAway);
+        emit capture->imageIndex(0);
+        QTRY_VERIFY(segmentsDone({0}));
+        QVERIFY(bc->video()->isTipVisible());
+        QCOMPARE(bc->video()->tip(), QStringLiteral("Please move away from the screen"));
+        // Turning reports leave the tip as it was.
+        emit capture->state(ImageCapture::Clockwise);
+        emit capture->state(ImageCapture::CounterClockwise);
+        emit capture->imageIndex(1);
+        QTRY_VERIFY(segmentsDone({0, 1}));
+        QVERIFY(bc->video()->isTipVisible());
+        QCOMPARE(bc->video()->tip(), QStringLiteral("Please move away from the screen"));
+        // Normal hides it without clearing the text; the next distance report
+        // brings its own text.
+        emit capture->state(ImageCapture::Normal);
+        emit capture->imageChanged(VideoShow::ForwardRight);
+        QTRY_COMPARE(bc->video()->videoPosition(), QStringLiteral("Front stereo·right camera"));
+        QVERIFY(!bc->video()->isTipVisible());
+        QCOMPARE(bc->video()->tip(), QStringLiteral("Please move away from the screen"));
+        QCOMPARE(bc->title()->text(), QStringLiteral("Front calibration"));
+        emit capture->state(ImageCapture::MoveCloser);
+        emit capture->imageIndex(25);
+        QTRY_VERIFY(segmentsDone({0, 1, 25}));
+        QVERIFY(bc->video()->isTipVisible());
+        QCOMPARE(bc->video()->tip(), QStringLiteral("Please move closer to the screen"));
+
+        // Steps 3 and 4: the pair is done; the user turns the drone.
+        emit capture->forwardFinished();
+        QTRY_VERIFY(bc->forwardFinishedOverlay()->isVisible());
+        QTest::mouseClick(button(bc->forwardFinishedOverlay(), "btn"), Qt::LeftButton);
+        QVERIFY(!bc->forwardFinishedOverlay()->isVisible());
+        QVERIFY(bc->waitOverlay()->isVisible());
+        QCOMPARE(overlayText(bc->waitOverlay()),
+                 QStringLiteral("Turning on the downward stereo cameras"));
+        QVERIFY(segmentsDone({0, 1, 25}));
+
+        // Step 5: the first downward position clears the forward progress.
+        emit capture->imageChanged(VideoShow::DownwardLeft);
+        QTRY_COMPARE(bc->title()->text(), QStringLiteral("Downward calibration"));
+        QVERIFY(segmentsDone({}));
+        QVERIFY(!bc->waitOverlay()->isVisible());
+        QCOMPARE(bc->video()->videoPosition(), QStringLiteral("Downward stereo·left camera"));
+        emit capture->imageChanged(VideoShow::DownwardRight);
+        emit capture->imageChanged(VideoShow::Unknown);
+        emit capture->imageIndex(4);
+        QTRY_VERIFY(segmentsDone({4}));
+        QCOMPARE(bc->video()->videoPosition(), QStringLiteral("Downward stereo·right camera"));
+        QCOMPARE(bc->title()->text(), QStringLiteral("Downward calibration"));
+
+        // Step 6: to the main window's progress page.
+        main->hide();
+        emit capture->downwardFinished();
+        QTRY_VERIFY(bc->downwardFinishedOverlay()->isVisible());
+        QTest::mouseClick(button(bc->downwardFinishedOverlay(), "btn"), Qt::LeftButton);
+        QVERIFY(!bc->isVisible());
+        QVERIFY(bc->downwardFinishedOverlay()->isHidden());
+        QVERIFY(main->isVisible());
+        QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
+
+        bc->langueChange(QStringLiteral("zh"));
+        emit capture->imageChanged(VideoShow::ForwardLeft);
+        QTRY_COMPARE(bc->title()->text(), QStringLiteral("前视标定"));
+    }
+
+    void failuresShowTheirOverlays() {
+        // A lost heartbeat while the window is hidden shows nothing.
+        bc->onStateChange(false);
+        QVERIFY(bc->deviceOverlay()->isHidden());
+
+        static_cast<QWidget*>(bc)->show();
+        bc->onStateChange(true);
+        QVERIFY(bc->deviceOverlay()->isHidden());
+        bc->onStateChange(false);
+        QVERIFY(bc->deviceOverlay()->isVisible());
+
+        emit modelChange->requestFailed(QStringLiteral("switch refused"));
+        QVERIFY(bc->videoFailedOverlay()->isVisible());
+
+        // The quit overlay's close button leaves the run going.
+        QTest::mouseClick(bc->quitButton(), Qt::LeftButton);
+        QVERIFY(bc->quitOverlay()->isVisible());
+        QTest::mouseClick(button(bc->quitOverlay(), "closeBtn"), Qt::LeftButton);
+        QVERIFY(bc->quitOverlay()->isHidden());
+        QVERIFY(bc->isVisible());
+    }
+
+    void runEndingButtonsStopReaderDataAndCaptureInOrder_data() {
+        QTest::addColumn<QString>("overlayName");
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<bool>("mainAtOnce");
+        QTest::newRow("quit") << "QuitBC"
+                              << "btn" << true;
+        QTest::newRow("device lost") << "DeviceStateWidget"
+                                     << "ok" << true;
+        QTest::newRow("cameras failed") << "VideoFiled"
+                                        << "restart" << false;
+    }
+
+    void runEndingButtonsStopReaderDataAndCaptureInOrder() {
+        QFETCH(QString, overlayName);
+        QFETCH(QString, buttonName);
+        QFETCH(bool, mainAtOnce);
+
+        // A stream server that accepts and never answers keeps the reader busy
+        // until it is told to stop.
+        QTcpServer rtsp;
+        if (!rtsp.listen(QHostAddress(QString::fromLatin1(kDeviceAddress)), 554)) {
+            QSKIP("cannot listen on the RTSP port (needs the right to bind port 554)");
+        }
+        QMutex mutex;
+        QStringList stopped;
+        auto record = [&](const QString& name) {
+            QMutexLocker lock(&mutex);
+            stopped << name;
+        };
+        QList<QMetaObject::Connection> connections;
+        connections << connect(
+            video, &QThread::finished, this, [&] { record("video"); }, Qt::DirectConnection);
+        connections << connect(
+            deal, &QThread::finished, this, [&] { record("deal"); }, Qt::DirectConnection);
+        connections << connect(
+            capture, &QThread::finished, this, [&] { record("capture"); }, Qt::DirectConnection);
+
+        auto disconnectAll = qScopeGuard([&] {
+            for (const auto& c : connections) {
+                disconnect(c);
+            }
+        });
+
+        main->hide();
+        static_cast<QWidget*>(bc)->show();
+        deal->startDeal();
+        capture->start();
+        video->openVideo(VideoShow::ForwardLeft);
+        QTRY_VERIFY(rtsp.hasPendingConnections() || rtsp.waitForNewConnection(50));
+        QVERIFY(video->isRunning());
+        QVERIFY(deal->isRunning());
+        QVERIFY(capture->isRunning());
+
+        QWidget* overlay = bc->findChild<QWidget*>(overlayName);
+        QVERIFY(overlay);
+        overlay->show();
+        QTest::mouseClick(button(overlay, qPrintable(buttonName)), Qt::LeftButton);
+        {
+            QMutexLocker lock(&mutex);
+            QCOMPARE(stopped.join(' '), QStringLiteral("video deal capture"));
+        }
+        QVERIFY(overlay->isHidden());
+        QVERIFY(!bc->isVisible());
+        if (mainAtOnce) {
+            QVERIFY(main->isVisible());
+        } else {
+            QVERIFY(!main->isVisible());
+            QTest::qWait(VideoFiled::kMainWindowDelayMs / 2);
+            QVERIFY(!main->isVisible());
+            QTRY_VERIFY_WITH_TIMEOUT(main->isVisible(), 3000);
+        }
+    }
 
 private:
     static QPushButton* button(QWidget* overlay, const char* name) {
@@ -60,216 +264,6 @@ private:
     VideoShow* video = nullptr;
     ModelChange* modelChange = nullptr;
 };
-
-// Every device connection of this suite goes to a loopback address of its own
-// where nothing listens, except the stream server a test starts itself.
-static const char* const kDeviceAddress = "127.0.0.77";
-
-void TestBCWidget::initTestCase() {
-    qputenv("NIMBRA_DEVICE_ADDRESS", kDeviceAddress);
-    main = NimbraDesktop::getInstance();
-    bc = main->bcWidget();
-    BCInstanceManager* mgr = BCInstanceManager::getInstance();
-    capture = mgr->getImageCapture();
-    deal = mgr->getImageDeal();
-    video = mgr->getVideoShow();
-    modelChange = mgr->getModelChange();
-}
-
-void TestBCWidget::cleanup() {
-    // Calls queued for a channel thread that never ran (forward2Downward from
-    // the forward-finished button) must not leak into the next test.
-    QCoreApplication::removePostedEvents(capture);
-    video->quitVideo();
-    deal->quitDeal();
-    capture->quitCapture();
-    static_cast<QWidget*>(bc)->hide();
-    for (QWidget* overlay :
-         {static_cast<QWidget*>(bc->waitOverlay()),
-          static_cast<QWidget*>(bc->forwardFinishedOverlay()),
-          static_cast<QWidget*>(bc->downwardFinishedOverlay()),
-          static_cast<QWidget*>(bc->quitOverlay()), static_cast<QWidget*>(bc->deviceOverlay()),
-          static_cast<QWidget*>(bc->videoFailedOverlay())}) {
-        overlay->hide();
-    }
-}
-
-void TestBCWidget::runFollowsTheCaptureChannel() {
-    bc->langueChange(QStringLiteral("en"));
-    bc->progressBar()->setValue(7);
-
-    // Step 1: opening the forward cameras.
-    bc->show();
-    QVERIFY(bc->isVisible());
-    QVERIFY(segmentsDone({}));
-    QVERIFY(bc->waitOverlay()->isVisible());
-    QCOMPARE(overlayText(bc->waitOverlay()), QStringLiteral("Turning on the front stereo cameras"));
-    QTRY_VERIFY(deal->isRunning());
-    emit modelChange->requestSucceed();
-    QVERIFY(!bc->waitOverlay()->isVisible());
-
-    // Step 2: forward capture.
-    emit capture->imageChanged(VideoShow::ForwardLeft);
-    QTRY_COMPARE(bc->title()->text(), QStringLiteral("Front calibration"));
-    QCOMPARE(bc->video()->videoPosition(), QStringLiteral("Front stereo·left camera"));
-    emit capture->state(ImageCapture::MoveAway);
-    emit capture->imageIndex(0);
-    QTRY_VERIFY(segmentsDone({0}));
-    QVERIFY(bc->video()->isTipVisible());
-    QCOMPARE(bc->video()->tip(), QStringLiteral("Please move away from the screen"));
-    // Turning reports leave the tip as it was.
-    emit capture->state(ImageCapture::Clockwise);
-    emit capture->state(ImageCapture::CounterClockwise);
-    emit capture->imageIndex(1);
-    QTRY_VERIFY(segmentsDone({0, 1}));
-    QVERIFY(bc->video()->isTipVisible());
-    QCOMPARE(bc->video()->tip(), QStringLiteral("Please move away from the screen"));
-    // Normal hides it without clearing the text; the next distance report
-    // brings its own text.
-    emit capture->state(ImageCapture::Normal);
-    emit capture->imageChanged(VideoShow::ForwardRight);
-    QTRY_COMPARE(bc->video()->videoPosition(), QStringLiteral("Front stereo·right camera"));
-    QVERIFY(!bc->video()->isTipVisible());
-    QCOMPARE(bc->video()->tip(), QStringLiteral("Please move away from the screen"));
-    QCOMPARE(bc->title()->text(), QStringLiteral("Front calibration"));
-    emit capture->state(ImageCapture::MoveCloser);
-    emit capture->imageIndex(25);
-    QTRY_VERIFY(segmentsDone({0, 1, 25}));
-    QVERIFY(bc->video()->isTipVisible());
-    QCOMPARE(bc->video()->tip(), QStringLiteral("Please move closer to the screen"));
-
-    // Steps 3 and 4: the pair is done; the user turns the drone.
-    emit capture->forwardFinished();
-    QTRY_VERIFY(bc->forwardFinishedOverlay()->isVisible());
-    QTest::mouseClick(button(bc->forwardFinishedOverlay(), "btn"), Qt::LeftButton);
-    QVERIFY(!bc->forwardFinishedOverlay()->isVisible());
-    QVERIFY(bc->waitOverlay()->isVisible());
-    QCOMPARE(overlayText(bc->waitOverlay()),
-             QStringLiteral("Turning on the downward stereo cameras"));
-    QVERIFY(segmentsDone({0, 1, 25}));
-
-    // Step 5: the first downward position clears the forward progress.
-    emit capture->imageChanged(VideoShow::DownwardLeft);
-    QTRY_COMPARE(bc->title()->text(), QStringLiteral("Downward calibration"));
-    QVERIFY(segmentsDone({}));
-    QVERIFY(!bc->waitOverlay()->isVisible());
-    QCOMPARE(bc->video()->videoPosition(), QStringLiteral("Downward stereo·left camera"));
-    emit capture->imageChanged(VideoShow::DownwardRight);
-    emit capture->imageChanged(VideoShow::Unknown);
-    emit capture->imageIndex(4);
-    QTRY_VERIFY(segmentsDone({4}));
-    QCOMPARE(bc->video()->videoPosition(), QStringLiteral("Downward stereo·right camera"));
-    QCOMPARE(bc->title()->text(), QStringLiteral("Downward calibration"));
-
-    // Step 6: to the main window's progress page.
-    main->hide();
-    emit capture->downwardFinished();
-    QTRY_VERIFY(bc->downwardFinishedOverlay()->isVisible());
-    QTest::mouseClick(button(bc->downwardFinishedOverlay(), "btn"), Qt::LeftButton);
-    QVERIFY(!bc->isVisible());
-    QVERIFY(bc->downwardFinishedOverlay()->isHidden());
-    QVERIFY(main->isVisible());
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
-
-    bc->langueChange(QStringLiteral("zh"));
-    emit capture->imageChanged(VideoShow::ForwardLeft);
-    QTRY_COMPARE(bc->title()->text(), QStringLiteral("前视标定"));
-}
-
-void TestBCWidget::failuresShowTheirOverlays() {
-    // A lost heartbeat while the window is hidden shows nothing.
-    bc->onStateChange(false);
-    QVERIFY(bc->deviceOverlay()->isHidden());
-
-    static_cast<QWidget*>(bc)->show();
-    bc->onStateChange(true);
-    QVERIFY(bc->deviceOverlay()->isHidden());
-    bc->onStateChange(false);
-    QVERIFY(bc->deviceOverlay()->isVisible());
-
-    emit modelChange->requestFailed(QStringLiteral("switch refused"));
-    QVERIFY(bc->videoFailedOverlay()->isVisible());
-
-    // The quit overlay's close button leaves the run going.
-    QTest::mouseClick(bc->quitButton(), Qt::LeftButton);
-    QVERIFY(bc->quitOverlay()->isVisible());
-    QTest::mouseClick(button(bc->quitOverlay(), "closeBtn"), Qt::LeftButton);
-    QVERIFY(bc->quitOverlay()->isHidden());
-    QVERIFY(bc->isVisible());
-}
-
-void TestBCWidget::runEndingButtonsStopReaderDataAndCaptureInOrder_data() {
-    QTest::addColumn<QString>("overlayName");
-    QTest::addColumn<QString>("buttonName");
-    QTest::addColumn<bool>("mainAtOnce");
-    QTest::newRow("quit") << "QuitBC"
-                          << "btn" << true;
-    QTest::newRow("device lost") << "DeviceStateWidget"
-                                 << "ok" << true;
-    QTest::newRow("cameras failed") << "VideoFiled"
-                                    << "restart" << false;
-}
-
-void TestBCWidget::runEndingButtonsStopReaderDataAndCaptureInOrder() {
-    QFETCH(QString, overlayName);
-    QFETCH(QString, buttonName);
-    QFETCH(bool, mainAtOnce);
-
-    // A stream server that accepts and never answers keeps the reader busy
-    // until it is told to stop.
-    QTcpServer rtsp;
-    if (!rtsp.listen(QHostAddress(QString::fromLatin1(kDeviceAddress)), 554)) {
-        QSKIP("cannot listen on the RTSP port (needs the right to bind port 554)");
-    }
-    QMutex mutex;
-    QStringList stopped;
-    auto record = [&](const QString& name) {
-        QMutexLocker lock(&mutex);
-        stopped << name;
-    };
-    QList<QMetaObject::Connection> connections;
-    connections << connect(
-        video, &QThread::finished, this, [&] { record("video"); }, Qt::DirectConnection);
-    connections << connect(
-        deal, &QThread::finished, this, [&] { record("deal"); }, Qt::DirectConnection);
-    connections << connect(
-        capture, &QThread::finished, this, [&] { record("capture"); }, Qt::DirectConnection);
-
-    auto disconnectAll = qScopeGuard([&] {
-        for (const auto& c : connections) {
-            disconnect(c);
-        }
-    });
-
-    main->hide();
-    static_cast<QWidget*>(bc)->show();
-    deal->startDeal();
-    capture->start();
-    video->openVideo(VideoShow::ForwardLeft);
-    QTRY_VERIFY(rtsp.hasPendingConnections() || rtsp.waitForNewConnection(50));
-    QVERIFY(video->isRunning());
-    QVERIFY(deal->isRunning());
-    QVERIFY(capture->isRunning());
-
-    QWidget* overlay = bc->findChild<QWidget*>(overlayName);
-    QVERIFY(overlay);
-    overlay->show();
-    QTest::mouseClick(button(overlay, qPrintable(buttonName)), Qt::LeftButton);
-    {
-        QMutexLocker lock(&mutex);
-        QCOMPARE(stopped.join(' '), QStringLiteral("video deal capture"));
-    }
-    QVERIFY(overlay->isHidden());
-    QVERIFY(!bc->isVisible());
-    if (mainAtOnce) {
-        QVERIFY(main->isVisible());
-    } else {
-        QVERIFY(!main->isVisible());
-        QTest::qWait(VideoFiled::kMainWindowDelayMs / 2);
-        QVERIFY(!main->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(main->isVisible(), 3000);
-    }
-}
 
 NIMBRA_GUI_TEST_MAIN(TestBCWidget)
 #include "tst_BCWidget.moc"

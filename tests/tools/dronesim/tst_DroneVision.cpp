@@ -64,12 +64,7 @@ private slots:
         QCOMPARE(received.size(), sent.size());
         for (size_t k = 0; k < sent.size(); ++k) {
             QVERIFY(received[k]);
-            QCOMPARE(received[k]->view, sent[k].view);
-            QCOMPARE(received[k]->view1, sent[k].view1);
-            QCOMPARE(received[k]->index, sent[k].index);
-            QCOMPARE(received[k]->points, sent[k].points);
-            QCOMPARE(received[k]->size, sent[k].size);
-            QCOMPARE(received[k]->mat, sent[k].mat);
+            QCOMPARE(FeaturePacket::encode(*received[k]), FeaturePacket::encode(sent[k]));
         }
     }
 

@@ -29,12 +29,6 @@ private slots:
     void defaultsAreRealistic() {
         const Rig rig = Rig::defaults();
         QCOMPARE(QString::fromStdString(rig.validate()), QString());
-        QCOMPARE(rig.forward.left.width, 480);
-        QCOMPARE(rig.forward.left.height, 640);
-        QCOMPARE(rig.downward.left.width, 640);
-        QCOMPARE(rig.downward.left.height, 480);
-        QVERIFY(std::abs(cv::norm(rig.forward.translation) - 5.9) < 0.01);
-        QVERIFY(std::abs(cv::norm(rig.downward.translation) - 3.9) < 0.01);
         QVERIFY(rig.forward.translation[0] < 0);  // right camera to the right of the left one
     }
 

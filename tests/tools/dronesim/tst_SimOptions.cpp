@@ -17,8 +17,43 @@ private:
 
 private slots:
     void init() { qunsetenv("NIMBRA_DEVICE_ADDRESS"); }
-    void runOptions_data();
-    void runOptions();
+    void runOptions_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("defaults") << QStringList{} << true;
+        QTest::newRow("fast timeline") << QStringList{"--image-interval-ms", "20"} << true;
+        QTest::newRow("interval too short") << QStringList{"--image-interval-ms", "1"} << false;
+        QTest::newRow("close at 51") << QStringList{"--fault-data-close-at", "51"} << true;
+        QTest::newRow("close at 52") << QStringList{"--fault-data-close-at", "52"} << false;
+        QTest::newRow("silent downward")
+            << QStringList{"--fault-heartbeat-silent-at", "downward"} << true;
+        QTest::newRow("silent at no phase")
+            << QStringList{"--fault-heartbeat-silent-at", "soon"} << false;
+        QTest::newRow("scale 1.1") << QStringList{"--fault-board-scale", "1.1"} << true;
+        QTest::newRow("scale 0") << QStringList{"--fault-board-scale", "0"} << false;
+        QTest::newRow("miss half") << QStringList{"--missing-fraction", "0.5"} << false;
+    }
+
+    void runOptions() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, accepted);
+        SimOptions options;
+        QString message;
+        const auto outcome = parse(args, &options, &message);
+        QCOMPARE(outcome == SimOptions::Outcome::Run, accepted);
+        if (!accepted) {
+            QVERIFY(message.startsWith("--"));
+            return;
+        }
+        if (args.isEmpty()) {
+            QCOMPARE(options.imageIntervalMs, 400);
+            QCOMPARE(options.dataCloseAtImage, -1);
+            QVERIFY(!options.heartbeatSilentAtPhase);
+            QCOMPARE(options.boardScaleFault, 1.0);
+        } else if (args.first() == "--fault-heartbeat-silent-at") {
+            QCOMPARE(*options.heartbeatSilentAtPhase, RunPhase::CaptureDownward);
+        }
+    }
 
     void address_data() {
         QTest::addColumn<QStringList>("args");
@@ -157,58 +192,17 @@ private slots:
         QCOMPARE(options.writeRigPath, dir.filePath("out.json"));
 
         QCOMPARE(parse({"--help"}, &options, &message), SimOptions::Outcome::Help);
-        for (const char* name :
-             {"--image-interval-ms", "--capture-lead-ms", "--report", "--missing-fraction",
-              "--fault-heartbeat-silent-at", "--fault-data-close-at", "--fault-garbage",
-              "--fault-no-marks", "--fault-board-scale"}) {
-            QVERIFY2(message.contains(QLatin1String(name)), name);
-        }
-        for (const char* name :
-             {"--addr", "--rig", "--write-rig", "--board-unit-cm", "--board-radius-px",
-              "--screen-mm-per-px", "--version-string", "--fault-heartbeat-silent-after",
-              "--fault-http-status", "--fault-http-body", "--fault-stream-fail"}) {
-            QVERIFY2(message.contains(QLatin1String(name)), name);
+        const QString documented = QStringLiteral(
+            "--image-interval-ms --capture-lead-ms --report --missing-fraction "
+            "--fault-heartbeat-silent-at --fault-data-close-at --fault-garbage --fault-no-marks "
+            "--fault-board-scale --addr --rig --write-rig --board-unit-cm --board-radius-px "
+            "--screen-mm-per-px --version-string --fault-heartbeat-silent-after "
+            "--fault-http-status --fault-http-body --fault-stream-fail");
+        for (const QString& name : documented.split(' ')) {
+            QVERIFY2(message.contains(name), qPrintable(name));
         }
     }
 };
-
-void tst_SimOptions::runOptions_data() {
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("defaults") << QStringList{} << true;
-    QTest::newRow("fast timeline") << QStringList{"--image-interval-ms", "20"} << true;
-    QTest::newRow("interval too short") << QStringList{"--image-interval-ms", "1"} << false;
-    QTest::newRow("close at 51") << QStringList{"--fault-data-close-at", "51"} << true;
-    QTest::newRow("close at 52") << QStringList{"--fault-data-close-at", "52"} << false;
-    QTest::newRow("silent downward")
-        << QStringList{"--fault-heartbeat-silent-at", "downward"} << true;
-    QTest::newRow("silent at no phase")
-        << QStringList{"--fault-heartbeat-silent-at", "soon"} << false;
-    QTest::newRow("scale 1.1") << QStringList{"--fault-board-scale", "1.1"} << true;
-    QTest::newRow("scale 0") << QStringList{"--fault-board-scale", "0"} << false;
-    QTest::newRow("miss half") << QStringList{"--missing-fraction", "0.5"} << false;
-}
-
-void tst_SimOptions::runOptions() {
-    QFETCH(QStringList, args);
-    QFETCH(bool, accepted);
-    SimOptions options;
-    QString message;
-    const auto outcome = SimOptions::parse(QStringList{"dronesim"} + args, &options, &message);
-    QCOMPARE(outcome == SimOptions::Outcome::Run, accepted);
-    if (!accepted) {
-        QVERIFY(message.startsWith("--"));
-        return;
-    }
-    if (args.isEmpty()) {
-        QCOMPARE(options.imageIntervalMs, 400);
-        QCOMPARE(options.dataCloseAtImage, -1);
-        QVERIFY(!options.heartbeatSilentAtPhase);
-        QCOMPARE(options.boardScaleFault, 1.0);
-    } else if (args.first() == "--fault-heartbeat-silent-at") {
-        QCOMPARE(*options.heartbeatSilentAtPhase, RunPhase::CaptureDownward);
-    }
-}
 
 NIMBRA_CORE_TEST_MAIN(tst_SimOptions)
 #include "tst_SimOptions.moc"

@@ -2,7 +2,6 @@
 
 #include "CalibrationRunTracker.h"
 
-
 #include "ImageData.h"
 #include "TaskLogCapture.h"
 

@@ -48,12 +48,12 @@ public:
 
     // How one ordering task of the run ended, for the run report.
     struct TaskRecord {
-        int imageIndex = -1;   // global image number, 0..51
-        int camera = 0;        // 1 left, 2 right
-        int centres = 0;       // circle centres the drone sent
-        bool stored = false;   // ordered lists stored into the store
-        int points = 0;        // ordered points stored
-        QString stageLine;     // for a dropped image: the task's log line naming the stage
+        int imageIndex = -1;  // global image number, 0..51
+        int camera = 0;       // 1 left, 2 right
+        int centres = 0;      // circle centres the drone sent
+        bool stored = false;  // ordered lists stored into the store
+        int points = 0;       // ordered points stored
+        QString stageLine;    // for a dropped image: the task's log line naming the stage
     };
     using Computation = std::function<bool()>;
 

@@ -76,16 +76,24 @@ QString render(const RunReport::Camera& camera, int displayPx) {
             out << f1(p.x) << ',' << f1(p.y) << ' ';
         }
         out << "\"/>";
-        // The label sits at the hull's top-most point, kept inside the frame.
-        const auto top =
+        // Labels sit at the top, bottom and left of their outlines so that
+        // the three rarely cover one another; kept inside the frame.
+        const auto [lowY, highY] = std::minmax_element(
+            hull.begin(), hull.end(),
+            [](const cv::Point2f& a, const cv::Point2f& b) { return a.y < b.y; });
+        const auto leftX =
             std::min_element(hull.begin(), hull.end(),
-                             [](const cv::Point2f& a, const cv::Point2f& b) { return a.y < b.y; });
-        const double x = std::clamp<double>(top->x, 40.0, w - 40.0);
-        const double y = std::clamp<double>(top->y - 6.0, 22.0, h - 4.0);
+                             [](const cv::Point2f& a, const cv::Point2f& b) { return a.x < b.x; });
+        const cv::Point2f anchor = rank == 0   ? *lowY + cv::Point2f(0, -8)
+                                   : rank == 1 ? *highY + cv::Point2f(0, 24)
+                                               : *leftX + cv::Point2f(70, 8);
+        const double x = std::clamp<double>(anchor.x, 100.0, w - 100.0);
+        const double y = std::clamp<double>(anchor.y, 22.0, h - 6.0);
         out << "<text x=\"" << f1(x) << "\" y=\"" << f1(y)
-            << "\" text-anchor=\"middle\" font-size=\"20\" font-weight=\"bold\" fill=\"#7a1fa2\" "
+            << "\" text-anchor=\"middle\" font-size=\"19\" font-weight=\"bold\" fill=\"#7a1fa2\" "
                "stroke=\"#fff\" stroke-width=\"4\" paint-order=\"stroke\">image "
-            << imageLabel(view.image) << "</text>";
+            << imageLabel(view.image) << " &#183; " << QString::number(view.rms, 'f', 2)
+            << " px</text>";
     }
     out << "</svg>";
     return svg;

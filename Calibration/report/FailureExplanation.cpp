@@ -161,6 +161,13 @@ void explainPair(RunReport::Pair& pair, const RunReport::Board& board, bool forw
     }
 
     pair.checks = {images, stereo, translation, baseline, rms};
+    // A check that was never made has no measured value, whatever the
+    // numbers hold.
+    for (Check& c : pair.checks) {
+        if (c.state == Check::State::NotReached) {
+            c.measured = std::nan("");
+        }
+    }
     for (const Check& c : pair.checks) {
         if (c.state == Check::State::Failed) {
             pair.failedCheck = c.id;

@@ -15,7 +15,7 @@ using FailureExplanation::cm;
 using FailureExplanation::px;
 
 const char kStyle[] = R"(
-body{font-family:"DejaVu Sans",Arial,sans-serif;margin:24px 32px;color:#222;max-width:1200px}
+body{font-family:"DejaVu Sans",Arial,sans-serif;margin:24px 32px;color:#222;max-width:1240px}
 h1{font-size:26px;margin:0 0 4px} h2{font-size:21px;margin:28px 0 8px;border-bottom:2px solid #ddd}
 h3{font-size:17px;margin:16px 0 6px} .meta{color:#666;font-size:13px}
 .verdict{display:flex;gap:18px;align-items:center;padding:14px 18px;border-radius:8px;margin:16px 0}
@@ -24,13 +24,14 @@ h3{font-size:17px;margin:16px 0 6px} .meta{color:#666;font-size:13px}
 .ng{background:#fdecea;border:2px solid #c62828}.ng .big{color:#c62828}
 .verdict p{font-size:17px;margin:0}
 table{border-collapse:collapse;font-size:14px;margin:6px 0}
-td,th{border:1px solid #ccc;padding:4px 8px;text-align:left;vertical-align:top}
-th{background:#f2f2f2} td.num{text-align:right;font-variant-numeric:tabular-nums}
+td,th{border:1px solid #ccc;padding:3px 6px;text-align:left;vertical-align:top}
+th{background:#f2f2f2} table.model{font-size:12px} table.model th{white-space:nowrap} td.num{text-align:right;font-variant-numeric:tabular-nums}
 tr.failed td{background:#fdecea} tr.notreached td{color:#999}
 .state-passed{color:#2e7d32;font-weight:bold}.state-failed{color:#c62828;font-weight:bold}
 .msg{font-size:14px;color:#8b1a1a;margin:4px 0 8px}
 .cams{display:flex;flex-wrap:wrap;gap:24px}
-.cam{border:1px solid #ddd;border-radius:8px;padding:10px 14px;flex:1 1 520px}
+.cam{border:1px solid #ddd;border-radius:8px;padding:10px 14px;flex:1 1 480px;min-width:0;
+overflow-x:auto}
 .legend{font-size:12px;color:#555;margin:4px 0}
 .scale{display:inline-block;width:160px;height:10px;vertical-align:middle;
 background:linear-gradient(90deg,#2ea043,#e6b400,#d72828)}
@@ -60,7 +61,9 @@ QString range(const RunReport::Check& c) {
         return QStringLiteral("%1 &ndash; %2 %3").arg(num(c.min, d), num(c.max, d), c.unit);
     }
     if (std::isfinite(c.min)) {
-        return QStringLiteral("at least %1 %2").arg(num(c.min, d), c.unit);
+        const QString unit =
+            c.min == 1 && c.unit == QLatin1String("images") ? QStringLiteral("image") : c.unit;
+        return QStringLiteral("at least %1 %2").arg(num(c.min, d), unit);
     }
     if (std::isfinite(c.max)) {
         return QStringLiteral("at most %1 %2").arg(num(c.max, d), c.unit);
@@ -100,26 +103,37 @@ void checksTable(QTextStream& out, const RunReport::Pair& pair) {
         << esc(pair.explanation) << "</p>";
 }
 
+// Two narrow tables (intrinsics, distortion) so that a camera card fits
+// half the page.
 void intrinsicsTable(QTextStream& out, const RunReport::Camera& c) {
-    auto row = [&out](const char* label, const cv::Mat& K, const cv::Mat& dist) {
+    auto cell = [&out](bool known, double value, int decimals) {
+        out << "<td class=\"num\">" << (known ? num(value, decimals) : QStringLiteral("&ndash;"))
+            << "</td>";
+    };
+    const std::pair<const char*, const cv::Mat*> rows[] = {{"alone", &c.intrinsics},
+                                                           {"with the pair", &c.refinedIntrinsics}};
+    out << "<table class=\"model\"><tr><th></th><th>fx</th><th>fy</th><th>cx</th><th>cy</th>"
+           "</tr>";
+    for (const auto& [label, K] : rows) {
         out << "<tr><th>" << label << "</th>";
+        const bool known = K->rows == 3 && K->cols == 3;
         for (auto [r, col] : {std::pair{0, 0}, {1, 1}, {0, 2}, {1, 2}}) {
-            out << "<td class=\"num\">"
-                << (K.rows == 3 && K.cols == 3 ? num(K.at<double>(r, col), 2)
-                                               : QStringLiteral("&ndash;"))
-                << "</td>";
-        }
-        for (int i = 0; i < 5; ++i) {
-            out << "<td class=\"num\">"
-                << (dist.total() == 5 ? num(dist.at<double>(i), 4) : QStringLiteral("&ndash;"))
-                << "</td>";
+            cell(known, known ? K->at<double>(r, col) : 0.0, 2);
         }
         out << "</tr>";
-    };
-    out << "<table><tr><th></th><th>fx</th><th>fy</th><th>cx</th><th>cy</th><th>k1</th>"
-           "<th>k2</th><th>p1</th><th>p2</th><th>k3</th></tr>";
-    row("single camera", c.intrinsics, c.distortion);
-    row("refined with the pair", c.refinedIntrinsics, c.refinedDistortion);
+    }
+    out << "</table><table class=\"model\"><tr><th></th><th>k1</th><th>k2</th><th>p1</th>"
+           "<th>p2</th><th>k3</th></tr>";
+    const std::pair<const char*, const cv::Mat*> dists[] = {
+        {"alone", &c.distortion}, {"with the pair", &c.refinedDistortion}};
+    for (const auto& [label, dist] : dists) {
+        out << "<tr><th>" << label << "</th>";
+        const bool known = dist->total() == 5;
+        for (int i = 0; i < 5; ++i) {
+            cell(known, known ? dist->at<double>(i) : 0.0, 4);
+        }
+        out << "</tr>";
+    }
     out << "</table>";
 }
 
@@ -136,13 +150,29 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
         << (c.ordered > 0 ? QStringLiteral("; %1 points per ordered image on average")
                                 .arg(points / std::max(c.ordered, 1))
                           : QString())
-        << ". Reprojection error (RMS): <b>" << px(c.rms) << " px</b> (limit " << px(maxRms)
-        << " px).</p>";
-    out << CoverageSvg::render(c);
-    out << "<div class=\"legend\">Every point the camera was calibrated from, where it lay "
-           "in the image, coloured by how far the calibrated camera model misses it: "
-           "<span class=\"scale\"></span> 0 &rarr; 0.5 &rarr; 1 px or more. Dashed outlines: "
-           "the images with the largest error.</div>";
+        << ". Reprojection error (RMS): <b>"
+        << (std::isfinite(c.rms) ? px(c.rms) + QStringLiteral(" px")
+                                 : QStringLiteral("not computed"))
+        << "</b> (limit " << px(maxRms) << " px).</p>";
+    if (!c.worstViews.empty()) {
+        QStringList worst;
+        for (int w : c.worstViews) {
+            const RunReport::View& v = c.views[static_cast<size_t>(w)];
+            worst << QStringLiteral("image %1 (%2 px)").arg(imageName(v.image), px(v.rms));
+        }
+        out << "<p class=\"small\">Largest errors: " << worst.join(QStringLiteral(", ")) << ".</p>";
+    }
+    // A camera the run never got to calibrate has no picture and no model.
+    const bool calibrated = c.calibrated || !c.views.empty();
+    if (calibrated) {
+        out << CoverageSvg::render(c);
+        out << "<div class=\"legend\">Every point the camera was calibrated from, where it lay "
+               "in the image, coloured by how far the calibrated camera model misses it: "
+               "<span class=\"scale\"></span> 0 &rarr; 0.5 &rarr; 1 px or more. Dashed "
+               "outlines: the images with the largest error.</div>";
+    } else {
+        out << "<p class=\"small\">Not calibrated in this run.</p>";
+    }
 
     bool anyDropped = false;
     for (const RunReport::Image& i : c.images) {
@@ -173,8 +203,12 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
             << "px;background:" << CoverageSvg::residualColour(i.viewRms) << "\"></span></td></tr>";
     }
     out << "</table></details>";
-    out << "<p class=\"small\">Camera model (pixels; distortion k1, k2, p1, p2, k3):</p>";
-    intrinsicsTable(out, c);
+    if (calibrated) {
+        out << "<p class=\"small\">Camera model, calibrated alone and refined with the other "
+               "camera of the pair (focal lengths and centre in pixels; lens distortion k1, k2, "
+               "p1, p2, k3):</p>";
+        intrinsicsTable(out, c);
+    }
     out << "</div>";
 }
 

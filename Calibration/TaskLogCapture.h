@@ -27,7 +27,8 @@ public:
 
 private:
     friend struct TaskLogCaptureHook;
-    // Lines beyond this are counted, not kept: a task logs a handful.
+    // Only the newest lines are kept (the stage that gave up logs last); a
+    // task logs a handful.
     static constexpr int kMaxLines = 64;
 
     QStringList m_lines;

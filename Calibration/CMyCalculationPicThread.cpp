@@ -2,8 +2,8 @@
 
 #include "CalibrationRunTracker.h"
 
-
 #include "ImageData.h"
+#include "TaskLogCapture.h"
 
 #include <QDebug>
 #include <QThread>
@@ -109,7 +109,24 @@ bool CMyCalculationPicThread::marksAreUsable() const {
 
 void CMyCalculationPicThread::run() {
     qDebug() << "CMyCalculationPicThread::run" << QThread::currentThreadId();
-    orderAndStore();
+    {
+        // The run report names the stage that dropped an image by the line
+        // the stage logged.
+        TaskLogCapture capture;
+        orderAndStore();
+        if (m_pTracker) {
+            CalibrationRunTracker::TaskRecord record;
+            record.imageIndex = m_nImageIndex;
+            record.camera = m_nCamera;
+            record.centres = static_cast<int>(m_vecCentres.size());
+            record.stored = m_bStored;
+            record.points = m_bStored ? static_cast<int>(m_vecSortedImagePoints.size()) : 0;
+            if (!m_bStored) {
+                record.stageLine = capture.stageLine();
+            }
+            m_pTracker->recordTask(m_nRunId, record);
+        }
+    }
     // The run's calibration starts in the run tracker once the last image
     // (isLastImageOfRun) is stored and every other task of the run has ended.
     if (m_pTracker) {

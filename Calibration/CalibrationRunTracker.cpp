@@ -28,6 +28,7 @@ void CalibrationRunTracker::beginRun() {
     m_finalRegistered = false;
     m_finalStored = false;
     m_streamEnded = false;
+    m_taskRecords.clear();
     m_state = State::Open;
     // Stores go through this mutex too, so no task writes while the store resets.
     m_store->startRun();
@@ -83,6 +84,19 @@ void CalibrationRunTracker::streamEnded() {
     }
     m_streamEnded = true;
     carryOut(settleLocked(), lock);
+}
+
+void CalibrationRunTracker::recordTask(RunId run, const TaskRecord& record) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // At most one record per registered task: bounded by what the run received.
+    if (run != 0 && run == m_run && m_state == State::Open) {
+        m_taskRecords.push_back(record);
+    }
+}
+
+std::vector<CalibrationRunTracker::TaskRecord> CalibrationRunTracker::taskRecords() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_taskRecords;
 }
 
 CalibrationRunTracker::State CalibrationRunTracker::state() const {

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
+
+#include <QString>
 
 // Decides when a calibration run is complete and starts its computation
 // exactly once, without any thread waiting for another.
@@ -42,6 +45,16 @@
 class CalibrationRunTracker {
 public:
     using RunId = std::uint64_t;  // 0: no run (registration refused)
+
+    // How one ordering task of the run ended, for the run report.
+    struct TaskRecord {
+        int imageIndex = -1;  // global image number, 0..51
+        int camera = 0;       // 1 left, 2 right
+        int centres = 0;      // circle centres the drone sent
+        bool stored = false;  // ordered lists stored into the store
+        int points = 0;       // ordered points stored
+        QString stageLine;    // for a dropped image: the task's log line naming the stage
+    };
     using Computation = std::function<bool()>;
 
     enum class State { Idle, Open, Computing, Published };
@@ -83,6 +96,12 @@ public:
     // May publish the failure in the calling thread.
     void streamEnded();
 
+    // Ordering task, before taskFinished: how it ended. Ignored unless run is
+    // the current run.
+    void recordTask(RunId run, const TaskRecord& record);
+    // The records of the current (or last) run, in the order the tasks ended.
+    std::vector<TaskRecord> taskRecords() const;
+
     State state() const;
     int activeTasks() const;
 
@@ -108,4 +127,5 @@ private:
     bool m_finalRegistered = false;
     bool m_finalStored = false;
     bool m_streamEnded = false;
+    std::vector<TaskRecord> m_taskRecords;
 };

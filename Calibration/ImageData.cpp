@@ -137,6 +137,7 @@ void ImageData::InitData() {
 
 void ImageData::startRun() {
     InitData();
+    m_diagnostics = CalibrationDiagnostics();
     m_nCalibResult = kResultPending;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CalibrationDiagnostics.h"
+
 #include <QObject>
 #include <QString>
 
@@ -114,6 +116,11 @@ public:
     cv::Mat m_matRightProj_down;     // 3x4 CV_64F
     cv::Mat m_matT_front;            // 3x1 CV_64F, centimetres
     cv::Mat m_matT_down;             // 3x1 CV_64F, centimetres
+
+    // What the last run's calibration computed and where each pair stopped,
+    // for the run report only. Reset by startRun, kept by InitData (the
+    // upload resets the lists before the report is written).
+    CalibrationDiagnostics m_diagnostics;
 
     // --- Upload packets of the data channel ---
 

@@ -37,6 +37,7 @@ struct PairSetup {
     QString rightMap;
     QString leftDpuMap;
     QString rightDpuMap;
+    PairDiagnostics& diag;
 };
 
 QString g6(double v) {
@@ -57,6 +58,27 @@ cv::Mat mergeMaps(const cv::Mat& mapX, const cv::Mat& mapY) {
     return interleaved.reshape(1, mapX.rows);
 }
 
+// Copies for the run report; the calibration's own lists stay untouched.
+void keepViews(CameraDiagnostics& c, const std::vector<ImageData::ImagePoints>& pix,
+               const std::vector<ImageData::BoardPoints>& world) {
+    c.imagePoints = pix;
+    c.boardPoints = world;
+}
+
+void keepMono(CameraDiagnostics& c, double rms, const cv::Mat& K, const cv::Mat& dist,
+              const std::vector<cv::Mat>& rvecs, const std::vector<cv::Mat>& tvecs) {
+    c.calibrated = true;
+    c.rms = rms;
+    c.intrinsics = K.clone();
+    c.distortion = dist.clone();
+    c.rvecs.clear();
+    c.tvecs.clear();
+    for (size_t i = 0; i < rvecs.size() && i < tvecs.size(); ++i) {
+        c.rvecs.push_back(rvecs[i].clone());
+        c.tvecs.push_back(tvecs[i].clone());
+    }
+}
+
 bool calibratePair(ImageData& d, PairSetup& p) {
     const QString side = p.forward ? "FRONT" : "DOWN";
     const QString cn = p.forward ? QString::fromUtf8("前视") : QString::fromUtf8("下视");
@@ -73,11 +95,15 @@ bool calibratePair(ImageData& d, PairSetup& p) {
     const cv::TermCriteria monoCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 30,
                                         DBL_EPSILON);
     std::vector<cv::Mat> rvecs, tvecs;
+    keepViews(p.diag.left, p.leftPix, p.leftWorld);
+    keepViews(p.diag.right, p.rightPix, p.rightWorld);
     const double leftRms = cv::calibrateCamera(p.leftWorld, p.leftPix, p.imageSize, p.leftCamera,
                                                leftDist, rvecs, tvecs, 0, monoCriteria);
+    keepMono(p.diag.left, leftRms, p.leftCamera, leftDist, rvecs, tvecs);
     const double rightRms =
         cv::calibrateCamera(p.rightWorld, p.rightPix, p.imageSize, p.rightCamera, rightDist, rvecs,
                             tvecs, 0, monoCriteria);
+    keepMono(p.diag.right, rightRms, p.rightCamera, rightDist, rvecs, tvecs);
 
     if (p.forward) {
         d.m_strLogFile = d.newLogFilePath();
@@ -93,6 +119,7 @@ bool calibratePair(ImageData& d, PairSetup& p) {
         p.stereoWorld.size() != p.stereoRight.size()) {
         qDebug() << "stereo lists empty or unequal (board, left, right):" << p.stereoWorld.size()
                  << p.stereoLeft.size() << p.stereoRight.size();
+        p.diag.stop = PairDiagnostics::Stop::NoStereoViews;
         return false;
     }
 
@@ -103,6 +130,14 @@ bool calibratePair(ImageData& d, PairSetup& p) {
         cv::stereoCalibrate(p.stereoWorld, p.stereoLeft, p.stereoRight, p.leftCamera, leftDist,
                             p.rightCamera, rightDist, p.imageSize, R, p.translation, E, F,
                             cv::CALIB_USE_INTRINSIC_GUESS, stereoCriteria);
+    p.diag.stereoViews = static_cast<int>(p.stereoWorld.size());
+    p.diag.stereoRms = stereoRms;
+    p.diag.left.refinedIntrinsics = p.leftCamera.clone();
+    p.diag.left.refinedDistortion = leftDist.clone();
+    p.diag.right.refinedIntrinsics = p.rightCamera.clone();
+    p.diag.right.refinedDistortion = rightDist.clone();
+    p.diag.R = R.clone();
+    p.diag.T = p.translation.clone();
 
     const QString errTitle = "\t<----" + side + "_ERR = " + g6(stereoRms) + "---->";
     if (p.forward) {
@@ -120,14 +155,17 @@ bool calibratePair(ImageData& d, PairSetup& p) {
 
     if (p.translation.empty() || p.translation.total() == 0) {
         qDebug() << (p.forward ? "mat front is empty" : "mat down is empty");
+        p.diag.stop = PairDiagnostics::Stop::TranslationEmpty;
         return false;
     }
     const double baseline = std::fabs(p.translation.at<double>(0));
+    p.diag.baselineCm = baseline;
     qDebug() << (p.forward ? "------------------first-font---------------"
                            : "------------------first-down---------------");
     // Written as "inside" so that a NaN from a degenerate calibration fails too.
     if (!(baseline >= p.minBaseline && baseline <= p.maxBaseline)) {
         qDebug() << (p.forward ? "font-标定板尺寸不对" : "down-标定板尺寸不对") << baseline;
+        p.diag.stop = PairDiagnostics::Stop::BaselineOutOfRange;
         return false;
     }
     if (!(leftRms <= kMaxRms && rightRms <= kMaxRms && stereoRms <= kMaxRms)) {
@@ -135,6 +173,7 @@ bool calibratePair(ImageData& d, PairSetup& p) {
         qDebug() << (p.forward ? "FRONT_LEFT_RMS: " : "DOWN_LEFT_RMS: ") << leftRms;
         qDebug() << (p.forward ? "FRONT_RIGHT_RMS: " : "DOWN_RIGHT_RMS: ") << rightRms;
         qDebug() << (p.forward ? "FRONT_ERR: " : "DOWN_ERR: ") << stereoRms;
+        p.diag.stop = PairDiagnostics::Stop::RmsTooHigh;
         return false;
     }
 
@@ -166,6 +205,7 @@ bool calibratePair(ImageData& d, PairSetup& p) {
     const auto height = static_cast<std::uint32_t>(p.imageSize.height);
     HiDPUInterface().outFile(p.leftMap, p.leftDpuMap, width, height);
     HiDPUInterface().outFile(p.rightMap, p.rightDpuMap, width, height);
+    p.diag.stop = PairDiagnostics::Stop::Passed;
     return true;
 }
 
@@ -173,10 +213,17 @@ bool calibratePair(ImageData& d, PairSetup& p) {
 // with fewer than four points, lists of different lengths); that is a failed
 // calibration of the pair, not a reason to end the process.
 bool calibrateGuarded(ImageData& d, PairSetup& p) {
+    p.diag = PairDiagnostics();
+    p.diag.imageSize = p.imageSize;
+    p.diag.minBaselineCm = p.minBaseline;
+    p.diag.maxBaselineCm = p.maxBaseline;
+    p.diag.maxRmsPx = kMaxRms;
     try {
         return calibratePair(d, p);
     } catch (const cv::Exception& e) {
         qDebug() << (p.forward ? "front" : "down") << "calibration refused by OpenCV:" << e.what();
+        p.diag.stop = PairDiagnostics::Stop::OpenCvRefused;
+        p.diag.opencvError = QString::fromStdString(e.err);
         return false;
     }
 }
@@ -203,7 +250,8 @@ bool ImageData::calibration_front() {
                 m_strFrontLeftMap,
                 m_strFrontRightMap,
                 m_strFrontLeftDpuMap,
-                m_strFrontRightDpuMap};
+                m_strFrontRightDpuMap,
+                m_diagnostics.forward};
     return calibrateGuarded(*this, p);
 }
 
@@ -227,7 +275,8 @@ bool ImageData::calibration_down() {
                 m_strDownLeftMap,
                 m_strDownRightMap,
                 m_strDownLeftDpuMap,
-                m_strDownRightDpuMap};
+                m_strDownRightDpuMap,
+                m_diagnostics.downward};
     return calibrateGuarded(*this, p);
 }
 

@@ -10,6 +10,7 @@
 #include "ImageData.h"
 #include "ResultData.h"
 #include "RunFolders.h"
+#include "RunReportWriter.h"
 
 #include <QDebug>
 #include <QFile>
@@ -125,6 +126,7 @@ void ImageDeal::beginRunRecord() {
     header.radiusPx = m_nRadius.load();
     header.screenWidthMm = m_fScreenWidthMm.load();
     header.screenWidthPx = static_cast<std::uint32_t>(m_fScreenWidthPx.load());
+    m_runHeader = header;
     m_record.open(m_strRunFolder + QStringLiteral("/record.nrec"), header);
 }
 
@@ -252,9 +254,24 @@ void ImageDeal::onResult(bool ok) {
         m_pSocket->write("wrong");
     }
     m_pSocket->flush();
+    const QString runFolder = m_strRunFolder;
     finishRunRecord();
     emit progress(52);
     emit result(ok);
+    // After the upload and the result: the report costs the run nothing.
+    writeRunReport(runFolder);
+}
+
+void ImageDeal::writeRunReport(const QString& runFolder) {
+    if (runFolder.isEmpty()) {
+        return;
+    }
+    RunReport::Board board;
+    board.radiusPx = m_runHeader.radiusPx;
+    board.screenWidthMm = m_runHeader.screenWidthMm;
+    board.screenWidthPx = static_cast<int>(m_runHeader.screenWidthPx);
+    RunReportWriter::writeForCurrentRun(runFolder, QStringLiteral("live"),
+                                        runFolder + QStringLiteral("/record.nrec"), board);
 }
 
 bool ImageDeal::sendResult(QString path, VideoShow::VideoPosition pos) {

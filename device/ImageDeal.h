@@ -75,6 +75,8 @@ private:
     void acceptRecord(QByteArray& packet);
     void beginRunRecord();
     void finishRunRecord();
+    // report.json and report.html of the run that just ended, into its folder.
+    void writeRunReport(const QString& runFolder);
 
     QTcpSocket* m_pSocket = nullptr;
     DataStreamAssembler m_assembler;  // holds the cache
@@ -86,4 +88,5 @@ private:
     // The run's folder and its record of every received chunk (channel thread).
     QString m_strRunFolder;
     RunRecordWriter m_record;
+    RunRecordFormat::Header m_runHeader;  // the board geometry of the current run
 };

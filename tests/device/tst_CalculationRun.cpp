@@ -11,6 +11,9 @@
 #include "UploadStreamParser.h"
 #include "hi_dpu_tool.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -101,6 +104,18 @@ bool mapIsWellFormed(const QByteArray& file, int width, int height) {
     return qFromLittleEndian<quint32>(b) == crc && file.mid(4, 8) == QByteArray("DPU_1.0\0", 8) &&
            qFromLittleEndian<quint32>(b + 12) == quint32(width) &&
            qFromLittleEndian<quint32>(b + 16) == quint32(height);
+}
+
+QJsonObject readReport(const QString& folder) {
+    QFile file(folder + QStringLiteral("/report.json"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
+                                          : QJsonObject();
+}
+
+// The forward pair's measured baseline and the failed check of a report.
+QPair<double, QString> baselineAndFailure(const QJsonObject& report) {
+    return {report["pairs"].toArray()[0].toObject()["baselineCm"].toDouble(),
+            report["failure"].toObject()["check"].toString()};
 }
 
 double relativeError(double value, double truth) {
@@ -248,6 +263,20 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     }
     QCOMPARE(QDir(out.path() + "/log").entryList({"*.txt"}, QDir::Files).size(), 1);
 
+    // Both wrote a report of the same run; the live one compared the maps it
+    // uploaded. It is written after the result, so it may still be on its way.
+    QTRY_VERIFY(QFile::exists(run.filePath("report.json")));
+    const QJsonObject liveReport = readReport(run.path());
+    QCOMPARE(liveReport["result"].toString(), QString("OK"));
+    QCOMPARE(liveReport["source"].toString(), QString("live"));
+    QCOMPARE(liveReport["maps"].toArray().size(), 4);
+    for (const QJsonValue& m : liveReport["maps"].toArray()) {
+        QVERIFY(m.toObject()["compared"].toBool());
+        QVERIFY(m.toObject()["maxErrorPx"].toDouble() < 0.045);
+    }
+    QVERIFY(QFileInfo(run.filePath("report.html")).size() > 10000);
+    QCOMPARE(baselineAndFailure(readReport(out.path())), baselineAndFailure(liveReport));
+
     // A record cut in the middle of a record is refused, naming the offset.
     QTemporaryDir cut;
     QFile::copy(run.filePath("record.nrec"), cut.filePath("cut.nrec"));
@@ -272,6 +301,13 @@ void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
     const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     QTemporaryDir out;
     QCOMPARE(replay({runs.filePath(folders.last() + "/record.nrec"), "--out", out.path()}), 1);
+
+    // Both reports name the baseline check with the same measured value.
+    QTRY_VERIFY(QFile::exists(runs.filePath(folders.last() + "/report.json")));
+    const auto live = baselineAndFailure(readReport(runs.filePath(folders.last())));
+    QCOMPARE(live.second, QString("baseline"));
+    QVERIFY2(std::abs(live.first - 5.9 / 1.1) < 0.05, qPrintable(QString::number(live.first)));
+    QCOMPARE(baselineAndFailure(readReport(out.path())), live);
 }
 
 void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {

@@ -6,6 +6,7 @@
 #include "FeaturePacket.h"
 #include "ImageData.h"
 #include "RunRecordReader.h"
+#include "RunReportWriter.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -97,5 +98,19 @@ RecordReplay::Summary RecordReplay::run(const QString& recordPath, const QString
     summary.outcome = store->m_nCalibResult.load() == ImageData::kResultSucceeded
                           ? Outcome::Calibrated
                           : Outcome::CalibrationFailed;
+
+    if (progress) {
+        progress(QStringLiteral("writing the report"));
+    }
+    clock.restart();
+    RunReport::Board board;
+    board.radiusPx = summary.header.radiusPx;
+    board.screenWidthMm = summary.header.screenWidthMm;
+    board.screenWidthPx = static_cast<int>(summary.header.screenWidthPx);
+    if (RunReportWriter::writeForCurrentRun(outputFolder, QStringLiteral("replay"), recordPath,
+                                            board)) {
+        summary.report = outputFolder + QStringLiteral("/report.html");
+    }
+    summary.secondsReport = clock.nsecsElapsed() / 1e9;
     return summary;
 }

@@ -9,7 +9,8 @@
 // Feeds a run record through the same reassembly, parsing, ordering tasks (on
 // the global pool, at most 5 threads, through the run tracker), store,
 // calibration and map conversion as a live run, writing the calibration log
-// and the maps into an output folder of its own.
+// and the maps, and the run report (report.json, report.html), into an output
+// folder of its own.
 class RecordReplay {
 public:
     enum class Outcome { Calibrated = 0, CalibrationFailed = 1, BadRecord = 2 };
@@ -24,6 +25,8 @@ public:
         RunRecordFormat::Header header;
         double secondsReading = 0;
         double secondsComputing = 0;  // from the last packet to the published result
+        double secondsReport = 0;     // building and writing report.json and report.html
+        QString report;               // report.html, when written
     };
 
     using Progress = std::function<void(const QString& line)>;

@@ -38,7 +38,12 @@ int main(int argc, char* argv[]) {
         "Replays a NimbraDesktop run record (record.nrec from a run folder under\n"
         "Documents/NimbraDesktop/runs/) through the same packet parsing, circle ordering,\n"
         "stereo calibration and depth-unit map conversion as the live run, and writes the\n"
-        "calibration log (log/<time>.txt) and the eight map files into the output folder.\n"
+        "calibration log (log/<time>.txt), the eight map files and the run report into the\n"
+        "output folder: report.json (numbers) and report.html (open it in a browser): the\n"
+        "result and, for a failed run, the check that failed with its measured value and\n"
+        "accepted range; per camera the images received, ordered and dropped (with the\n"
+        "ordering stage that dropped each), the reprojection error per image and a picture\n"
+        "of where the points lay; the depth-unit maps' quantisation.\n"
         "The user's live NimbraDesktop files are never touched.\n\n"
         "Exit status: 0 both camera pairs calibrated, 1 the calibration failed,\n"
         "2 the record is unreadable or malformed (the message names the byte offset)."));
@@ -98,11 +103,16 @@ int main(int argc, char* argv[]) {
                       {"screenWidthMm", s.header.screenWidthMm},
                       {"screenWidthPx", static_cast<double>(s.header.screenWidthPx)},
                       {"secondsReading", s.secondsReading},
-                      {"secondsComputing", s.secondsComputing}};
+                      {"secondsComputing", s.secondsComputing},
+                      {"secondsReport", s.secondsReport},
+                      {"report", s.report}};
         std::fprintf(stdout, "%s\n", QJsonDocument(o).toJson(QJsonDocument::Indented).constData());
     } else if (s.outcome == RecordReplay::Outcome::BadRecord) {
         std::fprintf(stderr, "nimbra-replay: %s: %s\n", qPrintable(record), qPrintable(s.error));
     } else {
+        if (!s.report.isEmpty()) {
+            print(QStringLiteral("report: %1").arg(s.report));
+        }
         print(QStringLiteral("%1: %2 feature packets, %3 ordering tasks; %4 (%5 s)")
                   .arg(verdict)
                   .arg(s.packets)

@@ -1,0 +1,338 @@
+#include "CalibrationRunFixture.h"
+
+#include "CalibrationRunTracker.h"
+#include "ImageData.h"
+#include "MapQuantisation.h"
+#include "RunReportBuilder.h"
+#include "RunReportHtml.h"
+#include "RunReportJson.h"
+#include "StereoRigSimulator.h"
+#include "TaskLogCapture.h"
+
+#include "OutputCapture.h"
+#include "TestMain.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cmath>
+
+namespace {
+
+using TaskRecord = CalibrationRunTracker::TaskRecord;
+
+// What the ordering tasks of a run would have recorded for these views: one
+// stored record per non-empty list, one dropped record (with the stage line)
+// per camera view left out.
+void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView>& views,
+                 bool forward) {
+    for (size_t v = 0; v < views.size(); ++v) {
+        const int index = static_cast<int>(v) + (forward ? 0 : ImageData::kSlotsPerPair);
+        for (int camera : {1, 2}) {
+            const auto& points = camera == 1 ? views[v].leftImage : views[v].rightImage;
+            TaskRecord t;
+            t.imageIndex = index;
+            t.camera = camera;
+            t.centres = static_cast<int>(points.size()) + 4;
+            t.stored = !points.empty();
+            t.points = static_cast<int>(points.size());
+            if (!t.stored) {
+                t.stageLine = "-------4.lattice directions skewed-------- 1 2 3 4";
+            }
+            tasks.push_back(t);
+        }
+    }
+}
+
+void dropView(std::vector<SimulatedView>& views, size_t v, bool left) {
+    (left ? views[v].leftImage : views[v].rightImage).clear();
+    (left ? views[v].leftBoard : views[v].rightBoard).clear();
+}
+
+const RunReport::Check* findCheck(const RunReport::Pair& pair, const QString& id) {
+    for (const RunReport::Check& c : pair.checks) {
+        if (c.id == id) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class TestRunReport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void failedCheckIsNamedWithItsValue_data();
+    void failedCheckIsNamedWithItsValue();
+    void successfulRunReportsViewsAndMaps();
+    void lastImageDroppedExplainsWhyNothingRan();
+    void quantisationDecodesTheFixedPointEntries();
+    void taskCaptureKeepsOnlyItsThreadsLines();
+
+private:
+    RunReport::Report calibrate(std::vector<SimulatedView> forward,
+                                std::vector<SimulatedView> downward, ImageData& store);
+
+    std::vector<SimulatedView> m_forward;
+    std::vector<SimulatedView> m_downward;
+    RunReport::Board m_board;
+};
+
+void TestRunReport::initTestCase() {
+    prepareDocuments();
+    m_forward = simulateViews(SimulatedRig::forward());
+    m_downward = simulateViews(SimulatedRig::downward());
+    m_board.radiusPx = 35;
+    m_board.screenWidthMm = 344.2;
+    m_board.screenWidthPx = 1920;
+}
+
+RunReport::Report TestRunReport::calibrate(std::vector<SimulatedView> forward,
+                                           std::vector<SimulatedView> downward, ImageData& store) {
+    store.startRun();
+    storeViews(store, forward, true);
+    storeViews(store, downward, false);
+    RunReportBuilder::Input input;
+    recordViews(input.tasks, forward, true);
+    recordViews(input.tasks, downward, false);
+    {
+        LogCapture quiet;
+        StdoutCapture out;
+        store.calibrateRun();
+    }
+    input.store = &store;
+    input.board = m_board;
+    input.source = "replay";
+    return RunReportBuilder::build(input);
+}
+
+void TestRunReport::failedCheckIsNamedWithItsValue_data() {
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<int>("failedPair");
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("board 10 % too large")
+        << "forward scale" << 0 << "baseline"
+        << QStringList{"board size seen by the drone does not match this screen", "baseline 6.4",
+                       "expected 5.70-6.10 cm"};
+    QTest::newRow("downward board 10 % too small")
+        << "downward scale" << 1 << "baseline"
+        << QStringList{"baseline 3.5", "expected 3.70-4.10 cm"};
+    QTest::newRow("blurred view") << "noisy view" << 0 << "rms"
+                                  << QStringList{"forward left camera", "at most 0.500 px"};
+    QTest::newRow("right camera saw nothing")
+        << "right blind" << 0 << "images"
+        << QStringList{"could not calibrate the forward right camera from the 0 of 26 images"};
+    QTest::newRow("no image seen by both")
+        << "alternate" << 0 << "stereoViews"
+        << QStringList{"No image was ordered by both forward cameras", "left camera 13",
+                       "right camera 13"};
+}
+
+void TestRunReport::failedCheckIsNamedWithItsValue() {
+    QFETCH(QString, scenario);
+    QFETCH(int, failedPair);
+    QFETCH(QString, check);
+    QFETCH(QStringList, words);
+    std::vector<SimulatedView> forward = m_forward, downward = m_downward;
+    SimulationSettings scaled;
+    if (scenario == "forward scale") {
+        scaled.reportedUnitCm = scaled.trueUnitCm * 1.1f;
+        forward = simulateViews(SimulatedRig::forward(), scaled);
+    } else if (scenario == "downward scale") {
+        scaled.reportedUnitCm = scaled.trueUnitCm * 0.9f;
+        downward = simulateViews(SimulatedRig::downward(), scaled);
+    } else if (scenario == "noisy view") {
+        cv::RNG rng(7);
+        for (cv::Point2f& p : forward[4].leftImage) {
+            p += cv::Point2f(float(rng.gaussian(4.0)), float(rng.gaussian(4.0)));
+        }
+    } else if (scenario == "right blind") {
+        for (size_t v = 0; v < forward.size(); ++v) {
+            dropView(forward, v, false);
+        }
+    } else if (scenario == "alternate") {
+        for (size_t v = 0; v < forward.size(); ++v) {
+            dropView(forward, v, v % 2 != 0);
+        }
+    }
+    ImageData store;
+    const RunReport::Report report = calibrate(forward, downward, store);
+
+    QVERIFY(!report.succeeded);
+    const RunReport::Pair& pair = report.pairs.at(static_cast<size_t>(failedPair));
+    QCOMPARE(pair.failedCheck, check);
+    for (const QString& w : words) {
+        QVERIFY2(pair.explanation.contains(w), qPrintable(pair.explanation));
+    }
+    QVERIFY(report.explanation.startsWith("Result NG: " + pair.explanation));
+    // Checks before the failed one passed, those after it were not reached.
+    bool seenFailure = false;
+    for (const RunReport::Check& c : pair.checks) {
+        const auto expected = c.id == check ? RunReport::Check::State::Failed
+                              : seenFailure ? RunReport::Check::State::NotReached
+                                            : RunReport::Check::State::Passed;
+        QCOMPARE(int(c.state), int(expected));
+        seenFailure = seenFailure || c.id == check;
+    }
+    if (check == "baseline") {
+        const RunReport::Check* b = findCheck(pair, "baseline");
+        const cv::Mat& T = failedPair == 0 ? store.m_matT_front : store.m_matT_down;
+        QCOMPARE(b->measured, std::fabs(T.at<double>(0)));
+        QVERIFY(!(b->measured >= b->min && b->measured <= b->max));
+    }
+    if (failedPair == 0) {
+        QVERIFY(report.pairs[1].explanation.contains("because the forward pair failed"));
+        QVERIFY(report.maps.empty());
+    } else {
+        QCOMPARE(report.maps.size(), size_t(2));  // the forward maps only
+    }
+
+    const QJsonObject json = RunReportJson::toJson(report);
+    QCOMPARE(json["result"].toString(), QString("NG"));
+    QCOMPARE(json["failure"].toObject()["check"].toString(), check);
+    QCOMPARE(json["failure"].toObject()["pair"].toString(), pair.key);
+}
+
+void TestRunReport::successfulRunReportsViewsAndMaps() {
+    std::vector<SimulatedView> forward = m_forward;
+    dropView(forward, 3, true);  // the ordering gave up on forward image 4, left camera
+    ImageData store;
+    const RunReport::Report report = calibrate(forward, m_downward, store);
+    QVERIFY(report.succeeded);
+    QVERIFY(report.explanation.startsWith("Result OK"));
+
+    const RunReport::Camera& left = report.pairs[0].left;
+    QCOMPARE(left.received, 26);
+    QCOMPARE(left.ordered, 25);
+    QCOMPARE(left.views.size(), size_t(25));
+    QCOMPARE(left.images[3].ordered, false);
+    QVERIFY(left.images[3].dropStage.startsWith("-------4.lattice directions skewed"));
+    QVERIFY(std::isnan(left.images[3].viewRms));
+    QCOMPARE(left.views[3].image, 4);  // views after the gap keep their image numbers
+    QCOMPARE(left.worstViews.size(), size_t(RunReportBuilder::kWorstViews));
+
+    // The per-view errors are the calibration's own: together they give its RMS.
+    for (const RunReport::Pair& pair : report.pairs) {
+        for (const RunReport::Camera* camera : {&pair.left, &pair.right}) {
+            double sum = 0;
+            size_t n = 0;
+            for (const RunReport::View& v : camera->views) {
+                QCOMPARE(v.residuals.size(), v.points.size());
+                sum += v.rms * v.rms * v.points.size();
+                n += v.points.size();
+            }
+            QVERIFY2(std::fabs(std::sqrt(sum / n) - camera->rms) < 1e-6 * camera->rms,
+                     qPrintable(camera->name));
+            QVERIFY(camera->worstViews.empty() || camera->views[camera->worstViews[0]].rms >=
+                                                      camera->views[camera->worstViews.back()].rms);
+        }
+        QCOMPARE(pair.failedCheck, QString());
+        QCOMPARE(int(findCheck(pair, "rms")->state), int(RunReport::Check::State::Passed));
+    }
+
+    // Fixed point in 1/32 px, rounded and clamped at 31/32: never more than
+    // 1/32 px per axis from the float map.
+    QCOMPARE(report.maps.size(), size_t(4));
+    for (const RunReport::Map& m : report.maps) {
+        QVERIFY2(m.compared, qPrintable(m.error));
+        QVERIFY(m.insidePixels > m.width * m.height / 2);
+        QVERIFY(m.medianErrorPx > 0 && m.medianErrorPx < 1.0 / 64 * std::sqrt(2.0));
+        QVERIFY(m.maxErrorPx < std::sqrt(2.0) / 32 + 1e-6);
+    }
+
+    const QString html = RunReportHtml::render(report);
+    QCOMPARE(html.count("<svg"), 4);
+    QVERIFY(html.contains(">OK<"));
+    QVERIFY(html.contains("-------4.lattice directions skewed"));
+    const QJsonObject cam = RunReportJson::toJson(report)["pairs"]
+                                .toArray()[0]
+                                .toObject()["cameras"]
+                                .toArray()[0]
+                                .toObject();
+    QCOMPARE(cam["imagesDropped"].toArray().size(), 1);
+    QCOMPARE(cam["imagesDropped"].toArray()[0].toObject()["image"].toInt(), 3);
+}
+
+void TestRunReport::lastImageDroppedExplainsWhyNothingRan() {
+    ImageData store;
+    store.startRun();
+    store.m_nCalibResult = ImageData::kResultFailed;
+    RunReportBuilder::Input input;
+    input.store = &store;
+    input.board = m_board;
+    TaskRecord last;
+    last.imageIndex = 51;
+    last.camera = 2;
+    last.centres = 3;
+    last.stageLine = "-------1.t_vecSecondNeighbor_diff is empty--------";
+    input.tasks = {last};
+    const RunReport::Report dropped = RunReportBuilder::build(input);
+    QVERIFY(dropped.explanation.contains("could not be ordered (" + last.stageLine + ")"));
+    QCOMPARE(int(dropped.pairs[0].checks[0].state), int(RunReport::Check::State::NotReached));
+
+    input.tasks.clear();
+    QVERIFY(RunReportBuilder::build(input).explanation.contains("ended before its last image"));
+}
+
+void TestRunReport::quantisationDecodesTheFixedPointEntries() {
+    QTemporaryDir dir;
+    const int w = 128, h = 64;
+    // Every pixel's source at (12.99, 12.5): entry x 12 + 31/32 (clamped), y 12 + 16/32.
+    std::vector<float> raw(static_cast<size_t>(w * h * 2));
+    for (size_t i = 0; i < raw.size(); i += 2) {
+        raw[i] = 12.99f;
+        raw[i + 1] = 12.5f;
+    }
+    raw[2] = -3.0f;  // pixel 1's source lies outside the image: not compared
+    QFile rawFile(dir.filePath("raw.dat"));
+    QVERIFY(rawFile.open(QIODevice::WriteOnly));
+    rawFile.write(reinterpret_cast<const char*>(raw.data()), qint64(raw.size() * 4));
+    rawFile.close();
+    QByteArray dpu(w * h * 4 + 20, '\0');
+    memcpy(dpu.data() + 4, "DPU_1.0\0", 8);
+    qToLittleEndian<quint32>(w, dpu.data() + 12);
+    qToLittleEndian<quint32>(h, dpu.data() + 16);
+    const quint32 entry = ((12u * 2048u + 12u) * 1024u) + 16u * 32u + 31u;
+    for (int i = 0; i < w * h; ++i) {
+        qToLittleEndian<quint32>(entry, dpu.data() + 20 + i * 4);
+    }
+    QFile dpuFile(dir.filePath("dpu.dat"));
+    QVERIFY(dpuFile.open(QIODevice::WriteOnly));
+    dpuFile.write(dpu);
+    dpuFile.close();
+
+    const RunReport::Map m = MapQuantisation::compare(rawFile.fileName(), dpuFile.fileName(), w, h);
+    QVERIFY2(m.compared, qPrintable(m.error));
+    QCOMPARE(m.insidePixels, qint64(w * h - 1));
+    QVERIFY(std::fabs(m.medianErrorPx - (12.99 - (12 + 31.0 / 32))) < 1e-5);
+    QCOMPARE(m.maxErrorPx, m.medianErrorPx);
+
+    const RunReport::Map wrong =
+        MapQuantisation::compare(rawFile.fileName(), dpuFile.fileName(), w, h + 1);
+    QVERIFY(!wrong.compared);
+    QVERIFY(wrong.error.contains("expected"));
+}
+
+void TestRunReport::taskCaptureKeepsOnlyItsThreadsLines() {
+    LogCapture log;  // the handler in place before: still gets every line
+    TaskLogCapture capture;
+    qDebug() << "-------2.t_vecSecondNeighbor_diff_check is empty--------";
+    QThread* other = QThread::create([] { qDebug() << "-------9.another task--------"; });
+    other->start();
+    other->wait();
+    delete other;
+    qDebug() << "CMyCalculationPicThread...end";
+    QCOMPARE(capture.lines().size(), 2);
+    QCOMPARE(capture.stageLine(),
+             QString("-------2.t_vecSecondNeighbor_diff_check is empty--------"));
+    QVERIFY(log.contains("-------9.another task"));
+    QVERIFY(log.contains("CMyCalculationPicThread...end"));
+}
+
+NIMBRA_CORE_TEST_MAIN(TestRunReport)
+#include "tst_runreport.moc"

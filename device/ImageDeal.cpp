@@ -119,15 +119,22 @@ void ImageDeal::beginRunRecord() {
         RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     RunFolders::prune(runs, RunFolders::kKept - 1);
     m_strRunFolder = RunFolders::create(runs, QDateTime::currentDateTime());
-    if (m_strRunFolder.isEmpty()) {
-        return;
-    }
+    m_runGeometryTaken = false;
+}
+
+void ImageDeal::takeRunGeometry() {
     RunRecordFormat::Header header;
     header.radiusPx = m_nRadius.load();
     header.screenWidthMm = m_fScreenWidthMm.load();
     header.screenWidthPx = static_cast<std::uint32_t>(m_fScreenWidthPx.load());
     m_runHeader = header;
-    m_record.open(m_strRunFolder + QStringLiteral("/record.nrec"), header);
+    m_runRadius = header.radiusPx;
+    m_runScreenWidthMm = m_fScreenWidthMm.load();
+    m_runScreenWidthPx = m_fScreenWidthPx.load();
+    m_runGeometryTaken = true;
+    if (!m_strRunFolder.isEmpty()) {
+        m_record.open(m_strRunFolder + QStringLiteral("/record.nrec"), header);
+    }
 }
 
 void ImageDeal::finishRunRecord() {
@@ -159,6 +166,9 @@ void ImageDeal::onSocketError() {
 
 void ImageDeal::onReadyRead() {
     const QByteArray chunk = m_pSocket->readAll();
+    if (!m_runGeometryTaken) {
+        takeRunGeometry();
+    }
     m_record.append(RunRecordFormat::kDataChannel, chunk);
     m_assembler.receive(chunk, [this](QByteArray& packet) { acceptRecord(packet); });
 }
@@ -210,16 +220,19 @@ void ImageDeal::handOff() {
             continue;
         }
 
+        // The geometry fixed for the run (the record's header); the live
+        // values only when records come outside a run's bytes (never live).
+        const bool fixed = m_runGeometryTaken.load();
         auto* task = new CMyCalculationPicThread(0, QString());
-        task->setRadius(static_cast<float>(m_nRadius.load()));
+        task->setRadius(static_cast<float>(fixed ? m_runRadius.load() : m_nRadius.load()));
         task->setRun(tracker, runId);
         const cv::Mat homography(3, 3, CV_64F, record->mat.data());
         const std::vector<size_t> marks{static_cast<size_t>(record->size[0]),
                                         static_cast<size_t>(record->size[1]),
                                         static_cast<size_t>(record->size[2])};
         CMyCalculationPicThread::ScreenMetrics screen;
-        screen.widthMm = m_fScreenWidthMm;
-        screen.widthPx = m_fScreenWidthPx;
+        screen.widthMm = fixed ? m_runScreenWidthMm.load() : m_fScreenWidthMm.load();
+        screen.widthPx = fixed ? m_runScreenWidthPx.load() : m_fScreenWidthPx.load();
         task->startTask(static_cast<unsigned long>(n), record->view1, record->points, marks,
                         homography.clone(), screen);
         pool->start(task);

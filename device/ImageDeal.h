@@ -74,6 +74,12 @@ private:
     void handOff();
     void acceptRecord(QByteArray& packet);
     void beginRunRecord();
+    // Fixes the board geometry of the current run when its first bytes arrive
+    // and opens the run's record with it. At "start" the calibration window
+    // may not have painted its board yet; by the time the drone sends its
+    // first image it has. Every ordering task of the run and the record's
+    // header then use the same values, so a replay computes the same points.
+    void takeRunGeometry();
     void finishRunRecord();
     // report.json and report.html of the run that just ended, into its folder.
     void writeRunReport(const QString& runFolder);
@@ -89,4 +95,8 @@ private:
     QString m_strRunFolder;
     RunRecordWriter m_record;
     RunRecordFormat::Header m_runHeader;  // the board geometry of the current run
+    std::atomic<bool> m_runGeometryTaken{false};
+    std::atomic<int> m_runRadius{0};
+    std::atomic<float> m_runScreenWidthMm{0.0f};
+    std::atomic<float> m_runScreenWidthPx{0.0f};
 };

@@ -16,9 +16,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtEndian>
+
+#include <functional>
 
 namespace {
 
@@ -49,6 +51,8 @@ public:
                     if (!started && received.contains("start")) {
                         started = true;
                         received.remove(0, received.indexOf("start") + 5);
+                        if (onStart)
+                            onStart();
                         playRun(s);
                     } else if (started) {
                         upload.feed(bytes);
@@ -63,6 +67,9 @@ public:
             }
         });
     }
+
+    // Runs when "start" arrives, before the first packet goes out.
+    std::function<void()> onStart;
 
     bool listen() {
         return data.listen(kDrone, ImageDeal::kPort) && capture.listen(kDrone, ImageCapture::kPort);
@@ -195,6 +202,10 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     FakeHttpServer http;
     QVERIFY(http.listen(kDrone, 80));
     http.setResponse(404, "no camera in this test");
+    // The board paints only after the run has started: the record and the
+    // ordering tasks must still carry its radius.
+    deal()->setRadius(0);
+    drone.onStart = [this] { deal()->setRadius(kRadiusPx); };
 
     runOnce(drone, true);
     QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 1);

@@ -8,6 +8,7 @@
 #include "QuitBC.h"
 #include "VideoFiled.h"
 #include "WaitOpenVideo.h"
+#include "TestMain.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
@@ -122,22 +123,14 @@ void TestEnglishFit::everyShownTextFits() {
     }
 }
 
-int main(int argc, char* argv[]) {
-    IsolatedEnvironment env;
+namespace {
+// NIMBRA_FIT_SCREEN="WxH" picks another screen than the narrow 1440 x 900.
+QSize fitScreen() {
     const QList<QByteArray> size = qgetenv("NIMBRA_FIT_SCREEN").split('x');
-    XvfbServer xvfb(
-        {size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt()) : QSize(1440, 900)});
-    if (!xvfb.start()) {
-        qCritical("%s", qPrintable(xvfb.errorString()));
-        return 1;
-    }
-    qputenv("DISPLAY", xvfb.display().toLatin1());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    TestEnglishFit tc;
-    const int rc = QTest::qExec(&tc, argc, argv);
-    NimbraDesktop::destroyInstance();
-    return rc;
+    return size.size() == 2 ? QSize(size[0].toInt(), size[1].toInt()) : QSize(1440, 900);
 }
+}  // namespace
+
+NIMBRA_XVFB_TEST_MAIN(TestEnglishFit, fitScreen(), NimbraDesktop::destroyInstance())
 
 #include "tst_EnglishFit.moc"

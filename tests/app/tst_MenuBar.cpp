@@ -2,6 +2,7 @@
 #include "IsolatedEnvironment.h"
 #include "MenuBar.h"
 #include "NimbraDesktop.h"
+#include "TestMain.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
@@ -218,21 +219,8 @@ void TestMenuBar::linkIsUnderlinedUnderTheMouse() {
     QCOMPARE(web->styleSheet(), QStringLiteral("font-size:10px;color:blue"));
 }
 
-int main(int argc, char* argv[]) {
-    IsolatedEnvironment env;
-    XvfbServer xvfb({QSize(1920, 1080)});
-    if (!xvfb.start()) {
-        qCritical("%s", qPrintable(xvfb.errorString()));
-        return 1;
-    }
-    qputenv("DISPLAY", xvfb.display().toLatin1());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    TestMenuBar tc;
-    const int rc = QTest::qExec(&tc, argc, argv);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-    NimbraDesktop::destroyInstance();
-    return rc;
-}
+NIMBRA_XVFB_TEST_MAIN(TestMenuBar, QSize(1920, 1080),
+                      (QDesktopServices::unsetUrlHandler(QStringLiteral("https")),
+                       NimbraDesktop::destroyInstance()))
 
 #include "tst_MenuBar.moc"

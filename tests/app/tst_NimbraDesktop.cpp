@@ -7,6 +7,7 @@
 #include "MenuBar.h"
 #include "NimbraDesktop.h"
 #include "ProgressWidget.h"
+#include "TestMain.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
@@ -175,20 +176,6 @@ void TestNimbraDesktop::saveScreenshot() {
     QVERIFY2(bright > 100, "no title text drawn on the link page");
 }
 
-int main(int argc, char* argv[]) {
-    IsolatedEnvironment env;
-    XvfbServer xvfb({QSize(1920, 1080)});
-    if (!xvfb.start()) {
-        qCritical("%s", qPrintable(xvfb.errorString()));
-        return 1;
-    }
-    qputenv("DISPLAY", xvfb.display().toLatin1());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication app(argc, argv);
-    TestNimbraDesktop tc;
-    const int rc = QTest::qExec(&tc, argc, argv);
-    NimbraDesktop::destroyInstance();
-    return rc;
-}
+NIMBRA_XVFB_TEST_MAIN(TestNimbraDesktop, QSize(1920, 1080), NimbraDesktop::destroyInstance())
 
 #include "tst_NimbraDesktop.moc"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IsolatedEnvironment.h"
+#include "XvfbServer.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -28,4 +29,25 @@
         TestClass tc;                                         \
         QTEST_SET_MAIN_SOURCE_PATH                            \
         return QTest::qExec(&tc, argc, argv);                 \
+    }
+
+// Widget suites that need a real X server (window placement, input, pixels):
+// a private Xvfb with one screen of screenSize (a QSize). atExit runs after the
+// tests while the application object still exists (e.g. to delete a singleton
+// window before it).
+#define NIMBRA_XVFB_TEST_MAIN(TestClass, screenSize, atExit) \
+    int main(int argc, char* argv[]) {                       \
+        IsolatedEnvironment isolatedEnvironment;             \
+        XvfbServer xvfb({screenSize});                       \
+        if (!xvfb.start()) {                                 \
+            qCritical("%s", qPrintable(xvfb.errorString())); \
+            return 1;                                        \
+        }                                                    \
+        qputenv("DISPLAY", xvfb.display().toLatin1());       \
+        qputenv("QT_QPA_PLATFORM", "xcb");                   \
+        QApplication app(argc, argv);                        \
+        TestClass tc;                                        \
+        const int rc = QTest::qExec(&tc, argc, argv);        \
+        atExit;                                              \
+        return rc;                                           \
     }

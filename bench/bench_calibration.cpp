@@ -1,6 +1,7 @@
 // Cost of the run's computation on the simulated 2 x 26-view data set, split
 // into its OpenCV stages, and of one depth-unit map conversion (file to file
 // and in memory). Writes only under a temporary home.
+#include "QuietStdout.h"
 #include "HiDPUInterface.h"
 #include "ImageData.h"
 #include "StereoRigSimulator.h"
@@ -22,26 +23,6 @@
 namespace {
 
 void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-// The conversion prints its progress; keep it out of the benchmark's report.
-class QuietStdout {
-public:
-    QuietStdout() {
-        std::fflush(stdout);
-        m_saved = dup(STDOUT_FILENO);
-        std::FILE* null = std::fopen("/dev/null", "w");
-        dup2(fileno(null), STDOUT_FILENO);
-        std::fclose(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(m_saved, STDOUT_FILENO);
-        close(m_saved);
-    }
-
-private:
-    int m_saved;
-};
 
 struct DataSet {
     std::vector<SimulatedView> forward = simulateViews(SimulatedRig::forward());

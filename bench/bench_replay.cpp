@@ -5,6 +5,7 @@
 // including the raw map files and their conversion), conversion alone (the
 // four depth-unit map conversions) and the run report. Writes only under a
 // temporary home.
+#include "QuietStdout.h"
 #include "CMyCalculationPicThread.h"
 #include "DataStreamAssembler.h"
 #include "FeaturePacket.h"
@@ -33,26 +34,6 @@
 namespace {
 
 void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-// The map conversion prints its progress; keep it out of the report.
-class QuietStdout {
-public:
-    QuietStdout() {
-        std::fflush(stdout);
-        m_saved = dup(STDOUT_FILENO);
-        std::FILE* null = std::fopen("/dev/null", "w");
-        dup2(fileno(null), STDOUT_FILENO);
-        std::fclose(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(m_saved, STDOUT_FILENO);
-        close(m_saved);
-    }
-
-private:
-    int m_saved;
-};
 
 const SyntheticRunRecord::Geometry kGeometry;
 

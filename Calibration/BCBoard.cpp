@@ -1,7 +1,7 @@
-#include "BCBoard.h"
+#include "Calibration/BCBoard.h"
 
-#include "BCInstanceManager.h"
-#include "ImageDeal.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageDeal.h"
 
 #include <QPainter>
 #include <QScreen>

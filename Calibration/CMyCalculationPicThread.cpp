@@ -1,9 +1,9 @@
-#include "CMyCalculationPicThread.h"
+#include "Calibration/CMyCalculationPicThread.h"
 
-#include "CalibrationRunTracker.h"
+#include "Calibration/CalibrationRunTracker.h"
 
-#include "ImageData.h"
-#include "TaskLogCapture.h"
+#include "Calibration/ImageData.h"
+#include "Calibration/TaskLogCapture.h"
 
 #include <QDebug>
 #include <QThread>

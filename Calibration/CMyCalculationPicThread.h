@@ -8,7 +8,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "cmygraph/cmygraph.h"
+#include "Calibration/cmygraph/cmygraph.h"
 
 class CalibrationRunTracker;
 class ImageData;

@@ -1,6 +1,6 @@
 // Sorted result assembly of CMyCalculationPicThread.
 
-#include "CMyCalculationPicThread.h"
+#include "Calibration/CMyCalculationPicThread.h"
 
 #include <QDebug>
 

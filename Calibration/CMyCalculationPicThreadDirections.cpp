@@ -1,6 +1,6 @@
 // Neighbourhood graph and lattice directions of CMyCalculationPicThread.
 
-#include "CMyCalculationPicThread.h"
+#include "Calibration/CMyCalculationPicThread.h"
 
 #include <algorithm>
 #include <cmath>

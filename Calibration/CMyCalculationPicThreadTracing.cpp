@@ -1,6 +1,6 @@
 // Line tracing from the mark circles of CMyCalculationPicThread.
 
-#include "CMyCalculationPicThread.h"
+#include "Calibration/CMyCalculationPicThread.h"
 
 #include <cmath>
 #include <limits>

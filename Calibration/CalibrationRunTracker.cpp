@@ -1,4 +1,4 @@
-#include "CalibrationRunTracker.h"
+#include "Calibration/CalibrationRunTracker.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ImageData.h"
+#include "Calibration/ImageData.h"
 
 #include <condition_variable>
 #include <cstdint>

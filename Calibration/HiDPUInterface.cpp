@@ -1,4 +1,4 @@
-#include "HiDPUInterface.h"
+#include "Calibration/HiDPUInterface.h"
 
 #include <QDebug>
 #include <QFile>

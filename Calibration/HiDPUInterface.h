@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hi_dpu_tool.h"
+#include "Calibration/hi_dpu_tool.h"
 
 #include <QString>
 

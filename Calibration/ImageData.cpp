@@ -1,4 +1,4 @@
-#include "ImageData.h"
+#include "Calibration/ImageData.h"
 
 #include "device/wire/FileData.h"
 #include "device/wire/ResultData.h"

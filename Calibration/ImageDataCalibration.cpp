@@ -1,6 +1,6 @@
-#include "ImageData.h"
+#include "Calibration/ImageData.h"
 
-#include "HiDPUInterface.h"
+#include "Calibration/HiDPUInterface.h"
 
 #include <QDebug>
 #include <QFile>

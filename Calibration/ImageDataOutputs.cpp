@@ -1,4 +1,4 @@
-#include "ImageData.h"
+#include "Calibration/ImageData.h"
 
 #include <QDebug>
 #include <QFile>

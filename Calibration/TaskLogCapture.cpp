@@ -1,4 +1,4 @@
-#include "TaskLogCapture.h"
+#include "Calibration/TaskLogCapture.h"
 
 #include <atomic>
 #include <mutex>

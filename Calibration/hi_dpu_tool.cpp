@@ -1,4 +1,4 @@
-#include "hi_dpu_tool.h"
+#include "Calibration/hi_dpu_tool.h"
 
 #include <array>
 #include <cmath>

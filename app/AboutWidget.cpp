@@ -1,4 +1,4 @@
-#include "AboutWidget.h"
+#include "app/AboutWidget.h"
 #include "ui_AboutWidget.h"
 
 #include <QDebug>

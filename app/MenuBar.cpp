@@ -1,7 +1,7 @@
-#include "MenuBar.h"
+#include "app/MenuBar.h"
 #include "ui_MenuBar.h"
 
-#include "NimbraDesktop.h"
+#include "app/NimbraDesktop.h"
 
 #include <QEvent>
 #include <QLayout>

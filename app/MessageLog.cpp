@@ -1,4 +1,4 @@
-#include "MessageLog.h"
+#include "app/MessageLog.h"
 
 #include <QDateTime>
 #include <QFile>

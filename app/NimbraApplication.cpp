@@ -1,7 +1,7 @@
-#include "NimbraApplication.h"
+#include "app/NimbraApplication.h"
 
-#include "MessageLog.h"
-#include "SingleInstance.h"
+#include "app/MessageLog.h"
+#include "app/SingleInstance.h"
 
 #include <QDebug>
 #include <QDir>

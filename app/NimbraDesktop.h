@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "Telnet.h"
+#include "device/telnet/Telnet.h"
 
 class Ui_NimbraDesktop;
 class LinkWidget;

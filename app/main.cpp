@@ -1,5 +1,5 @@
-#include "NimbraApplication.h"
-#include "NimbraDesktop.h"
+#include "app/NimbraApplication.h"
+#include "app/NimbraDesktop.h"
 
 int main(int argc, char* argv[]) {
     NimbraApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "OrderingScenario.h"
+#include "bench/OrderingScenario.h"
 
 #include <cmath>
 

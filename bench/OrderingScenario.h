@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "SyntheticBoardView.h"
+#include "tests/support/syntheticboard/SyntheticBoardView.h"
 
 // Random views for the ordering measurements: each scenario draws a pose and
 // options per view from its ranges (uniform), with a per-view seed.

@@ -1,11 +1,11 @@
 // Cost of the run's computation on the simulated 2 x 26-view data set, split
 // into its OpenCV stages, and of one depth-unit map conversion (file to file
 // and in memory). Writes only under a temporary home.
-#include "QuietStdout.h"
-#include "HiDPUInterface.h"
-#include "ImageData.h"
-#include "StereoRigSimulator.h"
-#include "hi_dpu_tool.h"
+#include "bench/QuietStdout.h"
+#include "Calibration/HiDPUInterface.h"
+#include "Calibration/ImageData.h"
+#include "tests/support/StereoRigSimulator.h"
+#include "Calibration/hi_dpu_tool.h"
 
 #include <QDir>
 #include <QFile>

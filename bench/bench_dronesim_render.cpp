@@ -1,9 +1,9 @@
 // Cost of drawing the simulator's camera views: a frame of a pose already in the
 // renderer's cache (what every stream pays per frame) and a frame of a new pose
 // (sampling maps built from the cached per-pixel rays).
-#include "BoardImage.h"
-#include "CameraViewRenderer.h"
-#include "Rig.h"
+#include "tools/dronesim/BoardImage.h"
+#include "tools/dronesim/CameraViewRenderer.h"
+#include "tools/dronesim/Rig.h"
 
 #include <benchmark/benchmark.h>
 

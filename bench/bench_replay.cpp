@@ -5,17 +5,17 @@
 // including the raw map files and their conversion), conversion alone (the
 // four depth-unit map conversions) and the run report. Writes only under a
 // temporary home.
-#include "QuietStdout.h"
-#include "CMyCalculationPicThread.h"
-#include "DataStreamAssembler.h"
-#include "FeaturePacket.h"
-#include "HiDPUInterface.h"
-#include "ImageData.h"
-#include "RecordReplay.h"
-#include "RunRecordReader.h"
-#include "RunReportBuilder.h"
-#include "RunReportWriter.h"
-#include "SyntheticRunRecord.h"
+#include "bench/QuietStdout.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "device/wire/DataStreamAssembler.h"
+#include "device/wire/FeaturePacket.h"
+#include "Calibration/HiDPUInterface.h"
+#include "Calibration/ImageData.h"
+#include "tools/replay/RecordReplay.h"
+#include "device/record/RunRecordReader.h"
+#include "Calibration/report/RunReportBuilder.h"
+#include "Calibration/report/RunReportWriter.h"
+#include "tests/support/SyntheticRunRecord.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

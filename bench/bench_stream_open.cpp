@@ -2,8 +2,8 @@
 // openVideo to the first decoded frame (manual time, one open per iteration,
 // cycling through the four cameras) and the steady frame rate of one stream.
 // Starts the simulator on 127.0.0.79 itself; DRONESIM_PATH is its executable.
-#include "DroneSimProcess.h"
-#include "VideoShow.h"
+#include "tests/support/DroneSimProcess.h"
+#include "video/VideoShow.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "OrderingCheck.h"
-#include "OrderingScenario.h"
+#include "tests/support/syntheticboard/OrderingCheck.h"
+#include "bench/OrderingScenario.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include <QtGlobal>
 
-#include "CMyCalculationPicThread.h"
-#include "ImageData.h"
-#include "OrderingScenario.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/ImageData.h"
+#include "bench/OrderingScenario.h"
 
 #include <random>
 

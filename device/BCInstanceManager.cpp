@@ -1,9 +1,9 @@
-#include "BCInstanceManager.h"
+#include "device/BCInstanceManager.h"
 
-#include "ImageCapture.h"
-#include "ImageDeal.h"
-#include "ModelChange.h"
-#include "VideoShow.h"
+#include "device/ImageCapture.h"
+#include "device/ImageDeal.h"
+#include "device/ModelChange.h"
+#include "video/VideoShow.h"
 
 // Built before main: every page and channel asks the registry for the session
 // objects, so they must exist before the first window does.

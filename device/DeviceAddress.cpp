@@ -1,4 +1,4 @@
-#include "DeviceAddress.h"
+#include "device/DeviceAddress.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
-#include "DeviceMonitor.h"
+#include "device/DeviceMonitor.h"
 
-#include "DeviceAddress.h"
+#include "device/DeviceAddress.h"
 
 #include <QAbstractSocket>
 #include <QDebug>

@@ -1,9 +1,9 @@
-#include "ImageCapture.h"
+#include "device/ImageCapture.h"
 
-#include "BCInstanceManager.h"
-#include "DeviceAddress.h"
-#include "ImageDeal.h"
-#include "ModelChange.h"
+#include "device/BCInstanceManager.h"
+#include "device/DeviceAddress.h"
+#include "device/ImageDeal.h"
+#include "device/ModelChange.h"
 
 #include <QDebug>
 #include <QTcpSocket>

@@ -5,10 +5,10 @@
 #include <QString>
 #include <QThread>
 
-#include "CapturePacketParser.h"
-#include "CaptureStreamAssembler.h"
-#include "FlightGuidance.h"
-#include "VideoShow.h"
+#include "device/wire/CapturePacketParser.h"
+#include "device/wire/CaptureStreamAssembler.h"
+#include "device/wire/FlightGuidance.h"
+#include "video/VideoShow.h"
 
 class QTcpSocket;
 

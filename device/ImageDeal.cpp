@@ -1,16 +1,16 @@
-#include "ImageDeal.h"
+#include "device/ImageDeal.h"
 
-#include "BCInstanceManager.h"
-#include "CalibrationRunTracker.h"
-#include "DeviceAddress.h"
-#include "FeaturePacket.h"
-#include "FileChunkSender.h"
-#include "FileData.h"
-#include "ImageCapture.h"
-#include "ImageData.h"
-#include "ResultData.h"
-#include "RunFolders.h"
-#include "RunReportWriter.h"
+#include "device/BCInstanceManager.h"
+#include "Calibration/CalibrationRunTracker.h"
+#include "device/DeviceAddress.h"
+#include "device/wire/FeaturePacket.h"
+#include "device/wire/FileChunkSender.h"
+#include "device/wire/FileData.h"
+#include "device/ImageCapture.h"
+#include "Calibration/ImageData.h"
+#include "device/wire/ResultData.h"
+#include "device/record/RunFolders.h"
+#include "Calibration/report/RunReportWriter.h"
 
 #include <QDebug>
 #include <QFile>

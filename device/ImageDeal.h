@@ -8,11 +8,11 @@
 
 #include <atomic>
 
-#include "CMyCalculationPicThread.h"
-#include "DataStreamAssembler.h"
-#include "FeatureData.h"
-#include "RunRecordWriter.h"
-#include "VideoShow.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "device/wire/DataStreamAssembler.h"
+#include "device/wire/FeatureData.h"
+#include "device/record/RunRecordWriter.h"
+#include "video/VideoShow.h"
 
 class QTcpSocket;
 

@@ -1,7 +1,7 @@
-#include "ModelChange.h"
+#include "device/ModelChange.h"
 
-#include "DeviceAddress.h"
-#include "VideoShow.h"
+#include "device/DeviceAddress.h"
+#include "video/VideoShow.h"
 
 #include <QDebug>
 #include <QNetworkAccessManager>

@@ -2,8 +2,8 @@
 // own encoder, in the sequences that drive guidance, the camera switch and the
 // end of a pair, cut into reads at the places where reassembly changes.
 
-#include "CorpusFiles.h"
-#include "SplitReads.h"
+#include "fuzz/CorpusFiles.h"
+#include "fuzz/SplitReads.h"
 
 #include "device/wire/StatusPacket.h"
 

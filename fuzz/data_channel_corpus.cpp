@@ -2,8 +2,8 @@
 // own encoder, alone and in runs, cut into reads at the places where the
 // reassembly rules change.
 
-#include "CorpusFiles.h"
-#include "SplitReads.h"
+#include "fuzz/CorpusFiles.h"
+#include "fuzz/SplitReads.h"
 
 #include "device/wire/FeaturePacket.h"
 

@@ -3,7 +3,7 @@
 // input. Checks packet framing, the held-back bound and that the events of a
 // packet never contradict each other.
 
-#include "SplitReads.h"
+#include "fuzz/SplitReads.h"
 
 #include "device/wire/CapturePacketParser.h"
 #include "device/wire/CaptureStreamAssembler.h"

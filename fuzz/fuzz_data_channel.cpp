@@ -3,7 +3,7 @@
 // accepted records agree with their packet and that the held-back bytes stay
 // bounded.
 
-#include "SplitReads.h"
+#include "fuzz/SplitReads.h"
 
 #include "device/wire/DataStreamAssembler.h"
 #include "device/wire/FeaturePacket.h"

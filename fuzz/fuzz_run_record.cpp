@@ -1,7 +1,7 @@
 // Fuzz target: the run record reader on arbitrary bytes. Every record it
 // hands out must lie inside the input and under the format's limit; reading
 // must end (at the end or with an error naming an offset inside the input).
-#include "RunRecordReader.h"
+#include "device/record/RunRecordReader.h"
 
 #include <QBuffer>
 

@@ -7,9 +7,9 @@
 // patterns); the read sizes are taken from the end of the input, the bytes
 // of the reads from the front.
 
-#include "QtTelnet.h"
-#include "QtTelnetPrivate.h"
-#include "Telnet.h"
+#include "device/telnet/QtTelnet.h"
+#include "device/telnet/QtTelnetPrivate.h"
+#include "device/telnet/Telnet.h"
 
 #include <QCoreApplication>
 #include <QTcpSocket>

@@ -2,8 +2,8 @@
 // writer (header, data-channel chunks of several sizes), and the start of a
 // run as the data channel records it: feature packets arriving in TCP-sized
 // reads that cut through packets.
-#include "CorpusFiles.h"
-#include "RunRecordWriter.h"
+#include "fuzz/CorpusFiles.h"
+#include "device/record/RunRecordWriter.h"
 
 #include "device/wire/FeaturePacket.h"
 

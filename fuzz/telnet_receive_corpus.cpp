@@ -3,7 +3,7 @@
 // them, and the negotiation corners the client must get through. Each seed
 // starts with the settings byte of the fuzz target.
 
-#include "TelnetCodes.h"
+#include "device/telnet/TelnetCodes.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "FfmpegStream.h"
+#include "video/FfmpegStream.h"
 
 #include <QDebug>
 

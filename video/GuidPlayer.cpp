@@ -1,6 +1,6 @@
-#include "GuidPlayer.h"
+#include "video/GuidPlayer.h"
 
-#include "GuidPrivate.h"
+#include "video/GuidPrivate.h"
 
 #include <QPainter>
 #include <QPainterPath>

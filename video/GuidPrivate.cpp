@@ -1,4 +1,4 @@
-#include "GuidPrivate.h"
+#include "video/GuidPrivate.h"
 
 #include <QDebug>
 #include <QFileInfo>

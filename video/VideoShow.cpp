@@ -1,7 +1,7 @@
-#include "VideoShow.h"
+#include "video/VideoShow.h"
 
-#include "DeviceAddress.h"
-#include "FfmpegStream.h"
+#include "device/DeviceAddress.h"
+#include "video/FfmpegStream.h"
 
 #include <QDebug>
 

@@ -1,9 +1,9 @@
-#include "VideoWidget.h"
+#include "video/VideoWidget.h"
 
-#include "BCInstanceManager.h"
-#include "ImageCapture.h"
-#include "NimbraDesktop.h"
-#include "VideoShow.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageCapture.h"
+#include "app/NimbraDesktop.h"
+#include "video/VideoShow.h"
 
 #include <QFontMetrics>
 #include <QImage>

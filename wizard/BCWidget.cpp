@@ -1,16 +1,16 @@
-#include "BCWidget.h"
+#include "wizard/BCWidget.h"
 #include "ui_BCWidget.h"
 
-#include "BCInstanceManager.h"
-#include "DeviceStateWidget.h"
-#include "DownwardFinished.h"
-#include "ForwardFinished.h"
-#include "ImageDeal.h"
-#include "ModelChange.h"
-#include "NimbraDesktop.h"
-#include "QuitBC.h"
-#include "VideoFiled.h"
-#include "WaitOpenVideo.h"
+#include "device/BCInstanceManager.h"
+#include "wizard/DeviceStateWidget.h"
+#include "wizard/DownwardFinished.h"
+#include "wizard/ForwardFinished.h"
+#include "device/ImageDeal.h"
+#include "device/ModelChange.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/QuitBC.h"
+#include "wizard/VideoFiled.h"
+#include "wizard/WaitOpenVideo.h"
 
 #include <QApplication>
 #include <QDebug>

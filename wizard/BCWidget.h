@@ -3,8 +3,8 @@
 #include <QString>
 #include <QWidget>
 
-#include "ImageCapture.h"
-#include "VideoShow.h"
+#include "device/ImageCapture.h"
+#include "video/VideoShow.h"
 
 class Ui_BCWidget;
 class WaitOpenVideo;

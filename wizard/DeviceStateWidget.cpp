@@ -1,8 +1,8 @@
-#include "DeviceStateWidget.h"
+#include "wizard/DeviceStateWidget.h"
 #include "ui_DeviceStateWidget.h"
 
-#include "NimbraDesktop.h"
-#include "OverlayLook.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/OverlayLook.h"
 
 DeviceStateWidget::DeviceStateWidget(QWidget* parent)
     : QWidget(parent), ui(new Ui_DeviceStateWidget) {

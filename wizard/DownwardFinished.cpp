@@ -1,8 +1,8 @@
-#include "DownwardFinished.h"
+#include "wizard/DownwardFinished.h"
 #include "ui_DownwardFinished.h"
 
-#include "NimbraDesktop.h"
-#include "OverlayLook.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/OverlayLook.h"
 
 DownwardFinished::DownwardFinished(QWidget* parent) : QWidget(parent), ui(new Ui_DownwardFinished) {
     ui->setupUi(this);

@@ -1,11 +1,11 @@
-#include "ForwardFinished.h"
+#include "wizard/ForwardFinished.h"
 #include "ui_ForwardFinished.h"
 
-#include "BCInstanceManager.h"
-#include "BCWidget.h"
-#include "ImageCapture.h"
-#include "NimbraDesktop.h"
-#include "OverlayLook.h"
+#include "device/BCInstanceManager.h"
+#include "wizard/BCWidget.h"
+#include "device/ImageCapture.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/OverlayLook.h"
 
 ForwardFinished::ForwardFinished(QWidget* parent) : QWidget(parent), ui(new Ui_ForwardFinished) {
     ui->setupUi(this);

@@ -1,7 +1,7 @@
-#include "GuidWidget.h"
+#include "wizard/GuidWidget.h"
 #include "ui_GuidWidget.h"
 
-#include "NimbraDesktop.h"
+#include "app/NimbraDesktop.h"
 
 #include <QStyle>
 #include <QTimer>

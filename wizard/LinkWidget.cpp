@@ -1,7 +1,7 @@
-#include "LinkWidget.h"
+#include "wizard/LinkWidget.h"
 #include "ui_LinkWidget.h"
 
-#include "NimbraDesktop.h"
+#include "app/NimbraDesktop.h"
 
 LinkWidget::LinkWidget(QWidget* parent) : QWidget(parent), ui(new Ui_LinkWidget) {
     ui->setupUi(this);

@@ -1,7 +1,7 @@
-#include "NGWidget.h"
+#include "wizard/NGWidget.h"
 #include "ui_NGWidget.h"
 
-#include "NimbraDesktop.h"
+#include "app/NimbraDesktop.h"
 
 NGWidget::NGWidget(QWidget* parent) : QWidget(parent), ui(new Ui_NGWidget) {
     ui->setupUi(this);

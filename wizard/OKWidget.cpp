@@ -1,7 +1,7 @@
-#include "OKWidget.h"
+#include "wizard/OKWidget.h"
 #include "ui_OKWidget.h"
 
-#include "NimbraDesktop.h"
+#include "app/NimbraDesktop.h"
 
 OKWidget::OKWidget(QWidget* parent) : QWidget(parent), ui(new Ui_OKWidget) {
     ui->setupUi(this);

@@ -1,9 +1,9 @@
-#include "OverlayLook.h"
+#include "wizard/OverlayLook.h"
 
-#include "BCInstanceManager.h"
-#include "ImageCapture.h"
-#include "ImageDeal.h"
-#include "VideoShow.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageCapture.h"
+#include "device/ImageDeal.h"
+#include "video/VideoShow.h"
 
 #include <QPalette>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "ProgressBar.h"
+#include "wizard/ProgressBar.h"
 
 #include <QDebug>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
-#include "ProgressWidget.h"
+#include "wizard/ProgressWidget.h"
 #include "ui_ProgressWidget.h"
 
-#include "BCInstanceManager.h"
-#include "ImageDeal.h"
-#include "NimbraDesktop.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageDeal.h"
+#include "app/NimbraDesktop.h"
 
 ProgressWidget::ProgressWidget(QWidget* parent) : QWidget(parent), ui(new Ui_ProgressWidget) {
     ui->setupUi(this);

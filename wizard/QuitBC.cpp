@@ -1,8 +1,8 @@
-#include "QuitBC.h"
+#include "wizard/QuitBC.h"
 #include "ui_QuitBC.h"
 
-#include "NimbraDesktop.h"
-#include "OverlayLook.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/OverlayLook.h"
 
 QuitBC::QuitBC(QWidget* parent) : QWidget(parent), ui(new Ui_QuitBC) {
     ui->setupUi(this);

@@ -1,8 +1,8 @@
-#include "VideoFiled.h"
+#include "wizard/VideoFiled.h"
 #include "ui_VideoFiled.h"
 
-#include "NimbraDesktop.h"
-#include "OverlayLook.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/OverlayLook.h"
 
 #include <QTimer>
 

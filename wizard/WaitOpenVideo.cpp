@@ -1,8 +1,8 @@
-#include "WaitOpenVideo.h"
+#include "wizard/WaitOpenVideo.h"
 #include "ui_WaitOpenVideo.h"
 
-#include "NimbraDesktop.h"
-#include "OverlayLook.h"
+#include "app/NimbraDesktop.h"
+#include "wizard/OverlayLook.h"
 
 WaitOpenVideo::WaitOpenVideo(QWidget* parent) : QWidget(parent), ui(new Ui_WaitOpenVideo) {
     ui->setupUi(this);

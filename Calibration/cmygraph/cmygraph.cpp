@@ -1,4 +1,4 @@
-#include "cmygraph.h"
+#include "Calibration/cmygraph/cmygraph.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CoverageSvg.h"
+#include "Calibration/report/CoverageSvg.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,4 +1,4 @@
-#include "FailureExplanation.h"
+#include "Calibration/report/FailureExplanation.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunReport.h"
+#include "Calibration/report/RunReport.h"
 
 // The report's words: every check of a pair with its measured value and
 // accepted range, the message of a failed check, and the run's outcome in a

@@ -1,6 +1,6 @@
-#include "MapQuantisation.h"
+#include "Calibration/report/MapQuantisation.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CalibrationDiagnostics.h"
+#include "Calibration/CalibrationDiagnostics.h"
 
 #include <QDateTime>
 #include <QString>

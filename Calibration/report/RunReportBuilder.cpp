@@ -1,9 +1,9 @@
-#include "RunReportBuilder.h"
+#include "Calibration/report/RunReportBuilder.h"
 
-#include "CMyCalculationPicThread.h"
-#include "FailureExplanation.h"
-#include "ImageData.h"
-#include "MapQuantisation.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/report/FailureExplanation.h"
+#include "Calibration/ImageData.h"
+#include "Calibration/report/MapQuantisation.h"
 
 #include <opencv2/calib3d.hpp>
 

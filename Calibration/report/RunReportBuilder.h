@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CalibrationRunTracker.h"
-#include "RunReport.h"
+#include "Calibration/CalibrationRunTracker.h"
+#include "Calibration/report/RunReport.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
-#include "RunReportHtml.h"
+#include "Calibration/report/RunReportHtml.h"
 
-#include "CoverageSvg.h"
-#include "FailureExplanation.h"
+#include "Calibration/report/CoverageSvg.h"
+#include "Calibration/report/FailureExplanation.h"
 
 #include <QTextStream>
 

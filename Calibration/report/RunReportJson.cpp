@@ -1,4 +1,4 @@
-#include "RunReportJson.h"
+#include "Calibration/report/RunReportJson.h"
 
 #include <QJsonArray>
 

@@ -1,10 +1,10 @@
-#include "RunReportWriter.h"
+#include "Calibration/report/RunReportWriter.h"
 
-#include "CalibrationRunTracker.h"
-#include "ImageData.h"
-#include "RunReportBuilder.h"
-#include "RunReportHtml.h"
-#include "RunReportJson.h"
+#include "Calibration/CalibrationRunTracker.h"
+#include "Calibration/ImageData.h"
+#include "Calibration/report/RunReportBuilder.h"
+#include "Calibration/report/RunReportHtml.h"
+#include "Calibration/report/RunReportJson.h"
 
 #include <QDebug>
 #include <QDir>

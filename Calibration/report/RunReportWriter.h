@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunReport.h"
+#include "Calibration/report/RunReport.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "RunFolders.h"
+#include "device/record/RunFolders.h"
 
 #include <QDebug>
 #include <QDir>

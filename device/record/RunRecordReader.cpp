@@ -1,6 +1,6 @@
-#include "RunRecordReader.h"
+#include "device/record/RunRecordReader.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <QIODevice>
 

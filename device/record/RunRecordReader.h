@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunRecordFormat.h"
+#include "device/record/RunRecordFormat.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "RunRecordWriter.h"
+#include "device/record/RunRecordWriter.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <QDebug>
 

@@ -1,7 +1,7 @@
-#include "QtTelnet.h"
+#include "device/telnet/QtTelnet.h"
 
-#include "QtTelnetPrivate.h"
-#include "TelnetCodes.h"
+#include "device/telnet/QtTelnetPrivate.h"
+#include "device/telnet/TelnetCodes.h"
 
 #include <QTcpSocket>
 

@@ -1,3 +1,3 @@
-#include "QtTelnetAuth.h"
+#include "device/telnet/QtTelnetAuth.h"
 
 QtTelnetAuth::~QtTelnetAuth() = default;

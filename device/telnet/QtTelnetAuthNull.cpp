@@ -1,6 +1,6 @@
-#include "QtTelnetAuthNull.h"
+#include "device/telnet/QtTelnetAuthNull.h"
 
-#include "TelnetCodes.h"
+#include "device/telnet/TelnetCodes.h"
 
 QByteArray QtTelnetAuthNull::authStep(const QByteArray& subOption) {
     using namespace TelnetCodes;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QtTelnetAuth.h"
+#include "device/telnet/QtTelnetAuth.h"
 
 // The NULL authentication type (0): answers the peer's SEND with
 // IS NULL and counts as successful; the login then goes on in plain text.

@@ -1,8 +1,8 @@
-#include "QtTelnetPrivate.h"
+#include "device/telnet/QtTelnetPrivate.h"
 
-#include "QtTelnet.h"
-#include "QtTelnetAuthNull.h"
-#include "TelnetCodes.h"
+#include "device/telnet/QtTelnet.h"
+#include "device/telnet/QtTelnetAuthNull.h"
+#include "device/telnet/TelnetCodes.h"
 
 #include <QDebug>
 #include <QTcpSocket>

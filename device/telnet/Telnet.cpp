@@ -1,7 +1,7 @@
-#include "Telnet.h"
+#include "device/telnet/Telnet.h"
 
-#include "DeviceAddress.h"
-#include "QtTelnet.h"
+#include "device/DeviceAddress.h"
+#include "device/telnet/QtTelnet.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FlightGuidance.h"
+#include "device/wire/FlightGuidance.h"
 
 #include <QRect>
 

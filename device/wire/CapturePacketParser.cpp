@@ -1,4 +1,4 @@
-#include "CapturePacketParser.h"
+#include "device/wire/CapturePacketParser.h"
 
 #include <QDebug>
 

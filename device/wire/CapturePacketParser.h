@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CaptureEvents.h"
-#include "StatusPacket.h"
+#include "device/wire/CaptureEvents.h"
+#include "device/wire/StatusPacket.h"
 
 #include <QByteArray>
 

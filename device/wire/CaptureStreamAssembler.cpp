@@ -1,6 +1,6 @@
-#include "CaptureStreamAssembler.h"
+#include "device/wire/CaptureStreamAssembler.h"
 
-#include "StatusPacket.h"
+#include "device/wire/StatusPacket.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

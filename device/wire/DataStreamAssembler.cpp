@@ -1,7 +1,7 @@
-#include "DataStreamAssembler.h"
+#include "device/wire/DataStreamAssembler.h"
 
-#include "FeaturePacket.h"
-#include "LittleEndian.h"
+#include "device/wire/FeaturePacket.h"
+#include "device/wire/LittleEndian.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
-#include "FeaturePacket.h"
+#include "device/wire/FeaturePacket.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <QDebug>
 #include <QString>

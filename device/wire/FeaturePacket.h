@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FeatureData.h"
+#include "device/wire/FeatureData.h"
 
 #include <QByteArray>
 

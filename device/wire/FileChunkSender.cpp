@@ -1,6 +1,6 @@
-#include "FileChunkSender.h"
+#include "device/wire/FileChunkSender.h"
 
-#include "FileData.h"
+#include "device/wire/FileData.h"
 
 #include <QDebug>
 #include <QIODevice>

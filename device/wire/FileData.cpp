@@ -1,6 +1,6 @@
-#include "FileData.h"
+#include "device/wire/FileData.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "ResultData.h"
+#include "device/wire/ResultData.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <array>
 

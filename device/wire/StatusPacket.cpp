@@ -1,6 +1,6 @@
-#include "StatusPacket.h"
+#include "device/wire/StatusPacket.h"
 
-#include "LittleEndian.h"
+#include "device/wire/LittleEndian.h"
 
 #include <array>
 

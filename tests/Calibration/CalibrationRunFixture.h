@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ImageData.h"
-#include "StereoRigSimulator.h"
+#include "Calibration/ImageData.h"
+#include "tests/support/StereoRigSimulator.h"
 
 #include <QDir>
 #include <QStandardPaths>

@@ -1,5 +1,5 @@
-#include "ImageData.h"
-#include "TestMain.h"
+#include "Calibration/ImageData.h"
+#include "tests/support/TestMain.h"
 
 #include <QFuture>
 #include <QtConcurrent/QtConcurrent>

@@ -1,7 +1,7 @@
-#include "ImageData.h"
+#include "Calibration/ImageData.h"
 
-#include "OutputCapture.h"
-#include "TestMain.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/TestMain.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "CalibrationRunTracker.h"
-#include "ImageData.h"
+#include "Calibration/CalibrationRunTracker.h"
+#include "Calibration/ImageData.h"
 
-#include "OutputCapture.h"
-#include "TestMain.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/TestMain.h"
 
 #include <QMutex>
 #include <QMutexLocker>

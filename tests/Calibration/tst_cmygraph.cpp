@@ -1,6 +1,6 @@
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
-#include "cmygraph/cmygraph.h"
+#include "Calibration/cmygraph/cmygraph.h"
 
 #include <functional>
 

@@ -1,8 +1,8 @@
-#include "HiDPUInterface.h"
-#include "hi_dpu_tool.h"
+#include "Calibration/HiDPUInterface.h"
+#include "Calibration/hi_dpu_tool.h"
 
-#include "OutputCapture.h"
-#include "TestMain.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/TestMain.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
-#include "CMyCalculationPicThread.h"
-#include "ImageData.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/ImageData.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,9 @@
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
-#include "CMyCalculationPicThread.h"
-#include "ImageData.h"
-#include "OrderingCheck.h"
-#include "SyntheticBoardView.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/ImageData.h"
+#include "tests/support/syntheticboard/OrderingCheck.h"
+#include "tests/support/syntheticboard/SyntheticBoardView.h"
 
 #include <QThreadPool>
 

@@ -1,16 +1,16 @@
-#include "CalibrationRunFixture.h"
+#include "tests/Calibration/CalibrationRunFixture.h"
 
-#include "CalibrationRunTracker.h"
-#include "ImageData.h"
-#include "MapQuantisation.h"
-#include "RunReportBuilder.h"
-#include "RunReportHtml.h"
-#include "RunReportJson.h"
-#include "StereoRigSimulator.h"
-#include "TaskLogCapture.h"
+#include "Calibration/CalibrationRunTracker.h"
+#include "Calibration/ImageData.h"
+#include "Calibration/report/MapQuantisation.h"
+#include "Calibration/report/RunReportBuilder.h"
+#include "Calibration/report/RunReportHtml.h"
+#include "Calibration/report/RunReportJson.h"
+#include "tests/support/StereoRigSimulator.h"
+#include "Calibration/TaskLogCapture.h"
 
-#include "OutputCapture.h"
-#include "TestMain.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/TestMain.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>

@@ -1,12 +1,12 @@
-#include "CalibrationRunFixture.h"
+#include "tests/Calibration/CalibrationRunFixture.h"
 
-#include "CalibrationRunTracker.h"
+#include "Calibration/CalibrationRunTracker.h"
 
-#include "ImageData.h"
-#include "StereoRigSimulator.h"
+#include "Calibration/ImageData.h"
+#include "tests/support/StereoRigSimulator.h"
 
-#include "OutputCapture.h"
-#include "TestMain.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/TestMain.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
-#include "MessageLog.h"
-#include "TestMain.h"
+#include "app/MessageLog.h"
+#include "tests/support/TestMain.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,9 +1,9 @@
-#include "AboutWidget.h"
-#include "IsolatedEnvironment.h"
-#include "MenuBar.h"
-#include "NimbraDesktop.h"
-#include "TestMain.h"
-#include "XvfbServer.h"
+#include "app/AboutWidget.h"
+#include "tests/support/IsolatedEnvironment.h"
+#include "app/MenuBar.h"
+#include "app/NimbraDesktop.h"
+#include "tests/support/TestMain.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,5 +1,5 @@
-#include "NimbraDesktop.h"
-#include "TestMain.h"
+#include "app/NimbraDesktop.h"
+#include "tests/support/TestMain.h"
 
 #include <QStackedWidget>
 

@@ -1,6 +1,6 @@
-#include "NimbraApplication.h"
-#include "TestMain.h"
-#include "XvfbServer.h"
+#include "app/NimbraApplication.h"
+#include "tests/support/TestMain.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QProcess>
 #include <QScopeGuard>

@@ -1,6 +1,6 @@
-#include "MessageLog.h"
-#include "SingleInstance.h"
-#include "TestMain.h"
+#include "app/MessageLog.h"
+#include "app/SingleInstance.h"
+#include "tests/support/TestMain.h"
 
 #include <QFile>
 #include <QProcess>

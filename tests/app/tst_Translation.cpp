@@ -1,10 +1,10 @@
-#include "AboutWidget.h"
-#include "BCWidget.h"
-#include "NimbraApplication.h"
-#include "NimbraDesktop.h"
-#include "TestMain.h"
-#include "VideoWidget.h"
-#include "WaitOpenVideo.h"
+#include "app/AboutWidget.h"
+#include "wizard/BCWidget.h"
+#include "app/NimbraApplication.h"
+#include "app/NimbraDesktop.h"
+#include "tests/support/TestMain.h"
+#include "video/VideoWidget.h"
+#include "wizard/WaitOpenVideo.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,10 +1,10 @@
-#include "BCInstanceManager.h"
-#include "DeviceAddress.h"
-#include "ImageCapture.h"
-#include "ImageDeal.h"
-#include "ModelChange.h"
-#include "TestMain.h"
-#include "VideoShow.h"
+#include "device/BCInstanceManager.h"
+#include "device/DeviceAddress.h"
+#include "device/ImageCapture.h"
+#include "device/ImageDeal.h"
+#include "device/ModelChange.h"
+#include "tests/support/TestMain.h"
+#include "video/VideoShow.h"
 
 #include <QFuture>
 #include <QtConcurrent/QtConcurrent>

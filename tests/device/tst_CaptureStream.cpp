@@ -1,7 +1,7 @@
 // Status packets of the capture control channel: byte layout, reassembly, and
 // the guidance, image index, camera switch and pair-finished rules.
 
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
 #include "device/wire/CapturePacketParser.h"
 #include "device/wire/CaptureStreamAssembler.h"

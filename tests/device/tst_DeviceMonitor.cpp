@@ -1,5 +1,5 @@
-#include "DeviceMonitor.h"
-#include "TestMain.h"
+#include "device/DeviceMonitor.h"
+#include "tests/support/TestMain.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -1,7 +1,7 @@
 // Feature packets of the data channel: byte layout, parsing with its acceptance
 // rule, and the reassembly of the incoming stream with its loss rules.
 
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
 #include "device/wire/DataStreamAssembler.h"
 #include "device/wire/FeaturePacket.h"

@@ -1,8 +1,8 @@
-#include "BCInstanceManager.h"
-#include "ImageCapture.h"
-#include "StatusPacket.h"
-#include "TestMain.h"
-#include "VideoShow.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageCapture.h"
+#include "device/wire/StatusPacket.h"
+#include "tests/support/TestMain.h"
+#include "video/VideoShow.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -1,7 +1,7 @@
-#include "FakeHttpServer.h"
-#include "ModelChange.h"
-#include "TestMain.h"
-#include "VideoShow.h"
+#include "tests/support/FakeHttpServer.h"
+#include "device/ModelChange.h"
+#include "tests/support/TestMain.h"
+#include "video/VideoShow.h"
 
 namespace {
 // No RTSP server runs here, so every camera open fails fast ("open url error").

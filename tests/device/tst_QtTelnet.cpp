@@ -1,7 +1,7 @@
-#include "ByteList.h"
-#include "QtTelnet.h"
-#include "ScriptedTcpPeer.h"
-#include "TestMain.h"
+#include "tests/support/ByteList.h"
+#include "device/telnet/QtTelnet.h"
+#include "tests/support/ScriptedTcpPeer.h"
+#include "tests/support/TestMain.h"
 
 #include <QSignalSpy>
 #include <QTcpSocket>

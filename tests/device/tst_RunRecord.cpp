@@ -1,8 +1,8 @@
-#include "LittleEndian.h"
-#include "RunFolders.h"
-#include "RunRecordReader.h"
-#include "RunRecordWriter.h"
-#include "TestMain.h"
+#include "device/wire/LittleEndian.h"
+#include "device/record/RunFolders.h"
+#include "device/record/RunRecordReader.h"
+#include "device/record/RunRecordWriter.h"
+#include "tests/support/TestMain.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "ByteList.h"
-#include "ScriptedTcpPeer.h"
-#include "Telnet.h"
-#include "TestMain.h"
+#include "tests/support/ByteList.h"
+#include "tests/support/ScriptedTcpPeer.h"
+#include "device/telnet/Telnet.h"
+#include "tests/support/TestMain.h"
 
 #include <QSignalSpy>
 #include <QtTest>

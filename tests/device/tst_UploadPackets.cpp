@@ -1,7 +1,7 @@
 // What the desktop uploads after a successful run: the 74-byte result of each
 // camera, filled from the store, and the map files cut into chunk packets.
 
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
 #include "Calibration/ImageData.h"
 #include "device/wire/FileChunkSender.h"

@@ -2,13 +2,13 @@
 // private X server, clicked through from screenshots the way a person would.
 // Every ctest entry runs one function on its own loopback address, so two can
 // run side by side.
-#include "DesktopProcess.h"
-#include "DroneSimProcess.h"
-#include "RunDriver.h"
-#include "ScenarioRunner.h"
-#include "TestMain.h"
-#include "XDisplay.h"
-#include "XvfbServer.h"
+#include "tests/support/DesktopProcess.h"
+#include "tests/support/DroneSimProcess.h"
+#include "tools/autodrive/RunDriver.h"
+#include "tools/autodrive/ScenarioRunner.h"
+#include "tests/support/TestMain.h"
+#include "tools/autodrive/XDisplay.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

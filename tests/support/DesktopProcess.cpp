@@ -1,4 +1,4 @@
-#include "DesktopProcess.h"
+#include "tests/support/DesktopProcess.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "DroneFeatureModel.h"
+#include "tests/support/DroneFeatureModel.h"
 
-#include "DroneVision.h"
-#include "FeaturePacket.h"
+#include "tools/dronesim/DroneVision.h"
+#include "device/wire/FeaturePacket.h"
 
 #include <opencv2/calib3d.hpp>
 

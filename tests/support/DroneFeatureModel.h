@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FeatureData.h"
-#include "StereoRigSimulator.h"
+#include "device/wire/FeatureData.h"
+#include "tests/support/StereoRigSimulator.h"
 
 #include <QByteArray>
 

@@ -1,4 +1,4 @@
-#include "DroneSimProcess.h"
+#include "tests/support/DroneSimProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

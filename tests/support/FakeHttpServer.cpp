@@ -1,4 +1,4 @@
-#include "FakeHttpServer.h"
+#include "tests/support/FakeHttpServer.h"
 
 #include <QTcpSocket>
 

@@ -1,4 +1,4 @@
-#include "IsolatedEnvironment.h"
+#include "tests/support/IsolatedEnvironment.h"
 
 #include <QDir>
 #include <QFile>

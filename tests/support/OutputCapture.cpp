@@ -1,4 +1,4 @@
-#include "OutputCapture.h"
+#include "tests/support/OutputCapture.h"
 
 #include <QMutex>
 #include <QMutexLocker>

@@ -1,4 +1,4 @@
-#include "ScriptedTcpPeer.h"
+#include "tests/support/ScriptedTcpPeer.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

@@ -1,4 +1,4 @@
-#include "StereoRigSimulator.h"
+#include "tests/support/StereoRigSimulator.h"
 
 #include <opencv2/calib3d.hpp>
 

@@ -1,7 +1,7 @@
-#include "SyntheticRunRecord.h"
+#include "tests/support/SyntheticRunRecord.h"
 
-#include "CMyCalculationPicThread.h"
-#include "RunRecordWriter.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "device/record/RunRecordWriter.h"
 
 namespace SyntheticRunRecord {
 

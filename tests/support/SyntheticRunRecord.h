@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DroneFeatureModel.h"
+#include "tests/support/DroneFeatureModel.h"
 
 #include <QByteArray>
 

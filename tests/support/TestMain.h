@@ -1,7 +1,7 @@
 #pragma once
 
-#include "IsolatedEnvironment.h"
-#include "XvfbServer.h"
+#include "tests/support/IsolatedEnvironment.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QApplication>
 #include <QCoreApplication>

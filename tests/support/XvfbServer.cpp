@@ -1,4 +1,4 @@
-#include "XvfbServer.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QElapsedTimer>
 #include <QProcessEnvironment>

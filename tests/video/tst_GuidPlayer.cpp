@@ -1,7 +1,7 @@
-#include "GuidPlayer.h"
-#include "GuidPrivate.h"
-#include "OutputCapture.h"
-#include "TestMain.h"
+#include "video/GuidPlayer.h"
+#include "video/GuidPrivate.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/TestMain.h"
 
 #include <QDir>
 #include <QElapsedTimer>

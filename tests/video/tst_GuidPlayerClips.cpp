@@ -1,4 +1,4 @@
-#include "TestMain.h"
+#include "tests/support/TestMain.h"
 
 #include <QFileInfo>
 #include <QProcess>

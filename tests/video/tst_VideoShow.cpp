@@ -1,5 +1,5 @@
-#include "TestMain.h"
-#include "VideoShow.h"
+#include "tests/support/TestMain.h"
+#include "video/VideoShow.h"
 
 #include <QTcpServer>
 

@@ -1,6 +1,6 @@
-#include "NimbraDesktop.h"
-#include "TestMain.h"
-#include "VideoWidget.h"
+#include "app/NimbraDesktop.h"
+#include "tests/support/TestMain.h"
+#include "video/VideoWidget.h"
 
 #include <QImage>
 #include <QtTest>

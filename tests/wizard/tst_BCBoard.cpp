@@ -1,7 +1,7 @@
-#include "BCBoard.h"
-#include "BCInstanceManager.h"
-#include "ImageDeal.h"
-#include "TestMain.h"
+#include "Calibration/BCBoard.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageDeal.h"
+#include "tests/support/TestMain.h"
 
 #include <QImage>
 #include <QtTest>

@@ -1,10 +1,10 @@
-#include "BCWidget.h"
-#include "QuitBC.h"
-#include "VideoFiled.h"
-#include "VideoWidget.h"
-#include "WaitOpenVideo.h"
-#include "TestMain.h"
-#include "XvfbServer.h"
+#include "wizard/BCWidget.h"
+#include "wizard/QuitBC.h"
+#include "wizard/VideoFiled.h"
+#include "video/VideoWidget.h"
+#include "wizard/WaitOpenVideo.h"
+#include "tests/support/TestMain.h"
+#include "tests/support/XvfbServer.h"
 
 #include <QProcess>
 #include <QScreen>

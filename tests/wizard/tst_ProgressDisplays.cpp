@@ -1,8 +1,8 @@
-#include "BCInstanceManager.h"
-#include "ImageDeal.h"
-#include "ProgressBar.h"
-#include "ProgressWidget.h"
-#include "TestMain.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageDeal.h"
+#include "wizard/ProgressBar.h"
+#include "wizard/ProgressWidget.h"
+#include "tests/support/TestMain.h"
 
 #include <QLabel>
 #include <QtTest>

@@ -1,7 +1,7 @@
-#include "BoardScaleProbe.h"
+#include "tools/autodrive/BoardScaleProbe.h"
 
-#include "BCBoard.h"
-#include "BCWidget.h"
+#include "Calibration/BCBoard.h"
+#include "wizard/BCWidget.h"
 
 #include <QGuiApplication>
 #include <QScreen>

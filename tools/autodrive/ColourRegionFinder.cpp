@@ -1,4 +1,4 @@
-#include "ColourRegionFinder.h"
+#include "tools/autodrive/ColourRegionFinder.h"
 
 #include <cstdlib>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "RunDriver.h"
+#include "tools/autodrive/RunDriver.h"
 
 #include <QCoreApplication>
 #include <QDir>

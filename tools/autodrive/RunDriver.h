@@ -1,7 +1,7 @@
 #pragma once
 
-#include "WizardScreen.h"
-#include "XDisplay.h"
+#include "tools/autodrive/WizardScreen.h"
+#include "tools/autodrive/XDisplay.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "ScenarioRunner.h"
+#include "tools/autodrive/ScenarioRunner.h"
 
 using Page = WizardScreen::Page;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RunDriver.h"
+#include "tools/autodrive/RunDriver.h"
 
 // The runs a person makes through NimbraDesktop, played with a RunDriver.
 // Each returns false on the first step that does not come within its limit

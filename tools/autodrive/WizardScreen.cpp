@@ -1,6 +1,6 @@
-#include "WizardScreen.h"
+#include "tools/autodrive/WizardScreen.h"
 
-#include "ColourRegionFinder.h"
+#include "tools/autodrive/ColourRegionFinder.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "XDisplay.h"
+#include "tools/autodrive/XDisplay.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

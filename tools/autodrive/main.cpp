@@ -1,10 +1,10 @@
 // nimbra-autodrive: clicks through NimbraDesktop on an X display the way a
 // person would, from screenshots, and saves a picture of every step.
-#include "BoardScaleProbe.h"
-#include "RunDriver.h"
-#include "ScenarioRunner.h"
-#include "WizardScreen.h"
-#include "XDisplay.h"
+#include "tools/autodrive/BoardScaleProbe.h"
+#include "tools/autodrive/RunDriver.h"
+#include "tools/autodrive/ScenarioRunner.h"
+#include "tools/autodrive/WizardScreen.h"
+#include "tools/autodrive/XDisplay.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

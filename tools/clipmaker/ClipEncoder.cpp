@@ -1,4 +1,4 @@
-#include "ClipEncoder.h"
+#include "tools/clipmaker/ClipEncoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -1,4 +1,4 @@
-#include "ClipScene.h"
+#include "tools/clipmaker/ClipScene.h"
 
 #include <QPainter>
 #include <QPainterPath>

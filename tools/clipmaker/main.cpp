@@ -3,8 +3,8 @@
 // KIND is ng, ok_forward, ok_downward or finished. The default is 500x300 at
 // 25 fps for the kind's loop length; --rate and --frames make odd clips for
 // the player's tests (a rate below 1 fps, a handful of frames).
-#include "ClipEncoder.h"
-#include "ClipScene.h"
+#include "tools/clipmaker/ClipEncoder.h"
+#include "tools/clipmaker/ClipScene.h"
 
 #include <QGuiApplication>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "BoardImage.h"
+#include "tools/dronesim/BoardImage.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,7 +1,7 @@
-#include "CameraStreamService.h"
+#include "tools/dronesim/CameraStreamService.h"
 
-#include "DroneState.h"
-#include "SimCamera.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/SimCamera.h"
 
 CameraStreamService::CameraStreamService(DroneState& state, CameraViewRenderer& renderer,
                                          const CameraViewState& view,

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "RtspCameraServer.h"
-#include "SimService.h"
+#include "tools/dronesim/RtspCameraServer.h"
+#include "tools/dronesim/SimService.h"
 
 #include <memory>
 

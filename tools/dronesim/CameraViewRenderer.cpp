@@ -1,4 +1,4 @@
-#include "CameraViewRenderer.h"
+#include "tools/dronesim/CameraViewRenderer.h"
 
 #include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BoardImage.h"
-#include "Rig.h"
-#include "SimCamera.h"
+#include "tools/dronesim/BoardImage.h"
+#include "tools/dronesim/Rig.h"
+#include "tools/dronesim/SimCamera.h"
 
 #include <opencv2/core.hpp>
 

@@ -1,4 +1,4 @@
-#include "CameraViewState.h"
+#include "tools/dronesim/CameraViewState.h"
 
 int CameraViewState::poseIndex(SimPair pair) const {
     std::lock_guard<std::mutex> lock(m_mutex);

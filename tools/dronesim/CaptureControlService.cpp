@@ -1,6 +1,6 @@
-#include "CaptureControlService.h"
+#include "tools/dronesim/CaptureControlService.h"
 
-#include "SimLog.h"
+#include "tools/dronesim/SimLog.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CaptureTimeline.h"
-#include "TcpSimService.h"
+#include "tools/dronesim/CaptureTimeline.h"
+#include "tools/dronesim/TcpSimService.h"
 
 class QTimer;
 

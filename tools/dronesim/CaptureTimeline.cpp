@@ -1,9 +1,9 @@
-#include "CaptureTimeline.h"
+#include "tools/dronesim/CaptureTimeline.h"
 
-#include "BoardImage.h"
-#include "DroneVision.h"
-#include "SimLog.h"
-#include "StatusPacket.h"
+#include "tools/dronesim/BoardImage.h"
+#include "tools/dronesim/DroneVision.h"
+#include "tools/dronesim/SimLog.h"
+#include "device/wire/StatusPacket.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DroneState.h"
-#include "Rig.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/Rig.h"
 
 #include <QByteArray>
 #include <QObject>

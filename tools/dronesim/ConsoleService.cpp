@@ -1,7 +1,7 @@
-#include "ConsoleService.h"
+#include "tools/dronesim/ConsoleService.h"
 
-#include "DroneState.h"
-#include "TelnetServerSession.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/TelnetServerSession.h"
 
 #include <QTcpSocket>
 

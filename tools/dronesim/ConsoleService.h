@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TcpSimService.h"
+#include "tools/dronesim/TcpSimService.h"
 
 // TCP 23: the drone's TELNET console (one TelnetServerSession per connection).
 // A "reboot" typed in it is logged as "reboot requested" and takes the drone

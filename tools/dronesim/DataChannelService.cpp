@@ -1,9 +1,9 @@
-#include "DataChannelService.h"
+#include "tools/dronesim/DataChannelService.h"
 
-#include "DroneState.h"
-#include "FeaturePacket.h"
-#include "SimLog.h"
-#include "UploadVerifier.h"
+#include "tools/dronesim/DroneState.h"
+#include "device/wire/FeaturePacket.h"
+#include "tools/dronesim/SimLog.h"
+#include "tools/dronesim/UploadVerifier.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DroneVision.h"
-#include "TcpSimService.h"
-#include "UploadStreamParser.h"
+#include "tools/dronesim/DroneVision.h"
+#include "tools/dronesim/TcpSimService.h"
+#include "tools/dronesim/UploadStreamParser.h"
 
 #include <QPointer>
 

@@ -1,12 +1,12 @@
-#include "DroneSimulator.h"
+#include "tools/dronesim/DroneSimulator.h"
 
-#include "CameraStreamService.h"
-#include "CaptureControlService.h"
-#include "DataChannelService.h"
-#include "ConsoleService.h"
-#include "HeartbeatService.h"
-#include "HttpSwitchService.h"
-#include "SimLog.h"
+#include "tools/dronesim/CameraStreamService.h"
+#include "tools/dronesim/CaptureControlService.h"
+#include "tools/dronesim/DataChannelService.h"
+#include "tools/dronesim/ConsoleService.h"
+#include "tools/dronesim/HeartbeatService.h"
+#include "tools/dronesim/HttpSwitchService.h"
+#include "tools/dronesim/SimLog.h"
 
 DroneSimulator::DroneSimulator(SimOptions options, QObject* parent)
     : QObject(parent),

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "BoardImage.h"
-#include "CameraViewRenderer.h"
-#include "CameraViewState.h"
-#include "DroneState.h"
-#include "SimOptions.h"
+#include "tools/dronesim/BoardImage.h"
+#include "tools/dronesim/CameraViewRenderer.h"
+#include "tools/dronesim/CameraViewState.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/SimOptions.h"
 
 #include <QObject>
 #include <QVector>

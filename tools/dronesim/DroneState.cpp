@@ -1,8 +1,8 @@
-#include "DroneState.h"
+#include "tools/dronesim/DroneState.h"
 
-#include "CameraViewState.h"
-#include "Rig.h"
-#include "SimLog.h"
+#include "tools/dronesim/CameraViewState.h"
+#include "tools/dronesim/Rig.h"
+#include "tools/dronesim/SimLog.h"
 
 #include <QTimer>
 

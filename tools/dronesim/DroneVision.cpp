@@ -1,6 +1,6 @@
-#include "DroneVision.h"
+#include "tools/dronesim/DroneVision.h"
 
-#include "BoardImage.h"
+#include "tools/dronesim/BoardImage.h"
 
 #include <opencv2/calib3d.hpp>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FeatureData.h"
-#include "Rig.h"
+#include "device/wire/FeatureData.h"
+#include "tools/dronesim/Rig.h"
 
 #include <opencv2/core.hpp>
 

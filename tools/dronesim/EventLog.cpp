@@ -1,4 +1,4 @@
-#include "EventLog.h"
+#include "tools/dronesim/EventLog.h"
 
 #include <chrono>
 #include <cstdio>

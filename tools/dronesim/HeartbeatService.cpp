@@ -1,6 +1,6 @@
-#include "HeartbeatService.h"
+#include "tools/dronesim/HeartbeatService.h"
 
-#include "DroneState.h"
+#include "tools/dronesim/DroneState.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DroneState.h"
-#include "TcpSimService.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/TcpSimService.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
-#include "HttpSwitchService.h"
+#include "tools/dronesim/HttpSwitchService.h"
 
-#include "DroneState.h"
+#include "tools/dronesim/DroneState.h"
 
 #include <QTcpSocket>
 

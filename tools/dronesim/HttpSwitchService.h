@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TcpSimService.h"
+#include "tools/dronesim/TcpSimService.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "Rig.h"
+#include "tools/dronesim/Rig.h"
 
-#include "BoardImage.h"
+#include "tools/dronesim/BoardImage.h"
 
 #include <opencv2/calib3d.hpp>
 

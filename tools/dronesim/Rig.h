@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SimCamera.h"
+#include "tools/dronesim/SimCamera.h"
 
 #include <opencv2/core.hpp>
 

@@ -1,4 +1,4 @@
-#include "RigJson.h"
+#include "tools/dronesim/RigJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

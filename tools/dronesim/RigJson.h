@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Rig.h"
+#include "tools/dronesim/Rig.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,13 +1,13 @@
-#include "RtspCameraServer.h"
+#include "tools/dronesim/RtspCameraServer.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 
-#include "CameraViewRenderer.h"
-#include "CameraViewState.h"
-#include "EventLog.h"
-#include "SimCamera.h"
+#include "tools/dronesim/CameraViewRenderer.h"
+#include "tools/dronesim/CameraViewState.h"
+#include "tools/dronesim/EventLog.h"
+#include "tools/dronesim/SimCamera.h"
 
 #include <opencv2/core.hpp>
 

@@ -1,6 +1,6 @@
-#include "SimLog.h"
+#include "tools/dronesim/SimLog.h"
 
-#include "EventLog.h"
+#include "tools/dronesim/EventLog.h"
 
 namespace SimLog {
 

@@ -1,7 +1,7 @@
-#include "SimOptions.h"
+#include "tools/dronesim/SimOptions.h"
 
-#include "RigJson.h"
-#include "SimCamera.h"
+#include "tools/dronesim/RigJson.h"
+#include "tools/dronesim/SimCamera.h"
 
 #include <QCommandLineParser>
 #include <QFile>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DroneState.h"
-#include "HttpSwitchService.h"
-#include "Rig.h"
-#include "RtspCameraServer.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/HttpSwitchService.h"
+#include "tools/dronesim/Rig.h"
+#include "tools/dronesim/RtspCameraServer.h"
 
 #include <QHostAddress>
 #include <QString>

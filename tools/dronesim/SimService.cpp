@@ -1,6 +1,6 @@
-#include "SimService.h"
+#include "tools/dronesim/SimService.h"
 
-#include "SimLog.h"
+#include "tools/dronesim/SimLog.h"
 
 SimService::SimService(QString name, DroneState& state, QObject* parent)
     : QObject(parent), m_name(std::move(name)), m_state(state) {}

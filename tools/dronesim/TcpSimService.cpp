@@ -1,7 +1,7 @@
-#include "TcpSimService.h"
+#include "tools/dronesim/TcpSimService.h"
 
-#include "DroneState.h"
-#include "SimLog.h"
+#include "tools/dronesim/DroneState.h"
+#include "tools/dronesim/SimLog.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

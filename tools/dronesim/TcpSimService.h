@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SimService.h"
+#include "tools/dronesim/SimService.h"
 
 #include <QList>
 #include <QPointer>

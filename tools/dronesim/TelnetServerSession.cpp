@@ -1,6 +1,6 @@
-#include "TelnetServerSession.h"
+#include "tools/dronesim/TelnetServerSession.h"
 
-#include "TelnetCodes.h"
+#include "device/telnet/TelnetCodes.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "TerminationSignals.h"
+#include "tools/dronesim/TerminationSignals.h"
 
 #include <QSocketNotifier>
 

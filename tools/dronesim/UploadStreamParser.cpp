@@ -1,6 +1,6 @@
-#include "UploadStreamParser.h"
+#include "tools/dronesim/UploadStreamParser.h"
 
-#include "FileData.h"
+#include "device/wire/FileData.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ResultData.h"
+#include "device/wire/ResultData.h"
 
 #include <QByteArray>
 #include <QList>

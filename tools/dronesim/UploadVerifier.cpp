@@ -1,6 +1,6 @@
-#include "UploadVerifier.h"
+#include "tools/dronesim/UploadVerifier.h"
 
-#include "hi_dpu_tool.h"
+#include "Calibration/hi_dpu_tool.h"
 
 #include <QJsonArray>
 #include <QtEndian>

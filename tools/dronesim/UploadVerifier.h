@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Rig.h"
-#include "UploadStreamParser.h"
+#include "tools/dronesim/Rig.h"
+#include "tools/dronesim/UploadStreamParser.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -1,10 +1,10 @@
 // dronesim: plays the drone's services on a loopback address so that the
 // desktop's main job and the device-link tests run on one machine.
-#include "DroneSimulator.h"
-#include "RigJson.h"
-#include "SimLog.h"
-#include "SimOptions.h"
-#include "TerminationSignals.h"
+#include "tools/dronesim/DroneSimulator.h"
+#include "tools/dronesim/RigJson.h"
+#include "tools/dronesim/SimLog.h"
+#include "tools/dronesim/SimOptions.h"
+#include "tools/dronesim/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // nimbra_gallery OUTDIR LANGUE: renders the main window's pages and the
 // calibration window with its overlays into OUTDIR for visual review. Run it
 // through scripts/gallery, which gives it a private X server and home.
-#include "GalleryScenes.h"
-#include "NimbraDesktop.h"
+#include "tools/gallery/GalleryScenes.h"
+#include "app/NimbraDesktop.h"
 
 #include <QApplication>
 #include <QDir>

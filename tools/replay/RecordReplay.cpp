@@ -1,12 +1,12 @@
-#include "RecordReplay.h"
+#include "tools/replay/RecordReplay.h"
 
-#include "CMyCalculationPicThread.h"
-#include "CalibrationRunTracker.h"
-#include "DataStreamAssembler.h"
-#include "FeaturePacket.h"
-#include "ImageData.h"
-#include "RunRecordReader.h"
-#include "RunReportWriter.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/CalibrationRunTracker.h"
+#include "device/wire/DataStreamAssembler.h"
+#include "device/wire/FeaturePacket.h"
+#include "Calibration/ImageData.h"
+#include "device/record/RunRecordReader.h"
+#include "Calibration/report/RunReportWriter.h"
 
 #include <QElapsedTimer>
 #include <QFile>

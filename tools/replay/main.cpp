@@ -1,5 +1,5 @@
 // nimbra-replay: runs the calibration of a recorded run again, offline.
-#include "RecordReplay.h"
+#include "tools/replay/RecordReplay.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

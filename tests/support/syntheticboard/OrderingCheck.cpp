@@ -1,7 +1,7 @@
-#include "OrderingCheck.h"
+#include "tests/support/syntheticboard/OrderingCheck.h"
 
-#include "CMyCalculationPicThread.h"
-#include "ImageData.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/ImageData.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "SyntheticBoardView.h"
+#include "tests/support/syntheticboard/SyntheticBoardView.h"
 
 class CMyCalculationPicThread;
 

@@ -1,4 +1,4 @@
-#include "SyntheticBoardView.h"
+#include "tests/support/syntheticboard/SyntheticBoardView.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // The page recognition the end-to-end driver relies on, on synthetic screens
 // painted with the style sheets' colours (anti-aliased text on the buttons,
 // overlays darkening what lies under them).
-#include "TestMain.h"
-#include "WizardScreen.h"
+#include "tests/support/TestMain.h"
+#include "tools/autodrive/WizardScreen.h"
 
 #include <QPainter>
 #include <QPainterPath>

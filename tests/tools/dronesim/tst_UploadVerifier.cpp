@@ -1,12 +1,12 @@
 // The verifier against uploads made with the desktop's own encoders from the
 // true rig: a correct upload passes, and each kind of damage a real upload can
 // suffer fails with a reason.
-#include "FileChunkSender.h"
-#include "ResultData.h"
-#include "TestMain.h"
-#include "UploadStreamParser.h"
-#include "UploadVerifier.h"
-#include "hi_dpu_tool.h"
+#include "device/wire/FileChunkSender.h"
+#include "device/wire/ResultData.h"
+#include "tests/support/TestMain.h"
+#include "tools/dronesim/UploadStreamParser.h"
+#include "tools/dronesim/UploadVerifier.h"
+#include "Calibration/hi_dpu_tool.h"
 
 #include <QBuffer>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
-#include "RunRecordWriter.h"
-#include "SyntheticRunRecord.h"
-#include "TestMain.h"
+#include "device/record/RunRecordWriter.h"
+#include "tests/support/SyntheticRunRecord.h"
+#include "tests/support/TestMain.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -5,9 +5,15 @@
 #include <QString>
 #include <QVector>
 
-// A private X server for one test: Xvfb on a display number it picks itself
-// (-displayfd), one X screen per requested size, no TCP listener. Stopped by
-// the destructor.
+// A private X server for one test: Xvfb with one X screen per requested size,
+// no TCP listener, stopped by the destructor.
+//
+// The display number is chosen here, from :200 up, as the first one with
+// neither a socket file in /tmp/.X11-unix nor a lock file, and the server
+// takes its lock file itself; a number another server grabs first is skipped.
+// Xvfb's own choice (-displayfd) is not used: it takes no lock file and only
+// sees the abstract sockets of its own network namespace, so inside a private
+// namespace it picks :0 and replaces the socket file of the machine's :0.
 class XvfbServer {
 public:
     explicit XvfbServer(const QVector<QSize>& screens = {QSize(1920, 1080)});
@@ -16,8 +22,8 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    // Waits up to timeoutMs for the server to report its display. False (with
-    // errorString()) when Xvfb is missing or did not start.
+    // Waits up to timeoutMs for the server to accept connections. False (with
+    // errorString()) when Xvfb is missing or no display could be started.
     bool start(int timeoutMs = 10000);
 
     // ":N", valid after start().
@@ -28,6 +34,8 @@ public:
     bool screenshot(const QString& path) const;
 
 private:
+    void stop();
+
     QVector<QSize> m_screens;
     QProcess m_process;
     QString m_display;

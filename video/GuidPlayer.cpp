@@ -2,6 +2,9 @@
 
 #include "video/GuidPrivate.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -19,20 +22,38 @@ GuidPlayer::~GuidPlayer() {
     quitPlayer();
 }
 
+QString GuidPlayer::clipFolder(const QString& programDir) {
+    const QString beside = QStringLiteral("./rc");
+    if (QFileInfo(beside).isDir()) {
+        return beside;
+    }
+    const QString installed =
+        QDir::cleanPath(programDir + QStringLiteral("/" NIMBRA_INSTALLED_CLIP_DIR));
+    return QFileInfo(installed).isDir() ? installed : beside;
+}
+
 QString GuidPlayer::clipPath(PlayerTyper type) {
+    QString name;
     switch (type) {
         case GuideNG:
-            return QStringLiteral("./rc/ng.mp4");
+            name = QStringLiteral("ng.mp4");
+            break;
         case GuideForwardOK:
         case TipForward:
-            return QStringLiteral("./rc/ok_forward.mp4");
+            name = QStringLiteral("ok_forward.mp4");
+            break;
         case GuideDownwardOK:
         case TipDownward:
-            return QStringLiteral("./rc/ok_downward.mp4");
+            name = QStringLiteral("ok_downward.mp4");
+            break;
         case Finished:
-            return QStringLiteral("./rc/finished.mp4");
+            name = QStringLiteral("finished.mp4");
+            break;
     }
-    return QString();
+    if (name.isEmpty()) {
+        return QString();
+    }
+    return clipFolder(QCoreApplication::applicationDirPath()) + QLatin1Char('/') + name;
 }
 
 void GuidPlayer::startPlayer(PlayerTyper type) {

@@ -6,8 +6,8 @@
 
 class GuidPrivate;
 
-// Widget that plays one looping tutorial clip ("./rc/*.mp4", relative to the
-// working directory) inside a rounded frame, with a badge in the corner for
+// Widget that plays one looping tutorial clip (rc/*.mp4 in clipFolder())
+// inside a rounded frame, with a badge in the corner for
 // the guide page's examples. Frames come from its own decoding thread through
 // a queued signal; the last frame stays on screen after the clip is stopped.
 // Usable as a promoted widget in designer forms.
@@ -42,8 +42,16 @@ public:
     quint64 frameCount() const { return m_frameCount; }
     bool isPlaying() const;
 
-    // Clip file of a type, "" for values outside GuideNG..Finished.
+    // Clip file of a type in clipFolder() of this program ("./rc/ng.mp4" in
+    // the build tree), "" for values outside GuideNG..Finished.
     static QString clipPath(PlayerTyper type);
+    // Folder of the clips for a program whose executable lies in programDir:
+    // "./rc" when the working directory holds it (the program makes its own
+    // folder the working directory, so this is rc/ beside the executable, as
+    // in the build tree); else the installed data folder, found relative to
+    // programDir (bin/../share/nimbra-desktop/rc), when it exists; else "./rc",
+    // whose missing clips are then reported as each one fails to open.
+    static QString clipFolder(const QString& programDir);
 
 public slots:
     void onImageframe(const QImage& image);

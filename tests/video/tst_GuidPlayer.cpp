@@ -256,6 +256,34 @@ private slots:
         player.quitPlayer();
     }
 
+    // The build tree keeps the clips in rc/ beside the program, which works in
+    // its own folder; an installed program finds them in the data folder
+    // relative to its bin/ folder, whatever the prefix.
+    void clipFolderFollowsTheProgramsLayout() {
+        QTemporaryDir prefix;
+        const QString bin = prefix.filePath(QStringLiteral("bin"));
+        const QString installed =
+            QDir::cleanPath(bin + QStringLiteral("/" NIMBRA_INSTALLED_CLIP_DIR));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir::setCurrent(bin));
+        QCOMPARE(GuidPlayer::clipFolder(bin), QStringLiteral("./rc"));
+
+        QVERIFY(QDir().mkpath(installed));
+        QVERIFY(installed.startsWith(prefix.path() + QLatin1Char('/')));
+        QVERIFY(!installed.startsWith(bin));
+        QCOMPARE(GuidPlayer::clipFolder(bin), installed);
+        // Started from elsewhere, the installed folder is still found.
+        QVERIFY(QDir::setCurrent(prefix.path()));
+        QCOMPARE(GuidPlayer::clipFolder(bin), installed);
+
+        QVERIFY(QDir::setCurrent(bin));
+        QVERIFY(QDir().mkpath(bin + QStringLiteral("/rc")));
+        QCOMPARE(GuidPlayer::clipFolder(bin), QStringLiteral("./rc"));
+        QCOMPARE(GuidPlayer::clipPath(GuidPlayer::TipDownward),
+                 QStringLiteral("./rc/ok_downward.mp4"));
+        QVERIFY(GuidPlayer::clipPath(static_cast<GuidPlayer::PlayerTyper>(6)).isEmpty());
+    }
+
     void outOfRangeTypeStartsNothing() {
         QTemporaryDir dir;
         QVERIFY(makeClipFolder(dir));

@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
@@ -17,6 +18,10 @@ NimbraApplication::NimbraApplication(int& argc, char** argv) : QApplication(argc
     setOrganizationName(QStringLiteral("Nimbra"));
     setOrganizationDomain(QStringLiteral("nimbra.example"));
     setApplicationName(QStringLiteral("NimbraDesktop"));
+    // Lets the desktop match the window to the installed desktop entry (and
+    // its icon) on Wayland as well as on X11.
+    setDesktopFileName(QStringLiteral("example.nimbra.NimbraDesktop"));
+    setWindowIcon(QIcon(QStringLiteral(":/image/app_icon.png")));
 
     const QString logDir = logDirPath();
     QDir().mkpath(logDir);

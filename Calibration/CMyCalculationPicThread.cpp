@@ -142,7 +142,12 @@ void CMyCalculationPicThread::orderAndStore() {
 
     const CMyGraph graph = findCirclesNeighbor();
 
-    const std::vector<cv::Point2f> bends = findSecondNeighbor_diff(graph);
+    bool tooManyBends = false;
+    const std::vector<cv::Point2f> bends = findSecondNeighbor_diff(graph, &tooManyBends);
+    if (tooManyBends) {
+        qDebug() << "-------1.too many bend vectors--------" << detectedCount << "centres";
+        return;
+    }
     if (bends.empty()) {
         qDebug() << "-------1.t_vecSecondNeighbor_diff is empty--------";
         return;

@@ -394,6 +394,10 @@ private slots:
         QTest::newRow("scattered")
             << 8 << "-------2.t_vecSecondNeighbor_diff_check is empty--------";
         QTest::newRow("too many") << 9 << "-------0.too many centres--------";
+        // Every point of a circle is exactly as far from its centre: all are
+        // the centre's neighbours, and the two-step paths through it grow with
+        // the square of their number.
+        QTest::newRow("too many bends") << 10 << "-------1.too many bend vectors--------";
     }
 
     void runEndsWithoutStoringOnUnusableInput() {
@@ -443,6 +447,25 @@ private slots:
             case 9:
                 centres.assign(Task::kMaxCentres + 1, {1, 1});
                 break;
+            case 10: {
+                // The 180 lattice points of the circle of radius 5525 around
+                // (6000, 6000): integer coordinates, distances exact.
+                const int r = 5525;
+                centres = {{6000, 6000}};
+                for (int x = -r; x <= r; ++x) {
+                    const int y =
+                        static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
+                    if (x * x + y * y == r * r) {
+                        centres.emplace_back(6000.0f + x, 6000.0f + y);
+                        if (y != 0) {
+                            centres.emplace_back(6000.0f + x, 6000.0f - y);
+                        }
+                    }
+                }
+                QCOMPARE(centres.size(), size_t(181));
+                marks = {1, 2, 3};
+                break;
+            }
         }
 
         ImageData store;

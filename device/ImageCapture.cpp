@@ -84,7 +84,16 @@ void ImageCapture::handlePacket(QByteArray& packet) {
         emit imageIndex(*ev.imageIndex);
     }
     if (ev.forwardFinished) {
-        emit forwardFinished();
+        // The camera flags follow the camera that last opened. Once the
+        // downward cameras are asked for, a pair's end under the forward flags
+        // is the downward pair's, captured while its camera never opened; a
+        // second forward-finished overlay would send "startdown" again.
+        const VideoShow::VideoPosition wanted = m_pVideo->position();
+        if (wanted == VideoShow::DownwardLeft || wanted == VideoShow::DownwardRight) {
+            qDebug() << "end of a pair ignored: the downward cameras have not opened";
+        } else {
+            emit forwardFinished();
+        }
     }
     if (ev.downwardFinished) {
         emit downwardFinished();

@@ -82,7 +82,7 @@ private slots:
     // root) starts: a link to another file must leave that file alone and
     // stop the program with 255, saying why.
     void symbolicLinkIsRefusedAndItsTargetKept() {
-        const QString victim = QDir::tempPath() + QStringLiteral("/precious-file");
+        const QString victim = privateDir() + QStringLiteral("/precious-file");
         writeFile(victim, "a file of root's\n");
         QFile::remove(pidFilePath());
         QVERIFY(QFile::link(victim, pidFilePath()));
@@ -116,7 +116,7 @@ private slots:
     void onlyAPlainFileOfItsOwnIsTaken() {
         QFETCH(QString, kind);
         QFETCH(QString, why);
-        const QString dir = QDir::tempPath() + QStringLiteral("/pid-kinds");
+        const QString dir = privateDir() + QStringLiteral("/pid-kinds");
         QDir(dir).removeRecursively();
         QVERIFY(QDir().mkpath(dir));
         const QString path = dir + QStringLiteral("/NimbraDesktop.pid");
@@ -151,6 +151,8 @@ private:
         QFile f(logFilePath());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
+    // The test's own temporary home, where its pid file lies.
+    static QString privateDir() { return QFileInfo(pidFilePath()).absolutePath(); }
     static QByteArray pidText(qint64 pid) { return QByteArray::number(pid) + '\0'; }
     static void writeFile(const QString& path, const QByteArray& bytes) {
         QFile f(path);

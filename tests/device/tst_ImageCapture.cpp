@@ -128,6 +128,35 @@ private slots:
         capture.quitCapture();
     }
 
+    // The drone goes on with the downward pair while its camera does not open:
+    // the flags still say forward right, but its image 25 must not end the
+    // forward pair a second time.
+    void downwardPairEndIsNoSecondForwardEnd() {
+        CaptureServer drone;
+        QVERIFY(drone.server.listen(kDrone, ImageCapture::kPort));
+        VideoShow video;
+        ImageCapture capture(&video);
+        QSignalSpy forward(&capture, &ImageCapture::forwardFinished);
+        QSignalSpy index(&capture, &ImageCapture::imageIndex);
+        capture.startCapture();
+        QTRY_VERIFY_WITH_TIMEOUT(drone.peer, 5000);
+        video.openForwardRight();
+        video.quitVideo();
+        emit video.openSucceed();
+        QTRY_VERIFY(capture.isRightView() && !capture.isDownView());
+        drone.peer->write(status(25, 5, 1));
+        QTRY_COMPARE(forward.count(), 1);
+
+        capture.forward2Downward();  // nothing serves RTSP: it never opens
+        QTRY_VERIFY(drone.received.endsWith("startdown"));
+        drone.peer->write(status(25, 5, 1));
+        drone.peer->write(status(3, 5, 1));
+        QTRY_COMPARE(index.count(), 3);
+        QCOMPARE(forward.count(), 1);
+        video.quitVideo();
+        capture.quitCapture();
+    }
+
     void forward2DownwardOpensDownwardLeftAndSendsStartdown() {
         CaptureServer drone;
         QVERIFY(drone.server.listen(kDrone, ImageCapture::kPort));

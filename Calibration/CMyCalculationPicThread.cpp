@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <exception>
 
 namespace {
 
@@ -113,7 +114,14 @@ void CMyCalculationPicThread::run() {
         // The run report names the stage that dropped an image by the line
         // the stage logged.
         TaskLogCapture capture;
-        orderAndStore();
+        try {
+            orderAndStore();
+        } catch (const std::exception& e) {
+            // On a pool thread an escaping exception ends the process: whatever
+            // the drone sent, the image is dropped like any other the ordering
+            // cannot use.
+            qDebug() << "-------9.ordering stopped by an exception--------" << e.what();
+        }
         if (m_pTracker) {
             CalibrationRunTracker::TaskRecord record;
             record.imageIndex = m_nImageIndex;

@@ -398,6 +398,9 @@ private slots:
         // the centre's neighbours, and the two-step paths through it grow with
         // the square of their number.
         QTest::newRow("too many bends") << 10 << "-------1.too many bend vectors--------";
+        // Found by fuzzing: a cut-off board whose mark indexes point past it;
+        // nothing is left once the ring-cut circles go.
+        QTest::newRow("only ring-cut circles") << 11 << "-------5.no circle left to store--------";
     }
 
     void runEndsWithoutStoringOnUnusableInput() {
@@ -464,6 +467,34 @@ private slots:
                 }
                 QCOMPARE(centres.size(), size_t(181));
                 marks = {1, 2, 3};
+                break;
+            }
+            case 11: {
+                // Runs of the board's lattice (x + y odd, 20 px per step, in
+                // row order) with a few stray points between them.
+                Points board;
+                for (int y = 0; y < 20; ++y) {
+                    for (int x = 0; x < 27; ++x) {
+                        if ((x + y) % 2 == 1) {
+                            board.emplace_back(40.0f + 20.0f * x, 30.0f + 20.0f * y);
+                        }
+                    }
+                }
+                const auto run = [&](size_t from, size_t count) {
+                    centres.insert(centres.end(), board.begin() + from,
+                                   board.begin() + from + count);
+                };
+                centres.clear();
+                run(0, 40);
+                run(143, 12);
+                centres.emplace_back(320.0f, 1.8367099e-40f);
+                run(156, 36);
+                centres.emplace_back(178.0f, 310.0f);
+                run(193, 38);
+                centres.emplace_back(120.0f, 1.7397316e-35f);
+                centres.emplace_back(0.0f, 128.0f);
+                run(232, 38);
+                marks = {167, 169, 100};
                 break;
             }
         }

@@ -48,11 +48,10 @@ std::vector<cv::Point2f> board(std::array<std::uint64_t, 3>* marks) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s CORPUS_DIRECTORY\n", argv[0]);
-        return 2;
+    CorpusFiles corpus(argc, argv);
+    if (!corpus.usable()) {
+        return corpus.exitCode();
     }
-    CorpusFiles corpus(argv[1]);
     std::array<std::uint64_t, 3> marks{};
     const std::vector<cv::Point2f> full = board(&marks);
     corpus.add(packet(4, 1, 0, full, marks));

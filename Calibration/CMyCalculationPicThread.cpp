@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <exception>
 
 namespace {
 
@@ -113,7 +114,14 @@ void CMyCalculationPicThread::run() {
         // The run report names the stage that dropped an image by the line
         // the stage logged.
         TaskLogCapture capture;
-        orderAndStore();
+        try {
+            orderAndStore();
+        } catch (const std::exception& e) {
+            // On a pool thread an escaping exception ends the process: whatever
+            // the drone sent, the image is dropped like any other the ordering
+            // cannot use.
+            qDebug() << "-------9.ordering stopped by an exception--------" << e.what();
+        }
         if (m_pTracker) {
             CalibrationRunTracker::TaskRecord record;
             record.imageIndex = m_nImageIndex;
@@ -142,7 +150,12 @@ void CMyCalculationPicThread::orderAndStore() {
 
     const CMyGraph graph = findCirclesNeighbor();
 
-    const std::vector<cv::Point2f> bends = findSecondNeighbor_diff(graph);
+    bool tooManyBends = false;
+    const std::vector<cv::Point2f> bends = findSecondNeighbor_diff(graph, &tooManyBends);
+    if (tooManyBends) {
+        qDebug() << "-------1.too many bend vectors--------" << detectedCount << "centres";
+        return;
+    }
     if (bends.empty()) {
         qDebug() << "-------1.t_vecSecondNeighbor_diff is empty--------";
         return;

@@ -84,6 +84,11 @@ public:
     // Inputs above this many centres are rejected: the board has 270 circles
     // and the graph stage grows faster than quadratically.
     static constexpr size_t kMaxCentres = 2048;
+    // A centre of the board has four neighbours and eight bend vectors; more
+    // than this many per centre come only from degenerate input (many
+    // centres at exactly one distance from another), and the list would grow
+    // with the square of the input.
+    static constexpr size_t kMaxBendVectorsPerCentre = 64;
     static constexpr uint64_t kClusteringSeed = 0x5eed0f0a11u;
 
     // Neither argument takes part in the ordering.
@@ -130,8 +135,11 @@ public:
     CMyGraph findCirclesNeighbor() const;
 
     // p(i) - p(k) and p(k) - p(i) for every bent two-step path i-j-k (i < k)
-    // whose bend and span are both at least the bend minimum (5 px).
-    std::vector<cv::Point2f> findSecondNeighbor_diff(const CMyGraph& graph) const;
+    // whose bend and span are both at least the bend minimum (5 px). Stops
+    // and returns an empty list, setting *tooMany, once the list would exceed
+    // kMaxBendVectorsPerCentre per centre.
+    std::vector<cv::Point2f> findSecondNeighbor_diff(const CMyGraph& graph,
+                                                     bool* tooMany = nullptr) const;
 
     // Keeps, in order, each vector with at least 10 vectors (itself included)
     // in the half-open 16 x 16 px box centred on it.

@@ -200,6 +200,12 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
         return false;
     }
 
+    // Every circle found may be one the mark rings cut; OpenCV refuses to
+    // transform an empty list (an exception that would end the process).
+    if (indices.empty()) {
+        qDebug() << "-------5.no circle left to store--------";
+        return false;
+    }
     cv::Mat inverse;
     if (cv::invert(m_matHomography, inverse, cv::DECOMP_LU) == 0.0) {
         qDebug() << "-------5.homography is not invertible--------";

@@ -62,10 +62,14 @@ CMyGraph CMyCalculationPicThread::findCirclesNeighbor() const {
     return graph;
 }
 
-std::vector<cv::Point2f> CMyCalculationPicThread::findSecondNeighbor_diff(
-    const CMyGraph& graph) const {
+std::vector<cv::Point2f> CMyCalculationPicThread::findSecondNeighbor_diff(const CMyGraph& graph,
+                                                                          bool* tooMany) const {
     std::vector<cv::Point2f> bends;
     const size_t n = std::min(graph.getVerticesCount(), m_vecCentres.size());
+    const size_t limit = kMaxBendVectorsPerCentre * std::max<size_t>(n, 1);
+    if (tooMany) {
+        *tooMany = false;
+    }
     for (size_t i = 0; i < n; ++i) {
         const cv::Point2f pi = m_vecCentres[i];
         for (unsigned long j : graph.getNeighbors(i)) {
@@ -78,6 +82,12 @@ std::vector<cv::Point2f> CMyCalculationPicThread::findSecondNeighbor_diff(
                 const cv::Point2f a = pi - pj;
                 const cv::Point2f b = pj - pk;
                 if (norm(a - b) >= m_fBendMin && distance(pi, pk) >= m_fBendMin) {
+                    if (bends.size() + 2 > limit) {
+                        if (tooMany) {
+                            *tooMany = true;
+                        }
+                        return {};
+                    }
                     bends.push_back(pi - pk);
                     bends.push_back(pk - pi);
                 }

@@ -227,6 +227,8 @@ void NimbraDesktop::setGuideShow() {
 }
 
 void NimbraDesktop::setBCShow() {
+    // A new run: its end must show its own progress and result.
+    m_pProgress->resetForRun();
     m_pBCWidget->show();
     hide();
 }

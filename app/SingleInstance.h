@@ -15,8 +15,10 @@
 QString pidFilePath();
 
 // Takes the lock on path and writes the process id ("%ld") followed by one NUL
-// byte into the emptied file. Returns false, closing the descriptor, when
-// another process holds the lock; false too when the file cannot be opened.
-// Logs "fd" and the descriptor number.
+// byte into the file, emptied once the lock is held. Returns false, closing
+// the descriptor, when another process holds the lock; false too, with a log
+// line "pid file <path> refused: <why>", when path is a symbolic link, not a
+// regular file, a file with other names (hard links), or cannot be opened:
+// nothing is written then. Logs "fd" and the descriptor number.
 bool IsSingleProcess(const QString& path);
 bool IsSingleProcess();

@@ -5,8 +5,11 @@
 #include "device/ImageDeal.h"
 #include "device/ModelChange.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QMetaEnum>
 #include <QTcpSocket>
+#include <QTimer>
 
 ImageCapture::ImageCapture(VideoShow* video, QObject* parent) : QThread(parent), m_pVideo(video) {
     moveToThread(this);
@@ -16,6 +19,7 @@ ImageCapture::ImageCapture(VideoShow* video, QObject* parent) : QThread(parent),
             Qt::QueuedConnection);
     connect(m_pVideo, &VideoShow::openFailed, this, &ImageCapture::onOpenFailed,
             Qt::QueuedConnection);
+    m_openClock.start();
 }
 
 ImageCapture::~ImageCapture() {
@@ -29,6 +33,10 @@ void ImageCapture::startCapture() {
         quit();
         wait();
     }
+    // Calls queued while the thread stood still belong to the run that ended
+    // (a camera failure would otherwise reopen its camera in the new run).
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    forgetOpenFailures();
     start(QThread::InheritPriority);
 }
 
@@ -76,7 +84,16 @@ void ImageCapture::handlePacket(QByteArray& packet) {
         emit imageIndex(*ev.imageIndex);
     }
     if (ev.forwardFinished) {
-        emit forwardFinished();
+        // The camera flags follow the camera that last opened. Once the
+        // downward cameras are asked for, a pair's end under the forward flags
+        // is the downward pair's, captured while its camera never opened; a
+        // second forward-finished overlay would send "startdown" again.
+        const VideoShow::VideoPosition wanted = m_pVideo->position();
+        if (wanted == VideoShow::DownwardLeft || wanted == VideoShow::DownwardRight) {
+            qDebug() << "end of a pair ignored: the downward cameras have not opened";
+        } else {
+            emit forwardFinished();
+        }
     }
     if (ev.downwardFinished) {
         emit downwardFinished();
@@ -100,18 +117,47 @@ void ImageCapture::handlePacket(QByteArray& packet) {
 void ImageCapture::onOpenSucceed() {
     const VideoShow::VideoPosition pos = m_pVideo->position();
     qDebug() << "change video success" << pos;
+    forgetOpenFailures();
     m_bDownView = pos == VideoShow::DownwardLeft || pos == VideoShow::DownwardRight;
     m_bRightView = pos == VideoShow::ForwardRight || pos == VideoShow::DownwardRight;
     emit imageChanged(pos);
 }
 
 void ImageCapture::onOpenFailed() {
-    if (m_pVideo->position() != VideoShow::ForwardLeft) {
-        m_pVideo->reOpen();
+    const VideoShow::VideoPosition camera = m_pVideo->position();
+    if (camera == VideoShow::ForwardLeft) {
+        return;  // the mode switch retries the first camera of a run
     }
+    const quint64 generation = m_openGeneration.load();
+    if (generation != m_retryGeneration || camera != m_retryCamera) {
+        m_openRetry.reset();
+        m_retryGeneration = generation;
+        m_retryCamera = camera;
+    }
+    const int pauseMs = m_openRetry.failed(m_openClock.elapsed());
+    if (pauseMs == CameraOpenRetry::kGiveUp) {
+        const QString error =
+            QStringLiteral("camera %1 did not open in %2 attempts over %3 ms")
+                .arg(QLatin1String(
+                    QMetaEnum::fromType<VideoShow::VideoPosition>().valueToKey(camera)))
+                .arg(m_openRetry.failures())
+                .arg(m_openRetry.failingForMs(m_openClock.elapsed()));
+        qDebug().noquote() << error;
+        emit cameraFailed(error);
+        return;
+    }
+    if (m_openRetry.failures() == 1) {
+        qDebug() << "camera" << camera << "failed to open; trying again with growing pauses";
+    }
+    QTimer::singleShot(pauseMs, this, [this, generation, camera] {
+        if (generation == m_openGeneration.load() && m_pVideo->position() == camera) {
+            m_pVideo->reOpen();
+        }
+    });
 }
 
 void ImageCapture::forward2Downward() {
+    forgetOpenFailures();
     m_pVideo->openDownwardLeft();
     QMetaObject::invokeMethod(this, "invokeWriteBytes", Qt::AutoConnection,
                               Q_ARG(QByteArray, QByteArray("startdown")));
@@ -124,6 +170,7 @@ void ImageCapture::invokeWriteBytes(QByteArray data) {
 }
 
 void ImageCapture::quitCapture() {
+    forgetOpenFailures();
     if (isRunning()) {
         quit();
         wait();

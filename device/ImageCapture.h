@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QRect>
 #include <QString>
 #include <QThread>
 
+#include <atomic>
+
+#include "device/CameraOpenRetry.h"
 #include "device/wire/CapturePacketParser.h"
 #include "device/wire/CaptureStreamAssembler.h"
 #include "device/wire/FlightGuidance.h"
@@ -17,7 +21,10 @@ class QTcpSocket;
 // "startdown"), asks the mode switch to put the drone in calibration mode, and
 // turns the drone's 71-byte status packets into guidance signals, switching
 // the stream reader from the left to the right camera at image 12 and
-// reporting each pair's end at image 25.
+// reporting each pair's end at image 25. A camera other than the forward left
+// one (the mode switch's) that fails to open is tried again after growing
+// pauses; when it has failed for CameraOpenRetry's limit (about 20 s) the
+// channel gives up with cameraFailed, so the user is never left waiting.
 //
 // Moves itself to its own thread; the socket, parsing and writes run there.
 // FlightState is FlightGuidance's enumeration (ImageCapture::MoveAway, ...).
@@ -41,6 +48,8 @@ signals:
     void circlePos(QRect c1, QRect c2, QRect c3, int pos, int frame, int index, bool isDownView);
     void forwardFinished();
     void downwardFinished();
+    // A camera kept failing to open for the retry limit; nothing retries it.
+    void cameraFailed(QString error);
     // Declared for the channel's users; this channel never emits them.
     void connected();
     void disconnected();
@@ -61,6 +70,9 @@ protected:
 
 private:
     void handlePacket(QByteArray& packet);
+    // The camera wanted changes (a new run, the user, a camera that opened):
+    // retries scheduled before no longer apply.
+    void forgetOpenFailures() { ++m_openGeneration; }
 
     QTcpSocket* m_pSocket = nullptr;
     VideoShow* m_pVideo = nullptr;
@@ -68,4 +80,12 @@ private:
     bool m_bRightView = true;
     bool m_bDownView = true;
     CaptureStreamAssembler m_assembler;  // holds the cache
+    // Retries of a failing camera, in the channel's thread. m_openGeneration
+    // is bumped from any thread; a failure of another generation or camera
+    // than the last one starts the count anew.
+    CameraOpenRetry m_openRetry{CameraOpenRetry::limitFromEnvironment()};
+    QElapsedTimer m_openClock;
+    std::atomic<quint64> m_openGeneration{0};
+    quint64 m_retryGeneration = 0;
+    VideoShow::VideoPosition m_retryCamera = VideoShow::Unknown;
 };

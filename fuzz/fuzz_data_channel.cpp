@@ -1,12 +1,13 @@
 // Receiving, reassembly and parsing of the data channel, fed arbitrary bytes
 // cut into arbitrary reads. Checks that every framed packet is well-formed, that
-// accepted records agree with their packet and that the held-back bytes stay
-// bounded.
+// accepted records agree with their packet and lie in range, and that the
+// held-back bytes stay bounded.
 
 #include "fuzz/SplitReads.h"
 
 #include "device/wire/DataStreamAssembler.h"
 #include "device/wire/FeaturePacket.h"
+#include "device/wire/FeatureRecordCheck.h"
 #include "device/wire/LittleEndian.h"
 
 #include <QtGlobal>
@@ -38,6 +39,9 @@ void checkPacket(const QByteArray& packet) {
         check(!record->points.empty());
         check(record->view == 4 || record->view == 5);
         check(record->view1 == 1 || record->view1 == 2);
+        check(record->index < FeatureRecordCheck::kImagesPerCamera);
+        check(FeatureRecordCheck::repeatedCentres(record->points) <=
+              FeatureRecordCheck::kMaxRepeatedCentres);
     }
 }
 

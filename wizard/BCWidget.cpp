@@ -49,6 +49,9 @@ BCWidget::BCWidget(QWidget* parent) : QWidget(parent), ui(new Ui_BCWidget) {
             Qt::QueuedConnection);
     connect(capture, &ImageCapture::state, this, &BCWidget::onFlightStateChange,
             Qt::QueuedConnection);
+    // A camera that never opens ends on the camera-failure overlay too.
+    connect(capture, &ImageCapture::cameraFailed, this, &BCWidget::onRequestFailed,
+            Qt::QueuedConnection);
 
     m_pDeviceState = new DeviceStateWidget(this);
     m_pVideoFiled = new VideoFiled(this);
@@ -81,16 +84,21 @@ void BCWidget::applyGeometry() {
         ui->video->setMinimumHeight(400);
     }
     const QRect overlayRect(available.topLeft(), available.size());
-    for (QWidget* overlay :
-         {static_cast<QWidget*>(m_pWaitOpenVideo), static_cast<QWidget*>(m_pForwardFinished),
-          static_cast<QWidget*>(m_pDownwardFinished), static_cast<QWidget*>(m_pQuitBC),
-          static_cast<QWidget*>(m_pDeviceState), static_cast<QWidget*>(m_pVideoFiled)}) {
+    for (WizardPage* overlay : overlays()) {
         overlay->setGeometry(overlayRect);
     }
 }
 
+QList<WizardPage*> BCWidget::overlays() const {
+    return {m_pWaitOpenVideo, m_pForwardFinished, m_pDownwardFinished,
+            m_pQuitBC,        m_pDeviceState,     m_pVideoFiled};
+}
+
 void BCWidget::show() {
     ui->progressBar->reset();
+    for (WizardPage* overlay : overlays()) {
+        overlay->resetForRun();
+    }
     m_pWaitOpenVideo->setVideoType(WaitOpenVideo::Forward);
     m_pWaitOpenVideo->show();
     QWidget::show();
@@ -183,11 +191,12 @@ void BCWidget::langueChange(QString langue) {
     main->setButtonLangue(ui->quitBtn, langue);
     m_pWaitOpenVideo->langueChange(langue);
     ui->video->setLangue(langue);
-    m_pForwardFinished->langueChange(langue);
-    m_pDownwardFinished->langueChange(langue);
-    m_pDeviceState->langueChange(langue);
-    m_pQuitBC->langueChange(langue);
-    m_pVideoFiled->langueChange(langue);
+    for (WizardPage* overlay :
+         {static_cast<WizardPage*>(m_pForwardFinished),
+          static_cast<WizardPage*>(m_pDownwardFinished), static_cast<WizardPage*>(m_pDeviceState),
+          static_cast<WizardPage*>(m_pQuitBC), static_cast<WizardPage*>(m_pVideoFiled)}) {
+        overlay->langueChange(langue);
+    }
 }
 
 QLabel* BCWidget::title() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QWidget>
 
@@ -13,6 +14,7 @@ class DownwardFinished;
 class QuitBC;
 class DeviceStateWidget;
 class VideoFiled;
+class WizardPage;
 class BCBoard;
 class VideoWidget;
 class ProgressBar;
@@ -33,7 +35,8 @@ public:
     explicit BCWidget(QWidget* parent = nullptr);
     ~BCWidget() override;
 
-    // Starts a run (hides QWidget::show on purpose: the main window calls this).
+    // Starts a run (hides QWidget::show on purpose: the main window calls this):
+    // fresh progress and no overlay an earlier run left, but the wait overlay.
     void show();
     // Shows the wait overlay for the downward cameras.
     void waitDownwardOpenVideo();
@@ -56,6 +59,8 @@ public:
     QuitBC* quitOverlay() const { return m_pQuitBC; }
     DeviceStateWidget* deviceOverlay() const { return m_pDeviceState; }
     VideoFiled* videoFailedOverlay() const { return m_pVideoFiled; }
+    // The six overlays in the order they are created (the later lies on top).
+    QList<WizardPage*> overlays() const;
 
 public slots:
     void onStateChange(bool state);

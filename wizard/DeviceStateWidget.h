@@ -1,19 +1,16 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_DeviceStateWidget;
 
 // Notice that the drone went away during a run; its button ends the run.
-class DeviceStateWidget : public QWidget {
+class DeviceStateWidget : public WizardPage {
     Q_OBJECT
 
 public:
     explicit DeviceStateWidget(QWidget* parent = nullptr);
     ~DeviceStateWidget() override;
-
-    void langueChange(QString langue);
 
 public slots:
     void onOKBtnClicked();

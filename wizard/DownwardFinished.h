@@ -1,20 +1,17 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_DownwardFinished;
 
 // Overlay at the end of the downward pair: its button closes the calibration
 // window and shows the main window's progress page.
-class DownwardFinished : public QWidget {
+class DownwardFinished : public WizardPage {
     Q_OBJECT
 
 public:
     explicit DownwardFinished(QWidget* parent = nullptr);
     ~DownwardFinished() override;
-
-    void langueChange(QString langue);
 
 public slots:
     void onBtnClicked();

@@ -2,12 +2,11 @@
 #include "ui_ForwardFinished.h"
 
 #include "device/BCInstanceManager.h"
-#include "wizard/BCWidget.h"
 #include "device/ImageCapture.h"
-#include "app/NimbraDesktop.h"
-#include "wizard/OverlayLook.h"
+#include "wizard/BCWidget.h"
 
-ForwardFinished::ForwardFinished(QWidget* parent) : QWidget(parent), ui(new Ui_ForwardFinished) {
+ForwardFinished::ForwardFinished(QWidget* parent)
+    : WizardPage(Kind::Overlay, parent), ui(new Ui_ForwardFinished) {
     ui->setupUi(this);
     ui->title->setStyleSheet(QStringLiteral(
         "font-size:26px; font-weight:500; color:rgba(34,34,34,1); line-height:37px;"));
@@ -21,12 +20,17 @@ ForwardFinished::ForwardFinished(QWidget* parent) : QWidget(parent), ui(new Ui_F
     ui->o1->setStyleSheet(bullet);
     ui->o2->setStyleSheet(bullet);
     ui->btn->setStyleSheet(QStringLiteral("background:rgba(0,122,255,1); border-radius:6px;"));
+    setTranslatedTexts({ui->title, ui->text, ui->text1, ui->text2}, {ui->btn});
     connect(ui->btn, &QPushButton::clicked, this, &ForwardFinished::onBtnClicked);
-    OverlayLook::apply(this);
 }
 
 ForwardFinished::~ForwardFinished() {
     delete ui;
+}
+
+void ForwardFinished::resetForRun() {
+    ui->frame->quitPlayer();
+    WizardPage::resetForRun();
 }
 
 void ForwardFinished::startShow() {
@@ -42,12 +46,4 @@ void ForwardFinished::onBtnClicked() {
     }
     QMetaObject::invokeMethod(BCInstanceManager::getInstance()->getImageCapture(),
                               "forward2Downward");
-}
-
-void ForwardFinished::langueChange(QString langue) {
-    NimbraDesktop* main = NimbraDesktop::getInstance();
-    for (QLabel* label : {ui->title, ui->text, ui->text1, ui->text2}) {
-        main->setLabelLangue(label, langue);
-    }
-    main->setButtonLangue(ui->btn, langue);
 }

@@ -1,20 +1,20 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_ForwardFinished;
 
 // Overlay between the forward and the downward pair: tells the user to turn
 // the drone; its button switches the run to the downward cameras.
-class ForwardFinished : public QWidget {
+class ForwardFinished : public WizardPage {
     Q_OBJECT
 
 public:
     explicit ForwardFinished(QWidget* parent = nullptr);
     ~ForwardFinished() override;
 
-    void langueChange(QString langue);
+    // Also stops the clip: a hidden overlay decodes nothing.
+    void resetForRun() override;
 
 public slots:
     void startShow();

@@ -3,8 +3,10 @@
 
 #include "app/NimbraDesktop.h"
 
-NGWidget::NGWidget(QWidget* parent) : QWidget(parent), ui(new Ui_NGWidget) {
+NGWidget::NGWidget(QWidget* parent) : WizardPage(Kind::Page, parent), ui(new Ui_NGWidget) {
     ui->setupUi(this);
+    setTranslatedTexts({ui->title, ui->tips, ui->text1, ui->text2, ui->text3, ui->text4},
+                       {ui->reBtn});
     connect(ui->reBtn, &QPushButton::clicked, this, &NGWidget::onBtnClicked);
 }
 
@@ -14,12 +16,4 @@ NGWidget::~NGWidget() {
 
 void NGWidget::onBtnClicked() {
     NimbraDesktop::getInstance()->setGuideShow();
-}
-
-void NGWidget::langueChange(QString langue) {
-    NimbraDesktop* main = NimbraDesktop::getInstance();
-    for (QLabel* label : {ui->title, ui->tips, ui->text1, ui->text2, ui->text3, ui->text4}) {
-        main->setLabelLangue(label, langue);
-    }
-    main->setButtonLangue(ui->reBtn, langue);
 }

@@ -1,20 +1,17 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_NGWidget;
 
 // Main-window page 4: the calibration failed; tips and "重新标定" back to the
 // guide page.
-class NGWidget : public QWidget {
+class NGWidget : public WizardPage {
     Q_OBJECT
 
 public:
     explicit NGWidget(QWidget* parent = nullptr);
     ~NGWidget() override;
-
-    void langueChange(QString langue);
 
 public slots:
     void onBtnClicked();

@@ -3,8 +3,9 @@
 
 #include "app/NimbraDesktop.h"
 
-OKWidget::OKWidget(QWidget* parent) : QWidget(parent), ui(new Ui_OKWidget) {
+OKWidget::OKWidget(QWidget* parent) : WizardPage(Kind::Page, parent), ui(new Ui_OKWidget) {
     ui->setupUi(this);
+    setTranslatedTexts({ui->title, ui->text}, {ui->okBtn});
     connect(ui->okBtn, &QPushButton::clicked, this, &OKWidget::onBtnClicked);
 }
 
@@ -14,11 +15,4 @@ OKWidget::~OKWidget() {
 
 void OKWidget::onBtnClicked() {
     NimbraDesktop::getInstance()->reboot();
-}
-
-void OKWidget::langueChange(QString langue) {
-    NimbraDesktop* main = NimbraDesktop::getInstance();
-    main->setLabelLangue(ui->title, langue);
-    main->setLabelLangue(ui->text, langue);
-    main->setButtonLangue(ui->okBtn, langue);
 }

@@ -1,19 +1,16 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_OKWidget;
 
 // Main-window page 3: the calibration succeeded; "确定" reboots the drone.
-class OKWidget : public QWidget {
+class OKWidget : public WizardPage {
     Q_OBJECT
 
 public:
     explicit OKWidget(QWidget* parent = nullptr);
     ~OKWidget() override;
-
-    void langueChange(QString langue);
 
 public slots:
     void onBtnClicked();

@@ -3,10 +3,11 @@
 
 #include "device/BCInstanceManager.h"
 #include "device/ImageDeal.h"
-#include "app/NimbraDesktop.h"
 
-ProgressWidget::ProgressWidget(QWidget* parent) : QWidget(parent), ui(new Ui_ProgressWidget) {
+ProgressWidget::ProgressWidget(QWidget* parent)
+    : WizardPage(Kind::Page, parent), ui(new Ui_ProgressWidget) {
     ui->setupUi(this);
+    setTranslatedTexts({ui->title}, {});
     connect(BCInstanceManager::getInstance()->getImageDeal(), &ImageDeal::progress, ui->progressBar,
             &QProgressBar::setValue);
 }
@@ -23,6 +24,6 @@ int ProgressWidget::value() const {
     return ui->progressBar->value();
 }
 
-void ProgressWidget::langueChange(QString langue) {
-    NimbraDesktop::getInstance()->setLabelLangue(ui->title, langue);
+void ProgressWidget::resetForRun() {
+    ui->progressBar->setValue(0);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_ProgressWidget;
 
 // Main-window page 2: the calculation's progress, 0..52 images handled.
-class ProgressWidget : public QWidget {
+class ProgressWidget : public WizardPage {
     Q_OBJECT
 
 public:
@@ -17,7 +16,9 @@ public:
     // result.
     bool isFinished() const;
     int value() const;
-    void langueChange(QString langue);
+    // A new run's calculation starts from zero: an earlier run's 52 would
+    // make the main window show that run's result at this one's end.
+    void resetForRun() override;
 
 private:
     Ui_ProgressWidget* ui;

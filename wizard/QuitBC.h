@@ -1,20 +1,17 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_QuitBC;
 
 // Quit confirmation of the calibration window: "确定" ends the run, the close
 // button only hides the overlay and the run goes on.
-class QuitBC : public QWidget {
+class QuitBC : public WizardPage {
     Q_OBJECT
 
 public:
     explicit QuitBC(QWidget* parent = nullptr);
     ~QuitBC() override;
-
-    void langueChange(QString langue);
 
 public slots:
     void onBtnClicked();

@@ -1,11 +1,6 @@
 #include "wizard/VideoFiled.h"
 #include "ui_VideoFiled.h"
 
-#include "app/NimbraDesktop.h"
-#include "wizard/OverlayLook.h"
-
-#include <QTimer>
-
 namespace {
 
 // The form's button width and the room kept either side of a longer text, pixels.
@@ -14,7 +9,7 @@ constexpr int kRestartTextMargin = 20;
 
 }  // namespace
 
-VideoFiled::VideoFiled(QWidget* parent) : QWidget(parent), ui(new Ui_VideoFiled) {
+VideoFiled::VideoFiled(QWidget* parent) : WizardPage(Kind::Overlay, parent), ui(new Ui_VideoFiled) {
     ui->setupUi(this);
     ui->title->setStyleSheet(
         QStringLiteral("font-size:26px; font-weight:500; color:rgb(34,34,34); line-height:37px;"));
@@ -22,8 +17,8 @@ VideoFiled::VideoFiled(QWidget* parent) : QWidget(parent), ui(new Ui_VideoFiled)
         QStringLiteral("font-size:18px; font-weight:400; color:rgb(34,34,34); line-height:25px;"));
     ui->restart->setStyleSheet(QStringLiteral("background:#007aff; border-radius:6px;"));
     ui->icon->setStyleSheet(QStringLiteral("image: url(:/image/war.png);"));
+    setTranslatedTexts({ui->title, ui->text}, {ui->restart});
     connect(ui->restart, &QPushButton::clicked, this, &VideoFiled::onRestartClicked);
-    OverlayLook::apply(this);
 }
 
 VideoFiled::~VideoFiled() {
@@ -31,19 +26,11 @@ VideoFiled::~VideoFiled() {
 }
 
 void VideoFiled::onRestartClicked() {
-    OverlayLook::stopRun();
-    hide();
-    if (parentWidget()) {
-        parentWidget()->hide();
-    }
-    QTimer::singleShot(kMainWindowDelayMs, NimbraDesktop::getInstance(), &QWidget::show);
+    endRun(kMainWindowDelayMs);
 }
 
 void VideoFiled::langueChange(QString langue) {
-    NimbraDesktop* main = NimbraDesktop::getInstance();
-    main->setLabelLangue(ui->title, langue);
-    main->setLabelLangue(ui->text, langue);
-    main->setButtonLangue(ui->restart, langue);
+    WizardPage::langueChange(langue);
     // "Restart the software" is wider than the form's button: keep a margin
     // on either side of the text; the short Chinese text keeps the form's width.
     ui->restart->ensurePolished();

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_VideoFiled;
 
 // Notice that the drone's cameras could not be switched on; its button ends
 // the run and brings the main window back one second later.
-class VideoFiled : public QWidget {
+class VideoFiled : public WizardPage {
     Q_OBJECT
 
 public:
@@ -16,7 +15,8 @@ public:
     explicit VideoFiled(QWidget* parent = nullptr);
     ~VideoFiled() override;
 
-    void langueChange(QString langue);
+    // Also widens the button for a longer text.
+    void langueChange(QString langue) override;
 
 public slots:
     void onRestartClicked();

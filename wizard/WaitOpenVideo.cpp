@@ -1,14 +1,12 @@
 #include "wizard/WaitOpenVideo.h"
 #include "ui_WaitOpenVideo.h"
 
-#include "app/NimbraDesktop.h"
-#include "wizard/OverlayLook.h"
-
-WaitOpenVideo::WaitOpenVideo(QWidget* parent) : QWidget(parent), ui(new Ui_WaitOpenVideo) {
+WaitOpenVideo::WaitOpenVideo(QWidget* parent)
+    : WizardPage(Kind::Overlay, parent), ui(new Ui_WaitOpenVideo) {
     ui->setupUi(this);
     ui->text->setStyleSheet(
         QStringLiteral("font-size:24px; font-weight:300; color:rgba(0,0,0,1); line-height:33px;"));
-    OverlayLook::apply(this);
+    setTranslatedTexts({ui->text}, {});
     setVideoType(Forward);
 }
 
@@ -17,7 +15,7 @@ WaitOpenVideo::~WaitOpenVideo() {
 }
 
 void WaitOpenVideo::setVideoType(int type) {
-    const bool english = m_langue == QLatin1String("en");
+    const bool english = langue() == QLatin1String("en");
     if (type == Forward) {
         ui->picture->setStyleSheet(QStringLiteral("image: url(:/image/forward.png);"));
         ui->text->setText(english ? QStringLiteral("Turning on the front stereo cameras")
@@ -27,9 +25,4 @@ void WaitOpenVideo::setVideoType(int type) {
         ui->text->setText(english ? QStringLiteral("Turning on the downward stereo cameras")
                                   : QStringLiteral("正在开启下视摄像头"));
     }
-}
-
-void WaitOpenVideo::langueChange(QString langue) {
-    m_langue = langue;
-    NimbraDesktop::getInstance()->setLabelLangue(ui->text, langue);
 }

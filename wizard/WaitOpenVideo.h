@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QString>
-#include <QWidget>
+#include "wizard/WizardPage.h"
 
 class Ui_WaitOpenVideo;
 
 // Overlay of the calibration window while a camera pair is being switched on.
-class WaitOpenVideo : public QWidget {
+class WaitOpenVideo : public WizardPage {
     Q_OBJECT
 
 public:
@@ -15,13 +14,11 @@ public:
     explicit WaitOpenVideo(QWidget* parent = nullptr);
     ~WaitOpenVideo() override;
 
-    // Picture and text of the pair; any other value changes nothing.
+    // Picture and text of the pair in the language last applied (an open
+    // overlay follows a language switch at once); any other value changes
+    // nothing.
     void setVideoType(int type);
-    // Stores the language for the next setVideoType and converts the text
-    // already shown, so an open overlay follows a switch at once.
-    void langueChange(QString langue);
 
 private:
     Ui_WaitOpenVideo* ui;
-    QString m_langue;
 };

@@ -1,5 +1,6 @@
 #include "device/wire/FeaturePacket.h"
 
+#include "device/wire/FeatureRecordCheck.h"
 #include "device/wire/LittleEndian.h"
 
 #include <QDebug>
@@ -20,12 +21,6 @@ constexpr int kPointsOffset = 12;
 // Offsets after the point area, relative to its end.
 constexpr int kSizeOffset = 12;
 constexpr int kMatOffset = 36;
-
-bool isAccepted(const FeatureData& data) {
-    const bool pairKnown = data.view == 4 || data.view == 5;
-    const bool cameraKnown = data.view1 == 1 || data.view1 == 2;
-    return pairKnown && cameraKnown && !data.points.empty();
-}
 
 void logDebugBlock(const FeatureData& data, const QByteArray& packet) {
     qDebug() << "head =" << static_cast<int>(static_cast<unsigned char>(packet[0]))
@@ -138,9 +133,9 @@ std::unique_ptr<FeatureData> FeaturePacket::parse(const QByteArray& packet) {
 
     logDebugBlock(*data, packet);
 
-    if (!isAccepted(*data)) {
-        qDebug() << "feature packet rejected: view" << static_cast<int>(data->view) << "view1"
-                 << static_cast<int>(data->view1) << "points" << data->points.size();
+    const QString rejection = FeatureRecordCheck::rejection(*data);
+    if (!rejection.isEmpty()) {
+        qDebug().noquote() << QStringLiteral("feature packet rejected: ") + rejection;
         return nullptr;
     }
     return data;

@@ -48,8 +48,9 @@ public:
     static QByteArray encodeIgnored();
 
     // Parses one framed packet, logs its debug block and applies the acceptance
-    // rule (view 4 or 5, view1 1 or 2, at least one point). Returns null, with a
-    // log line, for a rejected record or for bytes that are not one framed
+    // rule (FeatureRecordCheck: view 4 or 5, view1 1 or 2, at least one point,
+    // image index 0..25, few repeated centres). Returns null, with a log line
+    // saying why, for a rejected record or for bytes that are not one framed
     // feature packet (length field not equal to the size, or not framable);
     // never reads outside packet.
     static std::unique_ptr<FeatureData> parse(const QByteArray& packet);

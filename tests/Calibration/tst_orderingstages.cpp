@@ -394,6 +394,13 @@ private slots:
         QTest::newRow("scattered")
             << 8 << "-------2.t_vecSecondNeighbor_diff_check is empty--------";
         QTest::newRow("too many") << 9 << "-------0.too many centres--------";
+        // Every point of a circle is exactly as far from its centre: all are
+        // the centre's neighbours, and the two-step paths through it grow with
+        // the square of their number.
+        QTest::newRow("too many bends") << 10 << "-------1.too many bend vectors--------";
+        // Found by fuzzing: a cut-off board whose mark indexes point past it;
+        // nothing is left once the ring-cut circles go.
+        QTest::newRow("only ring-cut circles") << 11 << "-------5.no circle left to store--------";
     }
 
     void runEndsWithoutStoringOnUnusableInput() {
@@ -443,6 +450,53 @@ private slots:
             case 9:
                 centres.assign(Task::kMaxCentres + 1, {1, 1});
                 break;
+            case 10: {
+                // The 180 lattice points of the circle of radius 5525 around
+                // (6000, 6000): integer coordinates, distances exact.
+                const int r = 5525;
+                centres = {{6000, 6000}};
+                for (int x = -r; x <= r; ++x) {
+                    const int y =
+                        static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
+                    if (x * x + y * y == r * r) {
+                        centres.emplace_back(6000.0f + x, 6000.0f + y);
+                        if (y != 0) {
+                            centres.emplace_back(6000.0f + x, 6000.0f - y);
+                        }
+                    }
+                }
+                QCOMPARE(centres.size(), size_t(181));
+                marks = {1, 2, 3};
+                break;
+            }
+            case 11: {
+                // Runs of the board's lattice (x + y odd, 20 px per step, in
+                // row order) with a few stray points between them.
+                Points board;
+                for (int y = 0; y < 20; ++y) {
+                    for (int x = 0; x < 27; ++x) {
+                        if ((x + y) % 2 == 1) {
+                            board.emplace_back(40.0f + 20.0f * x, 30.0f + 20.0f * y);
+                        }
+                    }
+                }
+                const auto run = [&](size_t from, size_t count) {
+                    centres.insert(centres.end(), board.begin() + from,
+                                   board.begin() + from + count);
+                };
+                centres.clear();
+                run(0, 40);
+                run(143, 12);
+                centres.emplace_back(320.0f, 1.8367099e-40f);
+                run(156, 36);
+                centres.emplace_back(178.0f, 310.0f);
+                run(193, 38);
+                centres.emplace_back(120.0f, 1.7397316e-35f);
+                centres.emplace_back(0.0f, 128.0f);
+                run(232, 38);
+                marks = {167, 169, 100};
+                break;
+            }
         }
 
         ImageData store;

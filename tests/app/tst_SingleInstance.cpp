@@ -3,10 +3,13 @@
 #include "tests/support/TestMain.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <csignal>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -75,6 +78,69 @@ private slots:
         QVERIFY(!IsSingleProcess(QDir::tempPath() + "/no-such-dir-for-nimbra/pid"));
     }
 
+    // Anyone may create /tmp/NimbraDesktop.pid before the program (run as
+    // root) starts: a link to another file must leave that file alone and
+    // stop the program with 255, saying why.
+    void symbolicLinkIsRefusedAndItsTargetKept() {
+        const QString victim = privateDir() + QStringLiteral("/precious-file");
+        writeFile(victim, "a file of root's\n");
+        QFile::remove(pidFilePath());
+        QVERIFY(QFile::link(victim, pidFilePath()));
+        auto restore = qScopeGuard([] { QFile::remove(pidFilePath()); });
+
+        QProcess* app = startApp();
+        QVERIFY(app->waitForFinished(15000));
+        QCOMPARE(app->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app->exitCode(), 255);
+        QCOMPARE(readFile(victim), QByteArray("a file of root's\n"));
+        QVERIFY(QFileInfo(pidFilePath()).isSymLink());
+        const QString text = log();
+        QVERIFY2(text.contains(QStringLiteral("]: pid file %1 refused: it is a symbolic link\n")
+                                   .arg(pidFilePath())),
+                 qPrintable(text));
+        QVERIFY2(text.contains("]: process is run\n"), qPrintable(text));
+    }
+
+    // The same refusal for whatever else may stand at the path; nothing in it
+    // changes.
+    void onlyAPlainFileOfItsOwnIsTaken_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("directory") << "directory"
+                                   << "Is a directory";
+        QTest::newRow("fifo") << "fifo"
+                              << "not a regular file";
+        QTest::newRow("hard link") << "hard link"
+                                   << "the file has 2 names (hard links)";
+    }
+    void onlyAPlainFileOfItsOwnIsTaken() {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString dir = privateDir() + QStringLiteral("/pid-kinds");
+        QDir(dir).removeRecursively();
+        QVERIFY(QDir().mkpath(dir));
+        const QString path = dir + QStringLiteral("/NimbraDesktop.pid");
+        const QString other = dir + QStringLiteral("/other");
+        if (kind == QLatin1String("directory")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        } else {
+            writeFile(other, "another name of the same file\n");
+            QCOMPARE(
+                ::link(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
+                0);
+        }
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^fd ")));
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QStringLiteral("pid file %1 refused: %2").arg(path, why)));
+        QVERIFY(!IsSingleProcess(path));
+        if (kind == QLatin1String("hard link")) {
+            QCOMPARE(readFile(other), QByteArray("another name of the same file\n"));
+        }
+        QDir(dir).removeRecursively();
+    }
+
 private:
     QProcess* startApp();
     static QByteArray pidFileBytes() {
@@ -85,7 +151,18 @@ private:
         QFile f(logFilePath());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
+    // The test's own temporary home, where its pid file lies.
+    static QString privateDir() { return QFileInfo(pidFilePath()).absolutePath(); }
     static QByteArray pidText(qint64 pid) { return QByteArray::number(pid) + '\0'; }
+    static void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), qint64(bytes.size()));
+    }
+    static QByteArray readFile(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
 };
 
 QProcess* TestSingleInstance::startApp() {

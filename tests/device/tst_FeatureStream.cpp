@@ -5,6 +5,7 @@
 
 #include "device/wire/DataStreamAssembler.h"
 #include "device/wire/FeaturePacket.h"
+#include "device/wire/FeatureRecordCheck.h"
 
 #include <QtTest>
 
@@ -141,6 +142,54 @@ private slots:
             QCOMPARE(d->points.size(), size_t(points));
             QCOMPARE(d->points.back().x, 10.25f + points - 1);
         }
+    }
+
+    // Values no calibration run can hold are refused with the reason in the
+    // log: an image index past the pair's 26 (it would land in the other
+    // pair's slots, and forward 51 would start the calculation), or many
+    // centres at one place (they make the ordering's work explode).
+    void rangeChecks_data() {
+        QTest::addColumn<int>("view");
+        QTest::addColumn<qint64>("index");
+        QTest::addColumn<int>("repeated");
+        QTest::addColumn<QString>("rejection");  // empty: accepted
+        QTest::newRow("last image") << 5 << qint64(25) << 0 << QString();
+        QTest::newRow("downward 26")
+            << 5 << qint64(26) << 0 << QStringLiteral("image index 26 outside 0..25");
+        QTest::newRow("forward 51")
+            << 4 << qint64(51) << 0 << QStringLiteral("image index 51 outside 0..25");
+        QTest::newRow("largest index") << 4 << qint64(0xffffffffu) << 0
+                                       << QStringLiteral("image index 4294967295 outside 0..25");
+        QTest::newRow("a circle reported twice") << 4 << qint64(3) << 1 << QString();
+        QTest::newRow("a few repeats")
+            << 4 << qint64(3) << FeatureRecordCheck::kMaxRepeatedCentres << QString();
+        QTest::newRow("many repeats")
+            << 4 << qint64(3) << FeatureRecordCheck::kMaxRepeatedCentres + 1
+            << QStringLiteral("9 of 60 centres repeat the place of another");
+        QTest::newRow("all at one place") << 5 << qint64(0) << 59
+                                          << QStringLiteral(
+                                                 "59 of 60 centres repeat the place "
+                                                 "of another");
+    }
+    void rangeChecks() {
+        QFETCH(int, view);
+        QFETCH(qint64, index);
+        QFETCH(int, repeated);
+        QFETCH(QString, rejection);
+        FeatureData d =
+            record(static_cast<std::uint8_t>(view), 2, static_cast<std::uint32_t>(index), 60);
+        // Repeats scattered through the list, each within a fraction of a
+        // pixel of the first centre.
+        for (int k = 0; k < repeated; ++k) {
+            d.points[static_cast<size_t>(59 - k)] =
+                d.points[0] + cv::Point2f(0.1f * (k % 4), -0.1f * (k % 3));
+        }
+        if (!rejection.isEmpty()) {
+            QTest::ignoreMessage(QtDebugMsg, qPrintable("feature packet rejected: " + rejection));
+        }
+        const auto parsed = FeaturePacket::parse(FeaturePacket::encode(d));
+        QCOMPARE(bool(parsed), rejection.isEmpty());
+        QCOMPARE(FeatureRecordCheck::rejection(d), rejection);
     }
 
     void parseRefusesBytesThatAreNotOneFramedPacket() {

@@ -1,4 +1,5 @@
 #include "device/BCInstanceManager.h"
+#include "device/CameraOpenRetry.h"
 #include "device/ImageCapture.h"
 #include "device/wire/StatusPacket.h"
 #include "tests/support/TestMain.h"
@@ -11,6 +12,7 @@ namespace {
 
 // No RTSP server listens here: every camera open fails at once.
 const QHostAddress kDrone(QStringLiteral("127.0.0.14"));
+const char* const kGiveUpVariable = "NIMBRA_CAMERA_GIVE_UP_MS";
 
 QByteArray status(int index, int frame, int pos, float ratio = 0.9f, int rotation = 0) {
     IMAGE::ImageData d;
@@ -94,14 +96,21 @@ private slots:
 
     void rightCameraFinishesThePairAtTwentyFive_data() {
         QTest::addColumn<int>("opened");
+        QTest::addColumn<bool>("downwardAskedFor");
         QTest::addColumn<bool>("forwardDone");
         QTest::addColumn<bool>("downwardDone");
-        QTest::newRow("forward right") << int(VideoShow::ForwardRight) << true << false;
-        QTest::newRow("downward right") << int(VideoShow::DownwardRight) << false << true;
+        QTest::newRow("forward right") << int(VideoShow::ForwardRight) << false << true << false;
+        QTest::newRow("downward right") << int(VideoShow::DownwardRight) << false << false << true;
+        // The drone goes on with the downward pair while its camera does not
+        // open: the flags still say forward right, but its image 25 must not
+        // end the forward pair a second time.
+        QTest::newRow("downward asked for, never opened")
+            << int(VideoShow::ForwardRight) << true << false << false;
     }
 
     void rightCameraFinishesThePairAtTwentyFive() {
         QFETCH(int, opened);
+        QFETCH(bool, downwardAskedFor);
         QFETCH(bool, forwardDone);
         QFETCH(bool, downwardDone);
         CaptureServer drone;
@@ -110,19 +119,30 @@ private slots:
         ImageCapture capture(&video);
         QSignalSpy forward(&capture, &ImageCapture::forwardFinished);
         QSignalSpy downward(&capture, &ImageCapture::downwardFinished);
+        QSignalSpy index(&capture, &ImageCapture::imageIndex);
+        QSignalSpy changed(&capture, &ImageCapture::imageChanged);
         capture.startCapture();
         QTRY_VERIFY_WITH_TIMEOUT(drone.peer, 5000);
 
         video.openVideo(static_cast<VideoShow::VideoPosition>(opened));
         video.quitVideo();
         emit video.openSucceed();
-        QTRY_VERIFY(capture.isRightView());
+        QTRY_COMPARE(changed.count(), 1);  // the flags follow the opened camera
+        QVERIFY(capture.isRightView());
+        if (downwardAskedFor) {
+            capture.forward2Downward();  // nothing serves RTSP: it never opens
+            QTRY_VERIFY(drone.received.endsWith("startdown"));
+        }
         drone.peer->write(status(12, 5, 1));  // a right camera switches nothing at 12
         drone.peer->write(status(25, 5, 1));
-        QTRY_COMPARE(forward.count() + downward.count(), 1);
-        QCOMPARE(forward.count() == 1, forwardDone);
-        QCOMPARE(downward.count() == 1, downwardDone);
-        QCOMPARE(video.position(), static_cast<VideoShow::VideoPosition>(opened));
+        drone.peer->write(status(3, 5, 1));  // once it counts, the others were handled
+        QTRY_COMPARE(index.count(), 3);
+        QCOMPARE(forward.count(), forwardDone ? 1 : 0);
+        QCOMPARE(downward.count(), downwardDone ? 1 : 0);
+        QCOMPARE(video.position(), downwardAskedFor
+                                       ? VideoShow::DownwardLeft
+                                       : static_cast<VideoShow::VideoPosition>(opened));
+        video.quitVideo();
         capture.quitCapture();
     }
 
@@ -142,22 +162,98 @@ private slots:
         capture.quitCapture();
     }
 
-    void failedOpenIsRetriedExceptForwardLeft() {
+    void retryPausesGrowUntilTheLimit() {
+        CameraOpenRetry retry(10000);
+        QCOMPARE(retry.failed(1000), 250);
+        QCOMPARE(retry.failed(1300), 500);
+        QCOMPARE(retry.failed(1900), 1000);
+        QCOMPARE(retry.failed(3000), 2000);
+        QCOMPARE(retry.failed(5100), 4000);
+        // Capped, and the last pause ends at the limit.
+        QCOMPARE(retry.failed(9200), 1800);
+        QCOMPARE(retry.failed(11000), CameraOpenRetry::kGiveUp);
+        QCOMPARE(retry.failures(), 7);
+        QCOMPARE(retry.failingForMs(11000), qint64(10000));
+
+        // A camera that opened (or another camera) starts afresh.
+        retry.reset();
+        QCOMPARE(retry.failingForMs(20000), qint64(0));
+        QCOMPARE(retry.failed(20000), 250);
+        // Attempts that each hang past the limit give up at the next failure.
+        QCOMPARE(retry.failed(31000), CameraOpenRetry::kGiveUp);
+    }
+
+    void giveUpLimitFollowsTheEnvironment_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("unset") << QByteArray() << CameraOpenRetry::kDefaultLimitMs;
+        QTest::newRow("short") << QByteArray("1500") << 1500;
+        QTest::newRow("zero") << QByteArray("0") << CameraOpenRetry::kDefaultLimitMs;
+        QTest::newRow("words") << QByteArray("soon") << CameraOpenRetry::kDefaultLimitMs;
+    }
+    void giveUpLimitFollowsTheEnvironment() {
+        QFETCH(QByteArray, value);
+        QFETCH(int, limit);
+        if (value.isNull()) {
+            qunsetenv(kGiveUpVariable);
+        } else {
+            qputenv(kGiveUpVariable, value);
+        }
+        QCOMPARE(CameraOpenRetry::limitFromEnvironment(), limit);
+        qunsetenv(kGiveUpVariable);
+    }
+
+    // A camera that never opens (nothing serves RTSP here) is tried a few
+    // times with growing pauses, then given up on with cameraFailed; the
+    // forward left camera is left to the mode switch.
+    void failingCameraIsRetriedWithGrowingPausesThenGivenUp() {
+        qputenv(kGiveUpVariable, "1500");
         VideoShow video;
         ImageCapture capture(&video);
+        qunsetenv(kGiveUpVariable);
         capture.startCapture();  // its slots run in its own thread: no drone needed
-        QSignalSpy failures(&video, &VideoShow::openFailed);
-        video.openForwardLeft();
-        QTRY_COMPARE(failures.count(), 1);
-        QTest::qWait(500);
-        QCOMPARE(failures.count(), 1);  // left to the mode switch
+        QElapsedTimer clock;
+        QList<qint64> failedAt;
+        connect(&video, &VideoShow::openFailed, this, [&] { failedAt << clock.elapsed(); });
+        QSignalSpy gaveUp(&capture, &ImageCapture::cameraFailed);
 
+        clock.start();
+        video.openForwardLeft();
+        QTRY_COMPARE(failedAt.size(), 1);
+        QTest::qWait(500);
+        QCOMPARE(failedAt.size(), 1);
+        QCOMPARE(gaveUp.count(), 0);
+
+        failedAt.clear();
+        clock.start();
         video.openDownwardRight();
-        QTRY_VERIFY_WITH_TIMEOUT(failures.count() >= 3, 5000);  // reopened at once, again
+        QTRY_COMPARE_WITH_TIMEOUT(gaveUp.count(), 1, 5000);
         QCOMPARE(video.position(), VideoShow::DownwardRight);
-        QObject::disconnect(&video, &VideoShow::openFailed, &capture, nullptr);
-        video.quitVideo();
+        // Pauses of 250, 500 and the rest of the 1.5 s: about four attempts
+        // (fewer when each takes long), not a loop.
+        QVERIFY2(failedAt.size() >= 2 && failedAt.size() <= 5,
+                 qPrintable(QString::number(failedAt.size())));
+        QVERIFY(failedAt.last() >= 1500);
+        QVERIFY(gaveUp.at(0).at(0).toString().contains(QStringLiteral("DownwardRight")));
+        const int attempts = failedAt.size();
+        QTest::qWait(1000);
+        QCOMPARE(failedAt.size(), attempts);
+        QCOMPARE(gaveUp.count(), 1);
         capture.quitCapture();
+    }
+
+    // A retry that comes due after the run was quit opens nothing.
+    void quitCancelsAPendingRetry() {
+        VideoShow video;
+        ImageCapture capture(&video);
+        capture.startCapture();
+        QSignalSpy failures(&video, &VideoShow::openFailed);
+        video.openDownwardLeft();
+        QTRY_COMPARE(failures.count(), 1);
+        capture.quitCapture();
+        QTest::qWait(CameraOpenRetry::kFirstPauseMs * 3);
+        QCOMPARE(failures.count(), 1);
+        QVERIFY(!video.isRunning());
     }
 
     void restartReconnectsAndKeepsTheCameraFlags() {

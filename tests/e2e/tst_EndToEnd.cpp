@@ -22,9 +22,8 @@ namespace {
 // Lines of a successful run's debug.log that must come in this order. The
 // data channel and the capture channel run on threads of their own, so each
 // chain holds only lines one of them orders (or the user's clicks do). The
-// calibration window's "onRequestSucceed open success" answers the same opened
-// stream as the capture channel's "change video success", on another thread,
-// so it is in no chain: the run checks it is there.
+// capture channel and the mode switch (GUI thread) both answer the camera's
+// opening, in either order: the mode switch has a chain of its own.
 const QStringList kCaptureOrder = {
     QStringLiteral("startDeal"),
     QStringLiteral("ImageDeal connected"),
@@ -36,6 +35,11 @@ const QStringList kCaptureOrder = {
     QStringLiteral("change video success VideoShow::DownwardLeft"),
     QStringLiteral("]: 0 onImageIndex"),
     QStringLiteral("]: 25 onImageIndex"),
+};
+const QStringList kModeSwitchOrder = {
+    QStringLiteral("--------request-------"),
+    QStringLiteral("onRequestSucceed open success"),
+    QStringLiteral("]: 0 onImageIndex"),
 };
 const QStringList kDataChannelOrder = {
     QStringLiteral("startDeal"),
@@ -74,7 +78,7 @@ private slots:
     void wholeRunInChinese();
     void wholeRunInEnglish();
     void wrongBoardScaleEndsOnNgPage();
-    void heartbeatLossShowsDeviceOverlay();
+    void deviceLostThenCleanRunWithDeadCamera();
     void modeSwitchFailureShowsCameraOverlay();
     void quitEndsTheRun();
 
@@ -191,8 +195,8 @@ void tst_EndToEnd::wholeRun(const QString& address, const QString& langue) {
     }
     const QString log = m_app->log();
     QCOMPARE(firstOutOfOrder(log, kCaptureOrder), QString());
+    QCOMPARE(firstOutOfOrder(log, kModeSwitchOrder), QString());
     QCOMPARE(firstOutOfOrder(log, kDataChannelOrder), QString());
-    QVERIFY(log.contains(QStringLiteral("onRequestSucceed open success")));
     QVERIFY(log.contains(QStringLiteral("current langue: ") + langue));
 }
 
@@ -205,9 +209,11 @@ void tst_EndToEnd::wholeRunInEnglish() {
 }
 
 void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
-    // The drone sees a board 10 % larger than the one drawn: the baseline check fails.
+    // The drone sees a board 10 % larger than the one drawn: the baseline check
+    // fails. In the second run its data channel drops before the first image.
     bringUp(QStringLiteral("127.0.0.122"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-board-scale"), QStringLiteral("1.1")});
+            {QStringLiteral("--fault-board-scale"), QStringLiteral("1.1"),
+             QStringLiteral("--fault-data-close-at"), QStringLiteral("0:2")});
     if (QTest::currentTestFailed()) {
         return;
     }
@@ -220,15 +226,50 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
     // A fresh countdown: "10s" ... "1s", then unlocked. The screen is sampled
     // a few times a second, more slowly on a loaded machine: wide bounds.
     QVERIFY2(lockedMs >= 6000 && lockedMs <= 14000, qPrintable(QString::number(lockedMs)));
+
+    // The second run ends on its own progress, from zero: the first run's
+    // result page must not stand for it.
+    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    QVERIFY(m_sim->waitForOutput(QStringLiteral("channel closed at image 0"), 1000));
+    QVERIFY2(m_run->progressFromZero(), qPrintable(m_driver->error()));
 }
 
-void tst_EndToEnd::heartbeatLossShowsDeviceOverlay() {
+void tst_EndToEnd::deviceLostThenCleanRunWithDeadCamera() {
+    // How long a camera may keep failing before the camera-failure overlay;
+    // shorter than the program's 20 s so that the run stays short.
+    constexpr int kCameraGiveUpMs = 6000;
+    qputenv("NIMBRA_CAMERA_GIVE_UP_MS", QByteArray::number(kCameraGiveUpMs));
+    // The drone goes away for a few seconds when the forward pair ends, and its
+    // downward left camera (/ov7251_04) never serves.
     bringUp(QStringLiteral("127.0.0.123"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-heartbeat-silent-at"), QStringLiteral("forward")});
+            {QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("25:6"),
+             QStringLiteral("--fault-stream-fail"), QStringLiteral("/ov7251_04:always")});
     if (QTest::currentTestFailed()) {
         return;
     }
-    QVERIFY2(m_run->deviceLost(), qPrintable(m_driver->error()));
+    // Run 1: the device overlay comes over the forward-finished overlay; its
+    // "确定" ends the run.
+    QVERIFY2(m_run->deviceLostOnForwardFinished(), qPrintable(m_driver->error()));
+
+    // Run 2 opens on the wait overlay alone (nothing of run 1 over it), and
+    // its downward left camera is given up on within the bound.
+    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->captureForwardPair(), qPrintable(m_driver->error()));
+    qint64 givenUpAfterMs = 0;
+    QVERIFY2(m_run->downwardCamerasNeverOpen(&givenUpAfterMs), qPrintable(m_driver->error()));
+    qInfo() << "camera-failure overlay" << givenUpAfterMs << "ms after the forward pair";
+    // The bound, plus the time the screen takes to show the downward wait and
+    // the overlay on a loaded machine.
+    QVERIFY2(givenUpAfterMs <= kCameraGiveUpMs + 8000, qPrintable(QString::number(givenUpAfterMs)));
+
+    const QString log = m_app->log();
+    // A few attempts with growing pauses, not a loop.
+    const int attempts = log.count(QStringLiteral("/ov7251_04\n"));
+    QVERIFY2(attempts >= 2 && attempts <= 10, qPrintable(QString::number(attempts)));
+    QVERIFY(log.contains(QStringLiteral("DownwardLeft did not open")));
+    // Only run 2's own forward-finished overlay sent "startdown".
+    QCOMPARE(m_sim->output().count(QStringLiteral("startdown")), 1);
 }
 
 void tst_EndToEnd::modeSwitchFailureShowsCameraOverlay() {

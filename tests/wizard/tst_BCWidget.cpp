@@ -8,6 +8,7 @@
 #include "device/ModelChange.h"
 #include "app/NimbraDesktop.h"
 #include "wizard/ProgressBar.h"
+#include "wizard/ProgressWidget.h"
 #include "wizard/QuitBC.h"
 #include "tests/support/TestMain.h"
 #include "wizard/VideoFiled.h"
@@ -51,15 +52,8 @@ private slots:
         video->quitVideo();
         deal->quitDeal();
         capture->quitCapture();
+        // Overlays stay as each test leaves them: a new run must clear them.
         static_cast<QWidget*>(bc)->hide();
-        for (QWidget* overlay :
-             {static_cast<QWidget*>(bc->waitOverlay()),
-              static_cast<QWidget*>(bc->forwardFinishedOverlay()),
-              static_cast<QWidget*>(bc->downwardFinishedOverlay()),
-              static_cast<QWidget*>(bc->quitOverlay()), static_cast<QWidget*>(bc->deviceOverlay()),
-              static_cast<QWidget*>(bc->videoFailedOverlay())}) {
-            overlay->hide();
-        }
     }
 
     void runFollowsTheCaptureChannel() {
@@ -167,6 +161,76 @@ private slots:
         QVERIFY(bc->isVisible());
     }
 
+    // What one run leaves on the window (the forward-finished overlay under a
+    // lost device, a lost device under the camera failure) is gone when the
+    // user ends it, and a new run opens on the wait overlay alone: a leftover
+    // forward-finished "确定" would switch the new run's capture to the
+    // downward cameras.
+    void aRunEndedEarlyLeavesNothingForTheNext_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("endingOverlay");
+        QTest::addColumn<QString>("endingButton");
+        QTest::newRow("device lost on forward finished") << "forward finished"
+                                                         << "DeviceStateWidget"
+                                                         << "ok";
+        QTest::newRow("device lost on camera failure") << "camera failure"
+                                                       << "VideoFiled"
+                                                       << "restart";
+        QTest::newRow("quit while the forward pair is done") << "forward finished"
+                                                             << "QuitBC"
+                                                             << "btn";
+    }
+    void aRunEndedEarlyLeavesNothingForTheNext() {
+        QFETCH(QString, first);
+        QFETCH(QString, endingOverlay);
+        QFETCH(QString, endingButton);
+
+        bc->show();
+        if (first == QLatin1String("forward finished")) {
+            emit capture->forwardFinished();
+            QTRY_VERIFY(bc->forwardFinishedOverlay()->isVisible());
+        } else {
+            emit modelChange->requestFailed(QStringLiteral("switch refused"));
+            QVERIFY(bc->videoFailedOverlay()->isVisible());
+        }
+        bc->onStateChange(false);
+        QVERIFY(bc->deviceOverlay()->isVisible());
+        QWidget* ending = bc->findChild<QWidget*>(endingOverlay);
+        ending->show();
+        QTest::mouseClick(button(ending, qPrintable(endingButton)), Qt::LeftButton);
+        QVERIFY(!bc->isVisible());
+        QCOMPARE(visibleOverlays(), QStringList());
+
+        bc->show();
+        QTRY_VERIFY(deal->isRunning());
+        QCOMPARE(visibleOverlays(), QStringList{QStringLiteral("WaitOpenVideo")});
+    }
+
+    // The main window's result pages start every run afresh: the progress of
+    // a run whose data never came shows zero, not the last run's result.
+    void aNewRunDoesNotEndOnTheLastRunsResult() {
+        emit deal->progress(52);
+        main->onResult(false);
+        QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::NgPage));
+
+        main->setBCShow();
+        QVERIFY(bc->isVisible());
+        QVERIFY(!main->isVisible());
+        emit capture->downwardFinished();
+        QTRY_VERIFY(bc->downwardFinishedOverlay()->isVisible());
+        QTest::mouseClick(button(bc->downwardFinishedOverlay(), "btn"), Qt::LeftButton);
+        QVERIFY(main->isVisible());
+        QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
+        auto* progress =
+            qobject_cast<ProgressWidget*>(main->stack()->widget(NimbraDesktop::ProgressPage));
+        QCOMPARE(progress->value(), 0);
+
+        // This run's own values then move it on as before.
+        emit deal->progress(52);
+        main->onResult(true);
+        QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::OkPage));
+    }
+
     void runEndingButtonsStopReaderDataAndCaptureInOrder_data() {
         QTest::addColumn<QString>("overlayName");
         QTest::addColumn<QString>("buttonName");
@@ -246,6 +310,20 @@ private:
     }
     static QString overlayText(QWidget* overlay) {
         return overlay->findChild<QLabel*>(QStringLiteral("text"))->text();
+    }
+    QStringList visibleOverlays() const {
+        QStringList names;
+        for (QWidget* overlay :
+             {static_cast<QWidget*>(bc->waitOverlay()),
+              static_cast<QWidget*>(bc->forwardFinishedOverlay()),
+              static_cast<QWidget*>(bc->downwardFinishedOverlay()),
+              static_cast<QWidget*>(bc->quitOverlay()), static_cast<QWidget*>(bc->deviceOverlay()),
+              static_cast<QWidget*>(bc->videoFailedOverlay())}) {
+            if (!overlay->isHidden()) {
+                names << QString::fromLatin1(overlay->metaObject()->className());
+            }
+        }
+        return names;
     }
     bool segmentsDone(std::initializer_list<int> done) const {
         for (int i = 0; i < ProgressBar::kSegments; ++i) {

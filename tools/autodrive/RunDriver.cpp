@@ -43,7 +43,8 @@ void RunDriver::look() {
     }
 }
 
-bool RunDriver::waitForPage(std::initializer_list<Page> pages, int timeoutMs, const QString& what) {
+bool RunDriver::waitForPage(std::initializer_list<Page> pages, int timeoutMs, const QString& what,
+                            int overlayLayers) {
     if (failed()) {
         return false;
     }
@@ -55,16 +56,19 @@ bool RunDriver::waitForPage(std::initializer_list<Page> pages, int timeoutMs, co
             return fail(QStringLiteral("%1: cannot read the screen: %2")
                             .arg(what, m_display.errorString()));
         }
+        const bool layersMatch = overlayLayers < 0 || m_screen.overlayLayers() == overlayLayers;
         for (Page p : pages) {
-            if (m_screen.page() == p) {
+            if (m_screen.page() == p && layersMatch) {
                 return true;
             }
         }
         if (timer.elapsed() > timeoutMs) {
-            return fail(QStringLiteral("%1: not seen within %2 s; the screen shows the %3")
+            return fail(QStringLiteral("%1: not seen within %2 s; the screen shows the %3 "
+                                       "(%4 overlays)")
                             .arg(what)
                             .arg(timeoutMs / 1000.0)
-                            .arg(WizardScreen::name(m_screen.page())));
+                            .arg(WizardScreen::name(m_screen.page()))
+                            .arg(m_screen.overlayLayers()));
         }
         pause(100);
     }
@@ -114,6 +118,13 @@ bool RunDriver::waitForSimLog(const QString& fragment, int timeoutMs, const QStr
     }
     note(QStringLiteral("simulator: ") + fragment);
     return true;
+}
+
+bool RunDriver::expect(bool condition, const QString& what) {
+    if (failed()) {
+        return false;
+    }
+    return condition || fail(what);
 }
 
 bool RunDriver::press(const QString& what) {

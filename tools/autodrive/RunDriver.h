@@ -25,13 +25,19 @@ public:
     RunDriver(XDisplay& display, QString shotsDir, LogSource appLog, LogSource simLog);
 
     // Polls the screen about five times a second until it shows one of the
-    // pages; `what` names the step in messages.
-    bool waitForPage(std::initializer_list<Page> pages, int timeoutMs, const QString& what);
+    // pages (with exactly overlayLayers overlays on the calibration window
+    // when that is not negative); `what` names the step in messages.
+    bool waitForPage(std::initializer_list<Page> pages, int timeoutMs, const QString& what,
+                     int overlayLayers = -1);
     // Waits until the application's (or simulator's) log has at least `count`
     // lines matching the expression.
     bool waitForAppLog(const QRegularExpression& line, int count, int timeoutMs,
                        const QString& what);
     bool waitForSimLog(const QString& fragment, int timeoutMs, const QString& what);
+
+    // False, with `what` as the failure, unless condition holds (a check of
+    // the screen last seen).
+    bool expect(bool condition, const QString& what);
 
     // Clicks the middle of the button of the page last seen.
     bool press(const QString& what);

@@ -35,9 +35,10 @@ bool ScenarioRunner::startFromGuide() {
            m_d.press(QStringLiteral("start calibration"));
 }
 
-bool ScenarioRunner::captureBothPairs() {
+bool ScenarioRunner::captureForwardPair() {
     // The wait overlay lasts as long as the drone takes to switch its cameras
     // on; a fast drone may already stream when the first picture is taken.
+    // Nothing an earlier run left may lie over the window.
     if (!m_d.waitForPage({Page::OverlayWait, Page::Capture}, 15000,
                          QStringLiteral("calibration window opening the forward cameras"))) {
         return false;
@@ -57,10 +58,11 @@ bool ScenarioRunner::captureBothPairs() {
         return false;
     }
     m_d.settle();
-    if (!m_d.shot(QStringLiteral("06-forward-finished")) ||
-        !m_d.press(QStringLiteral("forward finished OK"))) {
-        return false;
-    }
+    return m_d.shot(QStringLiteral("06-forward-finished")) &&
+           m_d.press(QStringLiteral("forward finished OK"));
+}
+
+bool ScenarioRunner::captureDownwardPair() {
     if (!m_d.waitForPage({Page::OverlayWait, Page::Capture}, 15000,
                          QStringLiteral("calibration window opening the downward cameras"))) {
         return false;
@@ -100,6 +102,22 @@ bool ScenarioRunner::awaitResult(bool expectOk) {
     return true;
 }
 
+bool ScenarioRunner::progressFromZero() {
+    if (!m_d.waitForPage({Page::Progress, Page::Ok, Page::Ng}, 10000,
+                         QStringLiteral("main window back after the capture"))) {
+        return false;
+    }
+    m_d.settle();
+    return m_d.shot(QStringLiteral("13-progress-from-zero")) &&
+           m_d.expect(m_d.page() == Page::Progress,
+                      QStringLiteral("the main window showed the %1 of an earlier run instead of "
+                                     "this run's progress")
+                          .arg(WizardScreen::name(m_d.page()))) &&
+           m_d.expect(m_d.screen().progressFill() < 0.02,
+                      QStringLiteral("this run's progress bar starts %1 % full")
+                          .arg(100 * m_d.screen().progressFill(), 0, 'f', 0));
+}
+
 bool ScenarioRunner::confirmOkAndReboot() {
     return m_d.press(QStringLiteral("OK on the result page")) &&
            m_d.waitForSimLog(QStringLiteral("reboot requested"), 20000,
@@ -125,22 +143,45 @@ bool ScenarioRunner::recalibrate(qint64* lockedMs) {
     return true;
 }
 
-bool ScenarioRunner::deviceLost() {
-    return m_d.waitForPage({Page::OverlayButton}, 60000,
-                           QStringLiteral("device overlay after the heartbeat stops")) &&
-           m_d.shot(QStringLiteral("device-lost")) &&
-           m_d.press(QStringLiteral("OK on the device overlay")) &&
-           m_d.waitForPage({Page::Link}, 10000, QStringLiteral("main window on the link page")) &&
-           m_d.shot(QStringLiteral("device-lost-link"));
-}
-
-bool ScenarioRunner::cameraFailure(qint64* shownAfterMs) {
-    if (!m_d.waitForPage({Page::OverlayButton}, 30000, QStringLiteral("camera-failure overlay"))) {
+bool ScenarioRunner::deviceLostOnForwardFinished() {
+    // Two overlays: the device overlay over the forward-finished one.
+    if (!m_d.waitForAppLog(imageTaken(25), 1, kPairCaptureMs,
+                           QStringLiteral("26 forward images")) ||
+        !m_d.waitForPage({Page::OverlayButton}, 20000,
+                         QStringLiteral("device overlay over the forward-finished overlay"), 2)) {
         return false;
     }
     m_d.settle();
-    if (!m_d.shot(QStringLiteral("camera-failure")) ||
-        !m_d.press(QStringLiteral("restart the software"))) {
+    return m_d.shot(QStringLiteral("device-lost-on-forward-finished")) &&
+           m_d.press(QStringLiteral("OK on the device overlay")) &&
+           m_d.waitForPage({Page::Link, Page::GuideLocked, Page::GuideReady}, 10000,
+                           QStringLiteral("main window after the device was lost")) &&
+           m_d.shot(QStringLiteral("device-lost-main-window"));
+}
+
+bool ScenarioRunner::downwardCamerasNeverOpen(qint64* givenUpAfterMs) {
+    const qint64 pressedAt = m_d.elapsedMs();
+    if (!m_d.waitForPage({Page::OverlayWait}, 15000,
+                         QStringLiteral("calibration window opening the downward cameras")) ||
+        !m_d.shot(QStringLiteral("07-wait-downward")) ||
+        !m_d.waitForPage({Page::OverlayButton}, 60000,
+                         QStringLiteral("camera-failure overlay over the wait overlay"), 2)) {
+        return false;
+    }
+    *givenUpAfterMs = m_d.elapsedMs() - pressedAt;
+    qint64 shownAfterMs = 0;
+    return pressRestart(QStringLiteral("camera-never-opens"), &shownAfterMs);
+}
+
+bool ScenarioRunner::cameraFailure(qint64* shownAfterMs) {
+    return m_d.waitForPage({Page::OverlayButton}, 30000,
+                           QStringLiteral("camera-failure overlay")) &&
+           pressRestart(QStringLiteral("camera-failure"), shownAfterMs);
+}
+
+bool ScenarioRunner::pressRestart(const QString& shot, qint64* shownAfterMs) {
+    m_d.settle();
+    if (!m_d.shot(shot) || !m_d.press(QStringLiteral("restart the software"))) {
         return false;
     }
     const qint64 pressedAt = m_d.elapsedMs();
@@ -149,7 +190,7 @@ bool ScenarioRunner::cameraFailure(qint64* shownAfterMs) {
         return false;
     }
     *shownAfterMs = m_d.elapsedMs() - pressedAt;
-    return m_d.shot(QStringLiteral("camera-failure-guide"));
+    return m_d.shot(shot + QStringLiteral("-guide"));
 }
 
 bool ScenarioRunner::quitDuringCapture() {

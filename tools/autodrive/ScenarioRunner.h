@@ -15,14 +15,22 @@ public:
     // A device is there: guide page countdown ("02-guide-countdown"), start
     // unlocked ("03-guide-ready"), start pressed.
     bool startFromGuide();
-    // From the start press to the downward-finished overlay's "确定": wait
-    // overlay, forward capture, forward-finished overlay, downward cameras,
-    // downward capture, downward-finished overlay (screenshots 04 to 09).
-    bool captureBothPairs();
+    // From the start press to the forward-finished overlay's "确定": wait
+    // overlay (and nothing else over the window), forward capture,
+    // forward-finished overlay (screenshots 04 to 06).
+    bool captureForwardPair();
+    // From there to the downward-finished overlay's "确定": downward cameras,
+    // downward capture, downward-finished overlay (screenshots 07 to 09).
+    bool captureDownwardPair();
+    bool captureBothPairs() { return captureForwardPair() && captureDownwardPair(); }
     // The main window's progress page (if the calculation is still running)
     // and then the result page; true when it shows `expectOk` ? OK : NG.
     // Screenshots "10-progress", "11-ok" or "11-ng".
     bool awaitResult(bool expectOk);
+    // After captureBothPairs() of a run whose data channel brought nothing:
+    // the main window's progress page with an empty bar, not the result page
+    // of an earlier run ("13-progress-from-zero").
+    bool progressFromZero();
     // On the OK page: "确定", the simulator hears "reboot", the main window
     // goes to the link page as the drone restarts ("12-rebooting").
     bool confirmOkAndReboot();
@@ -32,9 +40,15 @@ public:
     bool recalibrate(qint64* lockedMs);
 
     // Failure paths, each starting right after startFromGuide().
-    // The heartbeat stops during the forward capture: device overlay, its
-    // "确定" returns to the main window on the link page.
-    bool deviceLost();
+    // The heartbeat stops while the forward-finished overlay is up: the device
+    // overlay over it ("device-lost-on-forward-finished"); its "确定" returns
+    // to the main window (link page, or the guide page once the drone is back).
+    bool deviceLostOnForwardFinished();
+    // Right after captureForwardPair(): the downward cameras never open. The
+    // camera-failure overlay comes over the wait overlay ("camera-never-opens");
+    // givenUpAfterMs receives the time from the forward-finished "确定" to it.
+    // "重启软件" brings the main window back as in cameraFailure().
+    bool downwardCamerasNeverOpen(qint64* givenUpAfterMs);
     // The mode switch fails: camera-failure overlay; "重启软件" hides the
     // calibration window and the main window returns about a second later.
     // shownAfterMs receives the time from the press to the main window.
@@ -44,5 +58,8 @@ public:
     bool quitDuringCapture();
 
 private:
+    // On a camera-failure overlay: screenshot, "重启软件", the guide page.
+    bool pressRestart(const QString& shot, qint64* shownAfterMs);
+
     RunDriver& m_d;
 };

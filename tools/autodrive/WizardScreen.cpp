@@ -26,8 +26,9 @@ const QSize kQuitMin(146, 45);
 const QSize kQuitMax(154, 48);
 
 // The progress page's 367 x 8 bar: white, filled with green from the left as
-// images are ordered, so its two parts together span the bar's width.
-bool hasProgressBar(const ColourRegionFinder& finder) {
+// images are ordered, so its two parts together span the bar's width. The
+// share that is green, or -1 when there is no such bar.
+double progressBarFill(const ColourRegionFinder& finder) {
     auto barParts = [&](QRgb colour, int tolerance) {
         QVector<QRect> parts;
         for (const auto& r : finder.regions(colour, tolerance, 4)) {
@@ -42,21 +43,21 @@ bool hasProgressBar(const ColourRegionFinder& finder) {
     const QVector<QRect> green = barParts(kGreen, 3);
     for (const QRect& w : white) {
         if (isBar(w.left(), w.right())) {
-            return true;
+            return 0.0;
         }
     }
     for (const QRect& g : green) {
         if (isBar(g.left(), g.right())) {
-            return true;
+            return 1.0;
         }
         for (const QRect& w : white) {
             if (std::abs(w.top() - g.top()) <= 1 && w.left() > g.right() &&
                 w.left() - g.right() <= 6 && isBar(g.left(), w.right())) {
-                return true;
+                return double(g.width()) / double(w.right() - g.left() + 1);
             }
         }
     }
-    return false;
+    return -1.0;
 }
 
 }  // namespace
@@ -84,8 +85,12 @@ WizardScreen::WizardScreen(const QImage& screenshot) {
     }
     // Overlays can lie on one another (the camera-failure notice over the wait
     // overlay): the quit button is then darkened twice.
-    if (!finder.largestBox(darkened(kRed), kQuitMin, kQuitMax, 4).isNull() ||
-        !finder.largestBox(darkened(darkened(kRed)), kQuitMin, kQuitMax, 4).isNull()) {
+    if (!finder.largestBox(darkened(kRed), kQuitMin, kQuitMax, 4).isNull()) {
+        m_overlayLayers = 1;
+    } else if (!finder.largestBox(darkened(darkened(kRed)), kQuitMin, kQuitMax, 4).isNull()) {
+        m_overlayLayers = 2;
+    }
+    if (m_overlayLayers > 0) {
         if (!(m_button = button(kBlue)).isNull()) {
             m_page = Page::OverlayButton;
         } else if (!(m_button = button(kRed)).isNull()) {
@@ -105,7 +110,8 @@ WizardScreen::WizardScreen(const QImage& screenshot) {
         }
         return;
     }
-    if (hasProgressBar(finder)) {
+    m_progressFill = progressBarFill(finder);
+    if (m_progressFill >= 0) {
         m_page = Page::Progress;
         return;
     }

@@ -32,6 +32,13 @@ public:
     // The calibration window's own quit button when it is visible and not
     // covered by an overlay; null otherwise.
     QRect quitButton() const { return m_quit; }
+    // How many overlays lie on the calibration window (each darkens what lies
+    // under it once): 0 when none shows or the screen shows no calibration
+    // window, else 1 or 2.
+    int overlayLayers() const { return m_overlayLayers; }
+    // On the progress page, the share of the bar that is filled (0 to 1);
+    // -1 on any other page.
+    double progressFill() const { return m_progressFill; }
 
     static QString name(Page page);
 
@@ -39,4 +46,6 @@ private:
     Page m_page = Page::Unknown;
     QRect m_button;
     QRect m_quit;
+    int m_overlayLayers = 0;
+    double m_progressFill = -1;
 };

@@ -57,6 +57,7 @@ void DataChannelService::onBytes(QTcpSocket* socket) {
         }
         SimLog::event(name(), QStringLiteral("start"));
         m_started = true;
+        ++m_runs;
         m_upload =
             std::make_unique<UploadStreamParser>(UploadVerifier::mapFileSize(m_rig.forward.left));
         m_loggedVerdict = false;
@@ -105,7 +106,8 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
         return;
     }
     const int global = index + (pairOf(camera) == SimPair::Downward ? Rig::kImagesPerCamera : 0);
-    if (global == m_config.closeAtImage) {
+    if (global == m_config.closeAtImage &&
+        (m_config.closeInRun == 0 || m_config.closeInRun == m_runs)) {
         SimLog::fault(name(), QStringLiteral("channel closed at image %1").arg(global));
         m_socket->abort();
         m_started = false;

@@ -33,6 +33,7 @@ public:
         DroneVisionSettings vision;
         QString reportPath;
         int closeAtImage = -1;  // < 0: never
+        int closeInRun = 0;     // the run (1, 2, ...) in which it closes; 0: every run
         double boardScale = 1.0;
         bool garbage = false;  // split writes, junk bytes, bad length fields
     };
@@ -56,6 +57,7 @@ private:
     Config m_config;
     QPointer<QTcpSocket> m_socket;
     bool m_started = false;
+    int m_runs = 0;        // "start" commands received
     QByteArray m_command;  // text before "start"
     std::unique_ptr<UploadStreamParser> m_upload;
     bool m_loggedVerdict = false;

@@ -26,6 +26,9 @@ void DroneSimulator::buildServices() {
     if (m_options.heartbeatSilentAtPhase) {
         heartbeat->setSilentAtPhase(*m_options.heartbeatSilentAtPhase);
     }
+    if (m_options.heartbeatGapAtImage >= 0) {
+        heartbeat->setGapAtImage(m_options.heartbeatGapAtImage, m_options.heartbeatGapSeconds);
+    }
     m_services.append(heartbeat);
     m_services.append(new HttpSwitchService(m_state, m_options.httpFault, this));
     m_services.append(
@@ -43,6 +46,7 @@ void DroneSimulator::buildServices() {
     data.vision.hideMarks = m_options.hideMarks;
     data.reportPath = m_options.reportPath;
     data.closeAtImage = m_options.dataCloseAtImage;
+    data.closeInRun = m_options.dataCloseInRun;
     data.boardScale = m_options.boardScaleFault;
     data.garbage = m_options.garbagePackets;
     m_services.append(new DataChannelService(m_state, m_options.rig, data, this));

@@ -25,6 +25,21 @@ void HeartbeatService::setSilentAtPhase(RunPhase phase) {
     });
 }
 
+void HeartbeatService::setGapAtImage(int image, double seconds) {
+    connect(&state(), &DroneState::imageTaken, this,
+            [this, image, seconds](SimCamera camera, int index) {
+                const int global = index + (pairOf(camera) == SimPair::Downward ? 26 : 0);
+                if (global != image || m_gapUsed) {
+                    return;
+                }
+                m_gapUsed = true;
+                m_gapSeconds = seconds;
+                m_gap.start();
+                logFault(
+                    QStringLiteral("heartbeat silent for %1 s (image %2)").arg(seconds).arg(image));
+            });
+}
+
 bool HeartbeatService::start(const QHostAddress& address, QString* error) {
     if (!TcpSimService::start(address, error)) {
         return false;
@@ -68,6 +83,13 @@ void HeartbeatService::onConnection(QTcpSocket* socket) {
 bool HeartbeatService::silenced() {
     if (m_silentByPhase) {
         return true;
+    }
+    if (m_gap.isValid()) {
+        if (m_gap.elapsed() < m_gapSeconds * 1000.0) {
+            return true;
+        }
+        m_gap.invalidate();
+        logFault(QStringLiteral("heartbeat back after its gap"));
     }
     if (m_silentAfterSeconds < 0 || m_sinceStart.elapsed() < m_silentAfterSeconds * 1000.0) {
         return false;

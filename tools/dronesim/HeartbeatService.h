@@ -11,7 +11,8 @@ class QTimer;
 // bytes every 500 ms while the drone is present; the desktop's "ok" replies are
 // read and counted. With a silence fault the heartbeat stops sending for good
 // `silentAfterSeconds` after the service started (the drone seems gone although
-// its port still accepts connections).
+// its port still accepts connections); with a gap fault it falls silent for a
+// while when a chosen image is first taken and then beats again.
 class HeartbeatService : public TcpSimService {
     Q_OBJECT
 
@@ -24,6 +25,10 @@ public:
 
     // Fault: the heartbeat stops for good once the run reaches `phase`.
     void setSilentAtPhase(RunPhase phase);
+    // Fault: the heartbeat stops for `seconds` when global image `image`
+    // (0-51, +26 for the downward pair) is taken for the first time, then
+    // beats again; later runs are left alone.
+    void setGapAtImage(int image, double seconds);
 
     bool start(const QHostAddress& address, QString* error) override;
     void stop() override;
@@ -38,6 +43,9 @@ private:
     double m_silentAfterSeconds;
     bool m_silenceLogged = false;
     bool m_silentByPhase = false;
+    bool m_gapUsed = false;
+    QElapsedTimer m_gap;  // valid while a gap fault is on
+    double m_gapSeconds = 0;
     QElapsedTimer m_sinceStart;
     QTimer* m_timer = nullptr;
 };

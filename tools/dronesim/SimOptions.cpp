@@ -139,13 +139,19 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
                                      "F", "0.02");
     const QCommandLineOption closeAt(
         "fault-data-close-at",
-        "FAULT: the data channel closes when image K is taken (0-51, +26 for the downward pair).",
-        "K");
+        "FAULT: the data channel closes when image K is taken (0-51, +26 for the downward pair), "
+        "in every run or only in run RUN (1 for the first \"start\").",
+        "K[:RUN]");
     const QCommandLineOption silentAt(
         "fault-heartbeat-silent-at",
         "FAULT: the heartbeat stops for good when the run reaches PHASE: forward, downward, "
         "upload or finished.",
         "PHASE");
+    const QCommandLineOption gap(
+        "fault-heartbeat-gap",
+        "FAULT: the heartbeat stops for SECONDS when image K (0-51, +26 for the downward pair) "
+        "is first taken, then beats again (a drone that went away and came back).",
+        "K:SECONDS");
     const QCommandLineOption garbage(
         "fault-garbage",
         "FAULT: the data channel writes its packets in random pieces, with junk bytes and "
@@ -155,10 +161,10 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
     const QCommandLineOption boardScale(
         "fault-board-scale",
         "FAULT: the feature packets see a board F times the size the desktop drew.", "F");
-    parser.addOptions({help,       addr,     rigFile,    writeRig, unit,     radius,
-                       mmPerPx,    version,  reboot,     fps,      keyInt,   silent,
-                       httpStatus, httpBody, streamFail, interval, report,   missing,
-                       closeAt,    noMarks,  boardScale, lead,     silentAt, garbage});
+    parser.addOptions({help,       addr,     rigFile, writeRig, unit,    radius,     mmPerPx,
+                       version,    reboot,   fps,     keyInt,   silent,  httpStatus, httpBody,
+                       streamFail, interval, report,  missing,  closeAt, noMarks,    boardScale,
+                       lead,       silentAt, garbage, gap});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -314,9 +320,18 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         return fail(QStringLiteral("--missing-fraction must be from 0 to below 0.5"));
     }
     if (parser.isSet(closeAt)) {
-        options->dataCloseAtImage = parser.value(closeAt).toInt(&ok);
-        if (!ok || options->dataCloseAtImage < 0 || options->dataCloseAtImage > 51) {
-            return fail(QStringLiteral("--fault-data-close-at must be an image from 0 to 51"));
+        const QStringList parts = parser.value(closeAt).split(QLatin1Char(':'));
+        options->dataCloseAtImage = parts[0].toInt(&ok);
+        bool runOk = true;
+        if (parts.size() == 2) {
+            options->dataCloseInRun = parts[1].toInt(&runOk);
+            runOk = runOk && options->dataCloseInRun >= 1;
+        }
+        if (!ok || !runOk || parts.size() > 2 || options->dataCloseAtImage < 0 ||
+            options->dataCloseAtImage > 51) {
+            return fail(QStringLiteral(
+                "--fault-data-close-at must be an image from 0 to 51, optionally with :RUN "
+                "(a run from 1)"));
         }
     }
     options->hideMarks = parser.isSet(noMarks);
@@ -334,6 +349,21 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         } else {
             return fail(QStringLiteral(
                 "--fault-heartbeat-silent-at must be forward, downward, upload or finished"));
+        }
+    }
+    if (parser.isSet(gap)) {
+        const QStringList parts = parser.value(gap).split(QLatin1Char(':'));
+        bool imageOk = false;
+        bool secondsOk = false;
+        if (parts.size() == 2) {
+            options->heartbeatGapAtImage = parts[0].toInt(&imageOk);
+            options->heartbeatGapSeconds = parts[1].toDouble(&secondsOk);
+        }
+        if (!imageOk || !secondsOk || options->heartbeatGapAtImage < 0 ||
+            options->heartbeatGapAtImage > 51 || !(options->heartbeatGapSeconds > 0)) {
+            return fail(QStringLiteral(
+                "--fault-heartbeat-gap must be K:SECONDS with K an image from 0 to 51 and "
+                "SECONDS above 0"));
         }
     }
     if (parser.isSet(boardScale)) {

@@ -41,10 +41,13 @@ struct SimOptions {
     // Faults.
     std::optional<RunPhase> heartbeatSilentAtPhase;
     int dataCloseAtImage = -1;    // < 0: never
+    int dataCloseInRun = 0;       // 0: every run
     bool garbagePackets = false;  // data channel: split writes, junk and bad lengths
     bool hideMarks = false;
     double boardScaleFault = 1.0;             // 1: the board the desktop drew
     double heartbeatSilentAfterSeconds = -1;  // < 0: never
+    int heartbeatGapAtImage = -1;             // < 0: never
+    double heartbeatGapSeconds = 0;
     HttpSwitchService::Fault httpFault;
     std::map<std::string, RtspCameraServer::OpenFault> streamFaults;
 

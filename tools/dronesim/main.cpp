@@ -49,12 +49,21 @@ void logSummary(const SimOptions& options) {
                                     .arg(QString::fromUtf8(options.httpFault.body)));
     }
     if (options.dataCloseAtImage >= 0) {
-        SimLog::event(kService, QStringLiteral("armed fault: data channel closes at image %1")
-                                    .arg(options.dataCloseAtImage));
+        SimLog::event(kService,
+                      QStringLiteral("armed fault: data channel closes at image %1 (%2)")
+                          .arg(options.dataCloseAtImage)
+                          .arg(options.dataCloseInRun == 0
+                                   ? QStringLiteral("every run")
+                                   : QStringLiteral("run %1").arg(options.dataCloseInRun)));
     }
     if (options.heartbeatSilentAtPhase) {
         SimLog::event(kService, QStringLiteral("armed fault: heartbeat silent at phase %1")
                                     .arg(DroneState::phaseName(*options.heartbeatSilentAtPhase)));
+    }
+    if (options.heartbeatGapAtImage >= 0) {
+        SimLog::event(kService, QStringLiteral("armed fault: heartbeat gap of %1 s at image %2")
+                                    .arg(options.heartbeatGapSeconds)
+                                    .arg(options.heartbeatGapAtImage));
     }
     if (options.garbagePackets) {
         SimLog::event(kService, QStringLiteral("armed fault: garbage and split data packets"));

@@ -73,8 +73,11 @@ void tst_WizardScreen::recognisesEveryPage_data() {
     QTest::addColumn<QImage>("image");
     QTest::addColumn<int>("page");
     QTest::addColumn<QRect>("button");
-    auto row = [](const char* name, const Screen& s, Page page, QRect button = QRect()) {
-        QTest::newRow(name) << s.image() << static_cast<int>(page) << button;
+    QTest::addColumn<int>("layers");
+    QTest::addColumn<double>("fill");
+    auto row = [](const char* name, const Screen& s, Page page, QRect button = QRect(),
+                  int layers = 0, double fill = -1) {
+        QTest::newRow(name) << s.image() << static_cast<int>(page) << button << layers << fill;
     };
     const QRect start(885, 734, 150, 40);
     const QRect card(885, 640, 150, 40);
@@ -90,29 +93,31 @@ void tst_WizardScreen::recognisesEveryPage_data() {
     // The 1-px rule of the main window is grey too but no button.
     row("grey rule is no button", Screen().rect(QRect(420, 800, 1080, 1), 0x898989), Page::Unknown);
     row("calibration window", Screen().calibrationWindow(), Page::Capture, quit);
-    row("wait overlay", Screen().calibrationWindow().overlay(), Page::OverlayWait);
+    row("wait overlay", Screen().calibrationWindow().overlay(), Page::OverlayWait, QRect(), 1);
     row("overlay with a button", Screen().calibrationWindow().overlay().button(card, 0x007AFF),
-        Page::OverlayButton, card);
+        Page::OverlayButton, card, 1);
     row("longer English overlay button",
         Screen().calibrationWindow().overlay().button(QRect(868, 640, 183, 40), 0x007AFF,
                                                       QStringLiteral("Restart the software")),
-        Page::OverlayButton, QRect(868, 640, 183, 40));
+        Page::OverlayButton, QRect(868, 640, 183, 40), 1);
     // The camera-failure notice lies over the still visible wait overlay.
     row("overlay over an overlay",
         Screen().calibrationWindow().overlay().overlay().button(card, 0x007AFF),
-        Page::OverlayButton, card);
+        Page::OverlayButton, card, 2);
     row("quit overlay", Screen().calibrationWindow().overlay().button(card, 0xEF284F),
-        Page::OverlayQuit, card);
+        Page::OverlayQuit, card, 1);
     row("OK page", Screen().disc(QPoint(960, 400), 40, 0x54D583).button(card, 0x007AFF), Page::Ok,
         card);
     row("NG page", Screen().disc(QPoint(960, 400), 40, 0xEF284F).button(card, 0x007AFF), Page::Ng,
         card);
     row("blue button alone is no result", Screen().button(card, 0x007AFF), Page::Unknown);
-    row("progress empty", Screen().rect(QRect(776, 500, 367, 8), 0xFFFFFF), Page::Progress);
+    row("progress empty", Screen().rect(QRect(776, 500, 367, 8), 0xFFFFFF), Page::Progress, QRect(),
+        0, 0.0);
     row("progress half",
         Screen().rect(QRect(776, 500, 367, 8), 0xFFFFFF).rect(QRect(776, 500, 180, 8), 0x54D583),
-        Page::Progress);
-    row("progress full", Screen().rect(QRect(776, 500, 367, 8), 0x54D583), Page::Progress);
+        Page::Progress, QRect(), 0, 180.0 / 367);
+    row("progress full", Screen().rect(QRect(776, 500, 367, 8), 0x54D583), Page::Progress, QRect(),
+        0, 1.0);
     row("short white bar is no progress", Screen().rect(QRect(776, 500, 120, 8), 0xFFFFFF),
         Page::Unknown);
 }
@@ -121,8 +126,13 @@ void tst_WizardScreen::recognisesEveryPage() {
     QFETCH(QImage, image);
     QFETCH(int, page);
     QFETCH(QRect, button);
+    QFETCH(int, layers);
+    QFETCH(double, fill);
     const WizardScreen screen(image);
     QCOMPARE(WizardScreen::name(screen.page()), WizardScreen::name(static_cast<Page>(page)));
+    QCOMPARE(screen.overlayLayers(), layers);
+    QVERIFY2(qAbs(screen.progressFill() - fill) < 0.01,
+             qPrintable(QString::number(screen.progressFill())));
     if (!button.isNull()) {
         // Anti-aliased corners may cost the region a pixel at each edge.
         QVERIFY2(qAbs(screen.button().center().x() - button.center().x()) <= 1 &&

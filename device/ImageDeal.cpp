@@ -81,6 +81,7 @@ void ImageDeal::run() {
                 [](QAbstractSocket::SocketState s) { qDebug() << s << "ImageDeal"; });
     }
     m_pSocket->abort();
+    m_assembler.reset();  // a new connection is a new stream
     m_pSocket->connectToHost(DeviceAddress::host(), kPort, QIODevice::ReadWrite);
     if (m_pSocket->waitForConnected(3000)) {
         qDebug() << "ImageDeal connected";

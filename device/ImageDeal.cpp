@@ -7,6 +7,7 @@
 #include "device/wire/FileChunkSender.h"
 #include "device/wire/FileData.h"
 #include "device/ImageCapture.h"
+#include "device/UploadDelivery.h"
 #include "Calibration/ImageData.h"
 #include "device/wire/ResultData.h"
 #include "device/record/RunFolders.h"
@@ -264,6 +265,11 @@ void ImageDeal::onResult(bool ok) {
         sendResult(store->m_strDownLeftDpuMap, VideoShow::DownwardLeft);
         sendResult(store->m_strDownRightDpuMap, VideoShow::DownwardRight);
         store->InitData();
+        // The OK page's button reboots the drone: success only once it holds every map.
+        ok = UploadDelivery::wait(
+                 m_pSocket, UploadDelivery::kDefaultTimeoutMs,
+                 [this](qint64 done, qint64 total) { emit uploadProgress(done, total); })
+                 .outcome == UploadDelivery::Outcome::Delivered;
     } else {
         m_pSocket->write("wrong");
     }

@@ -5,10 +5,23 @@
 #include "device/ImageDeal.h"
 #include "app/NimbraDesktop.h"
 
+#include <QLabel>
+
 ProgressWidget::ProgressWidget(QWidget* parent) : QWidget(parent), ui(new Ui_ProgressWidget) {
     ui->setupUi(this);
-    connect(BCInstanceManager::getInstance()->getImageDeal(), &ImageDeal::progress, ui->progressBar,
-            &QProgressBar::setValue);
+    ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
+    connect(deal, &ImageDeal::progress, ui->progressBar, &QProgressBar::setValue);
+
+    // Hidden until the maps travel to the drone; a run ends with its result.
+    m_pUpload = new QLabel(this);
+    m_pUpload->setObjectName(QStringLiteral("upload"));
+    m_pUpload->setStyleSheet(QStringLiteral("font-size: 14px; color: #FFFFFF;"));
+    m_pUpload->setAlignment(Qt::AlignCenter);
+    m_pUpload->hide();
+    ui->progressLayout->insertWidget(ui->progressLayout->indexOf(ui->progressBar) + 1, m_pUpload, 0,
+                                     Qt::AlignHCenter);
+    connect(deal, &ImageDeal::uploadProgress, this, &ProgressWidget::showUpload);
+    connect(deal, &ImageDeal::result, m_pUpload, &QWidget::hide);
 }
 
 ProgressWidget::~ProgressWidget() {
@@ -25,4 +38,21 @@ int ProgressWidget::value() const {
 
 void ProgressWidget::langueChange(QString langue) {
     NimbraDesktop::getInstance()->setLabelLangue(ui->title, langue);
+    m_langue = langue;
+    updateUploadText();
+}
+
+void ProgressWidget::showUpload(qint64 delivered, qint64 total) {
+    m_uploadPercent = total > 0 ? static_cast<int>(delivered * 100 / total) : 100;
+    updateUploadText();
+    m_pUpload->show();
+}
+
+void ProgressWidget::updateUploadText() {
+    // This page's own two texts, kept here in both languages rather than in
+    // the shared translation table.
+    m_pUpload->setText(
+        m_langue == QLatin1String("en")
+            ? QStringLiteral("Sending the calibration to the drone… %1 %").arg(m_uploadPercent)
+            : QStringLiteral("正在把标定结果发送到无人机… %1%").arg(m_uploadPercent));
 }

@@ -3,9 +3,11 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
 class Ui_ProgressWidget;
 
-// Main-window page 2: the calculation's progress, 0..52 images handled.
+// Main-window page 2: the calculation's progress, 0..52 images handled, and
+// then, until the drone has received the maps, how far their upload has come.
 class ProgressWidget : public QWidget {
     Q_OBJECT
 
@@ -20,5 +22,11 @@ public:
     void langueChange(QString langue);
 
 private:
+    void showUpload(qint64 delivered, qint64 total);
+    void updateUploadText();
+
     Ui_ProgressWidget* ui;
+    QLabel* m_pUpload = nullptr;
+    QString m_langue;
+    int m_uploadPercent = 0;
 };

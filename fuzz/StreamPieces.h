@@ -79,6 +79,16 @@ struct StreamPieces {
         return out;
     }
 
+    // Garbage of 1 to 256 bytes from the input; with tag bit 2 without any
+    // 0x01 byte, so that none of it can start a head.
+    void addGarbage(FuzzBytes& in, std::uint8_t tag) {
+        QByteArray junk = in.bytes(1 + in.byte());
+        if (tag & 0x4) {
+            junk.replace('\x01', '\x00');
+        }
+        pieces.append({Kind::Garbage, junk});
+    }
+
     QByteArray stream() const {
         QByteArray out;
         for (const Piece& p : pieces) {
@@ -120,6 +130,24 @@ struct StreamPieces {
             }
         }
         return out;
+    }
+
+    // The differential check: `deliver` (reads to delivered packets) must give
+    // for the input's cut what it gives for whole-piece delivery and, when no
+    // garbage byte can start a head, exactly the packets put in. Returns the
+    // delivered packets; `check` aborts on false.
+    template <class Deliver, class Check>
+    QList<QByteArray> differential(const Deliver& deliver, const Check& check) const {
+        QList<QByteArray> whole;
+        for (const Piece& p : pieces) {
+            whole.append(p.bytes);
+        }
+        const QList<QByteArray> expected = deliver(whole);
+        check(deliver(reads()) == expected);
+        if (garbageHasNoHeadByte()) {
+            check(expected == packets());
+        }
+        return expected;
     }
 
     // The input that decodes to these read lengths followed by `tagged`

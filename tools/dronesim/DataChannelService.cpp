@@ -195,13 +195,12 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
         default:
             break;
     }
-    // Each packet in pieces, the first at least its 12-byte header (the
-    // desktop drops a packet start shorter than that).
+    // Each packet in pieces of any size.
     QStringList cuts;
     for (int start = 0; start < packets.size();) {
         const int len = std::min<int>(packetLength(packets, start), packets.size() - start);
         for (int at = 0; at < len;) {
-            const int n = std::min(len - at, uniform(at == 0 ? 12 : 1, 1500));
+            const int n = std::min(len - at, uniform(1, 1500));
             m_writer->write(packets.mid(start + at, n));
             m_socket->flush();
             at += n;

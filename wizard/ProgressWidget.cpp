@@ -17,11 +17,14 @@ ProgressWidget::ProgressWidget(QWidget* parent) : QWidget(parent), ui(new Ui_Pro
     m_pUpload->setObjectName(QStringLiteral("upload"));
     m_pUpload->setStyleSheet(QStringLiteral("font-size: 14px; color: #FFFFFF;"));
     m_pUpload->setAlignment(Qt::AlignCenter);
-    m_pUpload->hide();
     ui->progressLayout->insertWidget(ui->progressLayout->indexOf(ui->progressBar) + 1, m_pUpload, 0,
                                      Qt::AlignHCenter);
     connect(deal, &ImageDeal::uploadProgress, this, &ProgressWidget::showUpload);
-    connect(deal, &ImageDeal::result, m_pUpload, &QWidget::hide);
+    connect(deal, &ImageDeal::result, this, [this] {
+        m_uploadPercent = -1;
+        updateUploadText();
+    });
+    updateUploadText();
 }
 
 ProgressWidget::~ProgressWidget() {
@@ -45,10 +48,14 @@ void ProgressWidget::langueChange(QString langue) {
 void ProgressWidget::showUpload(qint64 delivered, qint64 total) {
     m_uploadPercent = total > 0 ? static_cast<int>(delivered * 100 / total) : 100;
     updateUploadText();
-    m_pUpload->show();
 }
 
 void ProgressWidget::updateUploadText() {
+    m_pUpload->setVisible(m_uploadPercent >= 0);
+    if (m_uploadPercent < 0) {
+        m_pUpload->clear();
+        return;
+    }
     // This page's own two texts, kept here in both languages rather than in
     // the shared translation table.
     m_pUpload->setText(

@@ -28,5 +28,5 @@ private:
     Ui_ProgressWidget* ui;
     QLabel* m_pUpload = nullptr;
     QString m_langue;
-    int m_uploadPercent = 0;
+    int m_uploadPercent = -1;  // no upload under way
 };

@@ -368,16 +368,6 @@ private slots:
         }
     }
 
-    void abandonedPacketStartCostsOnlyItself() {
-        const QByteArray a = FeaturePacket::encode(record(4, 1, 1, 4));
-        const QByteArray b = FeaturePacket::encode(record(4, 1, 2, 4));
-        Channel c;
-        c.read(a.left(50));  // the drone gave up on a and began b
-        c.read(b + a);
-        QCOMPARE(c.indexes(), (Indexes{2, 1}));
-        QVERIFY(c.assembler.cache().isEmpty());
-    }
-
     void lengthEighteenIsConsumedAndIgnored() {
         Channel c;
         LogCapture log;

@@ -266,10 +266,15 @@ void ImageDeal::onResult(bool ok) {
         sendResult(store->m_strDownRightDpuMap, VideoShow::DownwardRight);
         store->InitData();
         // The OK page's button reboots the drone: success only once it holds every map.
-        ok = UploadDelivery::wait(
-                 m_pSocket, UploadDelivery::kDefaultTimeoutMs,
-                 [this](qint64 done, qint64 total) { emit uploadProgress(done, total); })
-                 .outcome == UploadDelivery::Outcome::Delivered;
+        const UploadDelivery::Outcome delivery =
+            UploadDelivery::wait(
+                m_pSocket, UploadDelivery::kDefaultTimeoutMs,
+                [this](qint64 done, qint64 total) { emit uploadProgress(done, total); })
+                .outcome;
+        if (delivery == UploadDelivery::Outcome::Stopped) {
+            return;  // the run was abandoned (quitDeal): its pages have moved on
+        }
+        ok = delivery == UploadDelivery::Outcome::Delivered;
     } else {
         m_pSocket->write("wrong");
     }

@@ -125,6 +125,9 @@ private:
     int m_timeoutMs;
 };
 
+// What the drone (or the user) does once the upload is under way.
+enum class Then { Read, Drop, Quit };
+
 }  // namespace
 
 class TestUploadDelivery : public QObject {
@@ -218,14 +221,17 @@ private slots:
     }
 
     // The data channel reports success only after the drone holds the whole
-    // upload, and failure when the connection drops before.
+    // upload, failure when the connection drops before, and nothing when the
+    // run is abandoned meanwhile (its pages have moved on).
     void resultComesOnlyOnceTheDroneHoldsTheUpload_data() {
-        QTest::addColumn<bool>("dropped");
-        QTest::newRow("drone reads late") << false;
-        QTest::newRow("connection lost") << true;
+        QTest::addColumn<int>("then");
+        QTest::newRow("drone reads late") << int(Then::Read);
+        QTest::newRow("connection lost") << int(Then::Drop);
+        QTest::newRow("run abandoned") << int(Then::Quit);
     }
     void resultComesOnlyOnceTheDroneHoldsTheUpload() {
-        QFETCH(bool, dropped);
+        QFETCH(int, then);
+        const bool dropped = then == int(Then::Drop);
         QTemporaryDir maps;
         writeMaps(maps, 300 * 1024);
         SlowPeer drone;
@@ -242,6 +248,13 @@ private slots:
         QTRY_VERIFY(uploading.count() > 0);
         QTest::qWait(300);
         QCOMPARE(result.count(), 0);  // the drone has not read the maps yet
+        if (then == int(Then::Quit)) {
+            deal->quitDeal();  // returns at once, not after the 60 s bound
+            QTest::qWait(200);
+            QCOMPARE(result.count(), 0);
+            QVERIFY(log.contains("upload failed: the data channel was closed"));
+            return;
+        }
         if (dropped) {
             drone.reset();
         } else {

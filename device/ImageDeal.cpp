@@ -7,6 +7,7 @@
 #include "device/wire/FileChunkSender.h"
 #include "device/wire/FileData.h"
 #include "device/ImageCapture.h"
+#include "device/UploadDelivery.h"
 #include "Calibration/ImageData.h"
 #include "device/wire/ResultData.h"
 #include "device/record/RunFolders.h"
@@ -81,6 +82,7 @@ void ImageDeal::run() {
                 [](QAbstractSocket::SocketState s) { qDebug() << s << "ImageDeal"; });
     }
     m_pSocket->abort();
+    m_assembler.reset();  // a new connection is a new stream
     m_pSocket->connectToHost(DeviceAddress::host(), kPort, QIODevice::ReadWrite);
     if (m_pSocket->waitForConnected(3000)) {
         qDebug() << "ImageDeal connected";
@@ -263,6 +265,16 @@ void ImageDeal::onResult(bool ok) {
         sendResult(store->m_strDownLeftDpuMap, VideoShow::DownwardLeft);
         sendResult(store->m_strDownRightDpuMap, VideoShow::DownwardRight);
         store->InitData();
+        // The OK page's button reboots the drone: success only once it holds every map.
+        const UploadDelivery::Outcome delivery =
+            UploadDelivery::wait(
+                m_pSocket, UploadDelivery::kDefaultTimeoutMs,
+                [this](qint64 done, qint64 total) { emit uploadProgress(done, total); })
+                .outcome;
+        if (delivery == UploadDelivery::Outcome::Stopped) {
+            return;  // the run was abandoned (quitDeal): its pages have moved on
+        }
+        ok = delivery == UploadDelivery::Outcome::Delivered;
     } else {
         m_pSocket->write("wrong");
     }

@@ -49,6 +49,8 @@ signals:
     void progress(int value);
     void result(bool ret);
     void sendResult(bool rst);
+    // While the upload travels to the drone: bytes it has acknowledged so far.
+    void uploadProgress(qint64 delivered, qint64 total);
     // Declared for the channel's users; this channel never emits them.
     void connected();
     void disconnected();

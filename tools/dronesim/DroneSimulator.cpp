@@ -49,10 +49,11 @@ void DroneSimulator::buildServices() {
     data.closeInRun = m_options.dataCloseInRun;
     data.boardScale = m_options.boardScaleFault;
     data.garbage = m_options.garbagePackets;
+    data.pieces = m_options.writePieces;
     m_services.append(new DataChannelService(m_state, m_options.rig, data, this));
     m_services.append(new CaptureControlService(m_state, m_options.rig, m_options.boardUnitCm,
                                                 m_options.imageIntervalMs, m_options.captureLeadMs,
-                                                this));
+                                                m_options.writePieces, this));
 }
 
 bool DroneSimulator::start(QString* error) {

@@ -156,6 +156,12 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "fault-garbage",
         "FAULT: the data channel writes its packets in random pieces, with junk bytes and "
         "packets with bad length fields between them.");
+    const QCommandLineOption pieces(
+        "write-pieces",
+        "The data and capture channels write every message in random pieces of 1 to 1500 "
+        "bytes, with pauses of 0 to 3 ms between them, as a drone on Wi-Fi may: the desktop's "
+        "reads then split anywhere. SEED makes the pieces reproducible.",
+        "SEED");
     const QCommandLineOption noMarks("fault-no-marks",
                                      "FAULT: the feature packets of every view lack the marks.");
     const QCommandLineOption boardScale(
@@ -164,7 +170,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
     parser.addOptions({help,       addr,     rigFile, writeRig, unit,    radius,     mmPerPx,
                        version,    reboot,   fps,     keyInt,   silent,  httpStatus, httpBody,
                        streamFail, interval, report,  missing,  closeAt, noMarks,    boardScale,
-                       lead,       silentAt, garbage, gap});
+                       lead,       silentAt, garbage, gap,     pieces});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -336,6 +342,13 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
     }
     options->hideMarks = parser.isSet(noMarks);
     options->garbagePackets = parser.isSet(garbage);
+    if (parser.isSet(pieces)) {
+        options->writePieces.enabled = true;
+        options->writePieces.seed = parser.value(pieces).toUInt(&ok);
+        if (!ok) {
+            return fail(QStringLiteral("--write-pieces needs a whole number from 0 to 4294967295"));
+        }
+    }
     if (parser.isSet(silentAt)) {
         const QString phase = parser.value(silentAt);
         if (phase == "forward") {

@@ -2,6 +2,7 @@
 
 #include "tools/dronesim/DroneState.h"
 #include "tools/dronesim/HttpSwitchService.h"
+#include "tools/dronesim/PieceWriter.h"
 #include "tools/dronesim/Rig.h"
 #include "tools/dronesim/RtspCameraServer.h"
 
@@ -37,6 +38,7 @@ struct SimOptions {
     int captureLeadMs = 1500;   // command (and calibration mode) to the first status packet
     QString reportPath;         // verifier's JSON report; empty: none
     double missingFraction = 0.02;
+    PieceWriter::Settings writePieces;  // data and capture channels
 
     // Faults.
     std::optional<RunPhase> heartbeatSilentAtPhase;

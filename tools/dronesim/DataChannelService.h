@@ -35,6 +35,7 @@ public:
         int closeAtImage = -1;  // < 0: never
         double boardScale = 1.0;
         bool garbage = false;  // split writes, junk bytes, bad length fields
+        bool withholdLast = false;  // the last packet (image 51, right camera) is never sent
     };
 
     DataChannelService(DroneState& state, const Rig& rig, Config config, QObject* parent = nullptr);

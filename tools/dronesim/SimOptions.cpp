@@ -150,15 +150,19 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "fault-garbage",
         "FAULT: the data channel writes its packets in random pieces, with junk bytes and "
         "packets with bad length fields between them.");
+    const QCommandLineOption withholdLast(
+        "fault-withhold-last-packet",
+        "FAULT: the data channel never sends the run's last feature packet (downward image 25, "
+        "right camera); the connection stays open.");
     const QCommandLineOption noMarks("fault-no-marks",
                                      "FAULT: the feature packets of every view lack the marks.");
     const QCommandLineOption boardScale(
         "fault-board-scale",
         "FAULT: the feature packets see a board F times the size the desktop drew.", "F");
-    parser.addOptions({help,       addr,     rigFile,    writeRig, unit,     radius,
-                       mmPerPx,    version,  reboot,     fps,      keyInt,   silent,
-                       httpStatus, httpBody, streamFail, interval, report,   missing,
-                       closeAt,    noMarks,  boardScale, lead,     silentAt, garbage});
+    parser.addOptions({help,       addr,     rigFile, writeRig,    unit,    radius,     mmPerPx,
+                       version,    reboot,   fps,     keyInt,      silent,  httpStatus, httpBody,
+                       streamFail, interval, report,  missing,     closeAt, noMarks,    boardScale,
+                       lead,       silentAt, garbage, withholdLast});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -321,6 +325,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
     }
     options->hideMarks = parser.isSet(noMarks);
     options->garbagePackets = parser.isSet(garbage);
+    options->withholdLastPacket = parser.isSet(withholdLast);
     if (parser.isSet(silentAt)) {
         const QString phase = parser.value(silentAt);
         if (phase == "forward") {

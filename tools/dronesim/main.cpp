@@ -59,6 +59,9 @@ void logSummary(const SimOptions& options) {
     if (options.garbagePackets) {
         SimLog::event(kService, QStringLiteral("armed fault: garbage and split data packets"));
     }
+    if (options.withholdLastPacket) {
+        SimLog::event(kService, QStringLiteral("armed fault: the last feature packet is withheld"));
+    }
     if (options.hideMarks) {
         SimLog::event(kService, QStringLiteral("armed fault: views without marks"));
     }

@@ -1,5 +1,7 @@
 #include "Calibration/HiDPUInterface.h"
 
+#include "Calibration/WholeWrite.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QtEndian>
@@ -103,9 +105,9 @@ int HiDPUInterface::load_data(hi_dpu_tool_mem_info* mem, const QString& path, st
 int HiDPUInterface::save_map(const hi_dpu_tool_mem_info* mem, const QString& path,
                              std::uint32_t size) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         qDebug() << file.errorString() << path;
-        m_saveError = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        m_saveError = WholeWrite::error(path, file);
         return -1;
     }
     if (mem == nullptr || mem->addr == nullptr || mem->size < size) {
@@ -113,11 +115,9 @@ int HiDPUInterface::save_map(const hi_dpu_tool_mem_info* mem, const QString& pat
         m_saveError = QStringLiteral("nothing to write to %1").arg(path);
         return -1;
     }
-    const qint64 written = file.write(reinterpret_cast<const char*>(mem->addr), size);
-    if (written != static_cast<qint64>(size) || !file.flush()) {
-        qDebug() << "save_map: wrote" << written << "of" << size << "bytes" << file.errorString()
-                 << path;
-        m_saveError = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    if (!WholeWrite::write(file, reinterpret_cast<const char*>(mem->addr), size)) {
+        qDebug() << "save_map: cannot write" << size << "bytes" << file.errorString() << path;
+        m_saveError = WholeWrite::error(path, file);
         // A truncated map must not be left behind to be uploaded.
         file.remove();
         return -1;

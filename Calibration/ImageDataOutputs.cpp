@@ -1,5 +1,7 @@
 #include "Calibration/ImageData.h"
 
+#include "Calibration/WholeWrite.h"
+
 #include <QDebug>
 #include <QFile>
 
@@ -7,16 +9,6 @@ namespace {
 
 const char kLogSeparator[] =
     "<------------------------------------------------------------------->";
-
-// Writes all of bytes and makes sure they reached the file; a full disk
-// often shows only when the buffer is flushed.
-bool writeAll(QFile& file, const char* data, qint64 size) {
-    return file.write(data, size) == size;
-}
-
-QString fileError(const QString& path, const QFile& file) {
-    return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-}
 
 }  // namespace
 
@@ -44,17 +36,17 @@ QByteArray ImageData::logEntry(const QString& title, const cv::Mat& matrix) {
 
 bool ImageData::appendLog(const QByteArray& entries, QString* error) {
     QFile file(m_strLogFile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         qDebug() << m_strLogFile << file.errorString();
         if (error) {
-            *error = fileError(m_strLogFile, file);
+            *error = WholeWrite::error(m_strLogFile, file);
         }
         return false;
     }
-    if (!writeAll(file, entries.constData(), entries.size()) || !file.flush()) {
+    if (!WholeWrite::write(file, entries.constData(), entries.size())) {
         qDebug() << m_strLogFile << file.errorString();
         if (error) {
-            *error = fileError(m_strLogFile, file);
+            *error = WholeWrite::error(m_strLogFile, file);
         }
         return false;
     }
@@ -67,22 +59,27 @@ bool ImageData::abWrite(const QString& title, const cv::Mat& matrix) {
 
 bool ImageData::abWriteDat(const QString& path, const cv::Mat& matrix, QString* error) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         qDebug() << file.errorString() << path;
         if (error) {
-            *error = fileError(path, file);
+            *error = WholeWrite::error(path, file);
         }
         return false;
     }
     const qint64 rowBytes = static_cast<qint64>(matrix.cols) * matrix.elemSize();
     bool ok = true;
-    for (int r = 0; r < matrix.rows && ok; ++r) {
-        ok = writeAll(file, reinterpret_cast<const char*>(matrix.ptr(r)), rowBytes);
+    if (matrix.isContinuous()) {
+        ok = WholeWrite::write(file, reinterpret_cast<const char*>(matrix.data),
+                               rowBytes * matrix.rows);
+    } else {
+        for (int r = 0; r < matrix.rows && ok; ++r) {
+            ok = WholeWrite::write(file, reinterpret_cast<const char*>(matrix.ptr(r)), rowBytes);
+        }
     }
-    if (!ok || !file.flush()) {
+    if (!ok) {
         qDebug() << file.errorString() << path;
         if (error) {
-            *error = fileError(path, file);
+            *error = WholeWrite::error(path, file);
         }
         // A truncated map must not pass for a whole one.
         file.remove();

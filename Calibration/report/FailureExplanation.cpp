@@ -167,9 +167,8 @@ void explainPair(RunReport::Pair& pair, const RunReport::Board& board, bool forw
     if (outputs.state == Check::State::Failed) {
         outputs.message =
             QStringLiteral(
-                "The %1 pair passed every check, but its calibration could not be saved (%2), "
-                "so nothing was sent to the drone. Make room on the disk or make the folder "
-                "writable, then calibrate again.")
+                "The %1 pair passed every check, but its calibration could not be saved (%2). "
+                "Make room on the disk or make the folder writable, then calibrate again.")
                 .arg(pair.name, pair.outputError);
     }
 

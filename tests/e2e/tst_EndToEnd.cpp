@@ -10,10 +10,12 @@
 #include "tools/autodrive/XDisplay.h"
 #include "tests/support/XvfbServer.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -75,6 +77,7 @@ private slots:
     void heartbeatLossShowsDeviceOverlay();
     void modeSwitchFailureShowsCameraOverlay();
     void quitEndsTheRun();
+    void lastPacketNeverSentEndsOnNgPage();
 
 private:
     // Xvfb, the program on its link page, then the simulator with the board
@@ -248,6 +251,35 @@ void tst_EndToEnd::quitEndsTheRun() {
         return;
     }
     QVERIFY2(m_run->quitDuringCapture(), qPrintable(m_driver->error()));
+}
+
+void tst_EndToEnd::lastPacketNeverSentEndsOnNgPage() {
+    // The drone never sends the right camera's features of the last image:
+    // the run ends on the NG page a bounded time after the capture, with the
+    // reason in its report.
+    bringUp(QStringLiteral("127.0.0.126"), QStringLiteral("zh"),
+            {QStringLiteral("--fault-withhold-last-packet")});
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
+    QVERIFY(m_sim->waitForOutput(QStringLiteral("[data] wrong"), 5000));
+
+    // The program shares this test's home.
+    const QDir runs(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                    QStringLiteral("/NimbraDesktop/runs"));
+    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QVERIFY(!folders.isEmpty());
+    QFile file(runs.filePath(folders.last() + QStringLiteral("/report.json")));
+    QTRY_VERIFY(file.exists());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject failure =
+        QJsonDocument::fromJson(file.readAll()).object()[QStringLiteral("failure")].toObject();
+    QCOMPARE(failure[QStringLiteral("check")].toString(), QStringLiteral("timeout"));
+    QVERIFY2(failure[QStringLiteral("message")].toString().contains(
+                 QStringLiteral("did not arrive within 10 s")),
+             qPrintable(failure[QStringLiteral("message")].toString()));
 }
 
 NIMBRA_CORE_TEST_MAIN(tst_EndToEnd)

@@ -163,8 +163,10 @@ CalibrationRun::Admission CalibrationRun::addRecord(const FeatureData& record) {
         }
         ++pair.active;
         ++m_received;
-        if (admission.imageIndex == kImagesPerPair - 1 && camera == kLastCamera) {
-            m_pairs[0].closed = true;
+        if (admission.imageIndex == kImagesPerPair - 1) {
+            // The forward pair's last image, once both its cameras are in.
+            m_forwardLastCameras |= camera;
+            m_pairs[0].closed = m_pairs[0].closed || m_forwardLastCameras == 3;
         }
         if (admission.imageIndex == kLastImageIndex && camera == kLastCamera) {
             m_lastRegistered = true;

@@ -24,11 +24,12 @@ class QThreadPool;
 // it to its global image number (image index, plus 26 for the downward pair),
 // starts its ordering task on the thread pool and keeps a record of how the
 // task ended. Each pair is calibrated as soon as its data is complete: the
-// forward pair when its last record (image 25, right camera) has been taken,
-// or the first downward record arrived, and every forward task has ended, so
+// forward pair when both cameras of its last image (25) have been taken, or
+// the first downward record arrived, and every forward task has ended, so
 // while the downward capture still runs; the downward pair the moment its
 // last ordering task ends, once the run's last image (51, right camera) is
-// stored and the forward pair passed. A pair's two single-camera
+// stored and the forward pair passed. The drone sends its images in order;
+// a record of a pair whose calibration has begun is refused. A pair's two single-camera
 // calibrations run in parallel (ImageData). The maps are converted in
 // memory; the log and the eight map files are written as the calibration
 // always wrote them, and the four depth-unit maps are read back and checked
@@ -161,6 +162,7 @@ private:
     CMyCalculationPicThread::ScreenMetrics m_screen;
     PairState m_pairs[2];
     int m_received = 0;
+    int m_forwardLastCameras = 0;  // bit 1 left, bit 2 right of image 25
     bool m_lastRegistered = false;
     bool m_lastEnded = false;
     bool m_lastStored = false;

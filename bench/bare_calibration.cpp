@@ -9,6 +9,7 @@
 // cv::initUndistortRectifyMap for each camera, with the calibration's own
 // arguments. No file is written. Prints one line per repeat and the median,
 // in milliseconds.
+#include "bench/BareOpenCvPair.h"
 #include "Calibration/CMyCalculationPicThread.h"
 #include "Calibration/ImageData.h"
 #include "device/record/RunRecordReader.h"
@@ -19,10 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include <opencv2/calib3d.hpp>
-
 #include <algorithm>
-#include <cfloat>
 #include <cstdio>
 #include <vector>
 
@@ -72,40 +70,6 @@ bool orderRecord(const QString& path, ImageData& store) {
     return reader.error().isEmpty();
 }
 
-// One pair's OpenCV calls, as the calibration makes them. Returns false when
-// OpenCV refuses the data.
-bool calibratePair(const std::vector<ImageData::ImagePoints>& leftPix,
-                   const std::vector<ImageData::BoardPoints>& leftWorld,
-                   const std::vector<ImageData::ImagePoints>& rightPix,
-                   const std::vector<ImageData::BoardPoints>& rightWorld,
-                   const std::vector<ImageData::BoardPoints>& stereoWorld,
-                   const std::vector<ImageData::ImagePoints>& stereoLeft,
-                   const std::vector<ImageData::ImagePoints>& stereoRight, cv::Size size) {
-    try {
-        cv::Mat KL = cv::Mat::eye(3, 3, CV_64F), KR = cv::Mat::eye(3, 3, CV_64F);
-        cv::Mat dL = cv::Mat::zeros(5, 1, CV_64F), dR = cv::Mat::zeros(5, 1, CV_64F);
-        std::vector<cv::Mat> rvecs, tvecs;
-        const cv::TermCriteria mono(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 30,
-                                    DBL_EPSILON);
-        cv::calibrateCamera(leftWorld, leftPix, size, KL, dL, rvecs, tvecs, 0, mono);
-        cv::calibrateCamera(rightWorld, rightPix, size, KR, dR, rvecs, tvecs, 0, mono);
-        cv::Mat R, T, E, F, R1, R2, P1, P2, Q;
-        cv::stereoCalibrate(
-            stereoWorld, stereoLeft, stereoRight, KL, dL, KR, dR, size, R, T, E, F,
-            cv::CALIB_USE_INTRINSIC_GUESS,
-            cv::TermCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 100, 1e-5));
-        cv::stereoRectify(KL, dL, KR, dR, size, R, T, R1, R2, P1, P2, Q, cv::CALIB_ZERO_DISPARITY,
-                          0, size);
-        cv::Mat lx, ly, rx, ry;
-        cv::initUndistortRectifyMap(KL, dL, R1, P1, size, CV_32FC1, lx, ly);
-        cv::initUndistortRectifyMap(KR, dR, R2, P2, size, CV_32FC1, rx, ry);
-        return true;
-    } catch (const cv::Exception& e) {
-        std::fprintf(stderr, "bare_calibration: OpenCV refused the data: %s\n", e.what());
-        return false;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -127,14 +91,8 @@ int main(int argc, char* argv[]) {
     for (int r = 0; r < repeats; ++r) {
         QElapsedTimer clock;
         clock.start();
-        const bool ok = calibratePair(store.m_vecLeftPix_front, store.m_vecWorld_front,
-                                      store.m_vecRightPix_front, store.m_vecRightWorld_front,
-                                      store.m_vecStereoWorld_front, store.m_vecStereoLeftPix_front,
-                                      store.m_vecStereoRightPix_front, cv::Size(480, 640)) &&
-                        calibratePair(store.m_vecLeftPix_down, store.m_vecWorld_down,
-                                      store.m_vecRightPix_down, store.m_vecRightWorld_down,
-                                      store.m_vecStereoWorld_down, store.m_vecStereoLeftPix_down,
-                                      store.m_vecStereoRightPix_down, cv::Size(640, 480));
+        const bool ok =
+            BareOpenCvPair::calibrate(store, true) && BareOpenCvPair::calibrate(store, false);
         if (!ok) {
             return 1;
         }

@@ -8,9 +8,10 @@
 // and the check of the four maps. For comparison, the bare OpenCV calls of
 // the downward pair on the same data, one after the other on one thread.
 // Writes only under a temporary home.
+#include "bench/BareOpenCvPair.h"
 #include "bench/QuietStdout.h"
 #include "Calibration/CalibrationRun.h"
-#include "tests/support/DroneFeatureModel.h"
+#include "tests/support/SyntheticRunRecord.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,9 +21,7 @@
 #include <QThreadPool>
 
 #include <benchmark/benchmark.h>
-#include <opencv2/calib3d.hpp>
 
-#include <cfloat>
 #include <condition_variable>
 #include <mutex>
 
@@ -30,25 +29,12 @@ namespace {
 
 void silent(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-constexpr int kRadiusPx = 35;
-const CMyCalculationPicThread::ScreenMetrics kScreen{344.2286f, 1920.0f};
+const SyntheticRunRecord::Geometry kGeometry;
+const CMyCalculationPicThread::ScreenMetrics kScreen = SyntheticRunRecord::screen(kGeometry);
 QString g_folder;
 
 const std::vector<FeatureData>& records() {
-    static const std::vector<FeatureData> all = [] {
-        DroneFeatureSettings settings;
-        settings.boardUnitCm = CMyCalculationPicThread::gridUnitCm(kRadiusPx, kScreen);
-        const DroneFeatureModel forward(SimulatedRig::forward(), 4, settings);
-        const DroneFeatureModel downward(SimulatedRig::downward(), 5, settings);
-        std::vector<FeatureData> r;
-        for (const DroneFeatureModel* model : {&forward, &downward}) {
-            for (int image = 0; image < ImageData::kSlotsPerPair; ++image) {
-                r.push_back(model->feature(image, 1));
-                r.push_back(model->feature(image, 2));
-            }
-        }
-        return r;
-    }();
+    static const std::vector<FeatureData> all = SyntheticRunRecord::features(kGeometry);
     return all;
 }
 
@@ -73,7 +59,7 @@ void BM_LastRecordToOutcome(benchmark::State& state) {
             finished = true;
             ended.notify_all();
         });
-        run->setBoard(kRadiusPx, kScreen);
+        run->setBoard(kGeometry.radiusPx, kScreen);
         for (size_t r = 0; r + 1 < all.size(); ++r) {
             run->addRecord(all[r]);
         }
@@ -106,7 +92,7 @@ void BM_DownwardPairBareOpenCv(benchmark::State& state) {
     for (const FeatureData& f : records()) {
         CMyCalculationPicThread task(0, QString());
         task.setAutoDelete(false);
-        task.setRadius(kRadiusPx);
+        task.setRadius(kGeometry.radiusPx);
         task.setStore(&store);
         const int image = static_cast<int>(f.index) + (f.view == 5 ? ImageData::kSlotsPerPair : 0);
         task.startTask(image, f.view1, f.points, {f.size[0], f.size[1], f.size[2]},
@@ -114,28 +100,11 @@ void BM_DownwardPairBareOpenCv(benchmark::State& state) {
         task.run();
     }
     store.fixSortData();
-    const cv::Size size(640, 480);
     for (auto _ : state) {
-        cv::Mat KL = cv::Mat::eye(3, 3, CV_64F), KR = cv::Mat::eye(3, 3, CV_64F);
-        cv::Mat dL = cv::Mat::zeros(5, 1, CV_64F), dR = cv::Mat::zeros(5, 1, CV_64F);
-        std::vector<cv::Mat> rvecs, tvecs;
-        const cv::TermCriteria mono(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 30,
-                                    DBL_EPSILON);
-        cv::calibrateCamera(store.m_vecWorld_down, store.m_vecLeftPix_down, size, KL, dL, rvecs,
-                            tvecs, 0, mono);
-        cv::calibrateCamera(store.m_vecRightWorld_down, store.m_vecRightPix_down, size, KR, dR,
-                            rvecs, tvecs, 0, mono);
-        cv::Mat R, T, E, F, R1, R2, P1, P2, Q, lx, ly, rx, ry;
-        cv::stereoCalibrate(
-            store.m_vecStereoWorld_down, store.m_vecStereoLeftPix_down,
-            store.m_vecStereoRightPix_down, KL, dL, KR, dR, size, R, T, E, F,
-            cv::CALIB_USE_INTRINSIC_GUESS,
-            cv::TermCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 100, 1e-5));
-        cv::stereoRectify(KL, dL, KR, dR, size, R, T, R1, R2, P1, P2, Q, cv::CALIB_ZERO_DISPARITY,
-                          0, size);
-        cv::initUndistortRectifyMap(KL, dL, R1, P1, size, CV_32FC1, lx, ly);
-        cv::initUndistortRectifyMap(KR, dR, R2, P2, size, CV_32FC1, rx, ry);
-        benchmark::DoNotOptimize(rx.data);
+        if (!BareOpenCvPair::calibrate(store, false)) {
+            state.SkipWithError("OpenCV refused the downward pair");
+            break;
+        }
     }
 }
 

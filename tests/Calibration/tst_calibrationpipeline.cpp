@@ -2,69 +2,30 @@
 #include "Calibration/report/RunReportBuilder.h"
 #include "Calibration/report/RunReportJson.h"
 
-#include "tests/support/DroneFeatureModel.h"
+#include "tests/support/RunOutcomes.h"
+#include "tests/support/SyntheticRunRecord.h"
 #include "tests/support/OutputCapture.h"
 #include "tests/support/TestMain.h"
 
 #include <QDir>
 #include <QJsonDocument>
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
 namespace {
 
-constexpr int kRadiusPx = 35;
-const CMyCalculationPicThread::ScreenMetrics kScreen{344.2286f, 1920.0f};
+const SyntheticRunRecord::Geometry kGeometry;
+const CMyCalculationPicThread::ScreenMetrics kScreen = SyntheticRunRecord::screen(kGeometry);
 
 const QStringList kMapFiles = {"480_640_0__LeftMap.dat", "480_640_0__RightMap.dat",
                                "480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
                                "640_480_0__LeftMap.dat", "640_480_0__RightMap.dat",
                                "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"};
 
-// The drone's records of a whole run of the simulated rigs, in the order it
-// sends them.
-std::vector<FeatureData> wholeRun() {
-    DroneFeatureSettings settings;
-    settings.boardUnitCm = CMyCalculationPicThread::gridUnitCm(kRadiusPx, kScreen);
-    const DroneFeatureModel forward(SimulatedRig::forward(), 4, settings);
-    const DroneFeatureModel downward(SimulatedRig::downward(), 5, settings);
-    std::vector<FeatureData> records;
-    for (const DroneFeatureModel* model : {&forward, &downward}) {
-        for (int image = 0; image < ImageData::kSlotsPerPair; ++image) {
-            records.push_back(model->feature(image, 1));
-            records.push_back(model->feature(image, 2));
-        }
-    }
-    return records;
-}
-
 const std::vector<FeatureData>& runRecords() {
-    static const std::vector<FeatureData> records = wholeRun();
+    static const std::vector<FeatureData> records = SyntheticRunRecord::features(kGeometry);
     return records;
 }
-
-class Outcomes {
-public:
-    CalibrationRun::OutcomeHandler handler() {
-        return [this](const RunOutcome& outcome) {
-            QMutexLocker lock(&m_mutex);
-            m_list << outcome;
-        };
-    }
-    int count() {
-        QMutexLocker lock(&m_mutex);
-        return m_list.size();
-    }
-    RunOutcome first() {
-        QMutexLocker lock(&m_mutex);
-        return m_list.value(0);
-    }
-
-private:
-    QMutex m_mutex;
-    QList<RunOutcome> m_list;
-};
 
 QString outputFolder(const QTemporaryDir& dir, const QString& name) {
     const QString folder = dir.filePath(name);
@@ -90,24 +51,17 @@ QByteArray reportJson(RunReport::Report report) {
 
 RunReport::Board board() {
     RunReport::Board b;
-    b.radiusPx = kRadiusPx;
-    b.screenWidthMm = kScreen.widthMm;
-    b.screenWidthPx = static_cast<int>(kScreen.widthPx);
+    b.radiusPx = kGeometry.radiusPx;
+    b.screenWidthMm = kGeometry.screenWidthMm;
+    b.screenWidthPx = kGeometry.screenWidthPx;
     return b;
-}
-
-// A run fed with the given records, the board set as the data channel does.
-std::shared_ptr<CalibrationRun> startRun(const QString& folder, Outcomes& outcomes) {
-    auto run = CalibrationRun::create(folder, outcomes.handler());
-    run->setBoard(kRadiusPx, kScreen);
-    return run;
 }
 
 }  // namespace
 
 // Whole runs of simulated feature records through CalibrationRun: what the
-// pipelined run computes, and how it ends when its outputs cannot be written
-// or its last image cannot be ordered.
+// pipelined run computes, and how it ends when its last image cannot be
+// ordered. (Outputs that cannot be written: tst_CalculationRun, tst_ReplayCli.)
 class TestCalibrationPipeline : public QObject {
     Q_OBJECT
 
@@ -118,7 +72,6 @@ private slots:
         m_log.reset();
     }
     void pipelinedRunEqualsTheSequentialComputation();
-    void unwritableMapEndsTheRunWithItsReason();
     void unorderableLastImageEndsTheRunWithItsStage();
 
 private:
@@ -132,8 +85,9 @@ void TestCalibrationPipeline::pipelinedRunEqualsTheSequentialComputation() {
     const QString sequential = outputFolder(m_dir, "sequential");
     StdoutCapture quiet;
 
-    Outcomes outcomes;
-    auto run = startRun(pipelined, outcomes);
+    RunOutcomes outcomes;
+    auto run = CalibrationRun::create(pipelined, outcomes.handler());
+    run->setBoard(kGeometry.radiusPx, kScreen);
     for (size_t r = 0; r < records.size() / 2; ++r) {
         QVERIFY(run->addRecord(records[r]).accepted);
     }
@@ -156,7 +110,7 @@ void TestCalibrationPipeline::pipelinedRunEqualsTheSequentialComputation() {
     for (const FeatureData& f : records) {
         CMyCalculationPicThread task(0, QString());
         task.setAutoDelete(false);
-        task.setRadius(kRadiusPx);
+        task.setRadius(kGeometry.radiusPx);
         task.setStore(&store);
         const int image = f.index + (f.view == 5 ? ImageData::kSlotsPerPair : 0);
         task.startTask(image, f.view1, f.points, {f.size[0], f.size[1], f.size[2]},
@@ -193,42 +147,12 @@ void TestCalibrationPipeline::pipelinedRunEqualsTheSequentialComputation() {
              reference);
 }
 
-void TestCalibrationPipeline::unwritableMapEndsTheRunWithItsReason() {
-    // Something the program cannot replace where the forward left depth-unit
-    // map goes: even root cannot write a file over a folder.
-    const QString folder = outputFolder(m_dir, "unwritable");
-    QVERIFY(QDir().mkpath(folder + "/480_640_1__LeftMap.dat/keep"));
-    StdoutCapture quiet;
-    Outcomes outcomes;
-    auto run = startRun(folder, outcomes);
-    const std::vector<FeatureData>& records = runRecords();
-    for (size_t r = 0; r < records.size() / 2; ++r) {
-        QVERIFY(run->addRecord(records[r]).accepted);
-    }
-    QVERIFY(run->addRecord(records.back()).accepted);
-    QTRY_COMPARE_WITH_TIMEOUT(outcomes.count(), 1, 120000);
-
-    const RunOutcome outcome = outcomes.first();
-    QCOMPARE(int(outcome.reason), int(RunOutcome::Reason::OutputNotWritten));
-    QVERIFY2(outcome.message.contains("forward pair's calibration could not be saved") &&
-                 outcome.message.contains("480_640_1__LeftMap.dat"),
-             qPrintable(outcome.message));
-    const QJsonObject report =
-        RunReportJson::toJson(RunReportBuilder::build(*run, outcome, board(), "live", ""));
-    QCOMPARE(report["result"].toString(), QString("NG"));
-    QCOMPARE(report["failure"].toObject()["pair"].toString(), QString("forward"));
-    QCOMPARE(report["failure"].toObject()["check"].toString(), QString("outputs"));
-    QVERIFY(report["failure"].toObject()["message"].toString().contains("could not be saved"));
-    // The raw maps went out before; the downward pair never ran.
-    QVERIFY(QFile::exists(folder + "/480_640_0__RightMap.dat"));
-    QVERIFY(!QFile::exists(folder + "/640_480_0__LeftMap.dat"));
-}
-
 void TestCalibrationPipeline::unorderableLastImageEndsTheRunWithItsStage() {
     const QString folder = outputFolder(m_dir, "last");
     StdoutCapture quiet;
-    Outcomes outcomes;
-    auto run = startRun(folder, outcomes);
+    RunOutcomes outcomes;
+    auto run = CalibrationRun::create(folder, outcomes.handler());
+    run->setBoard(kGeometry.radiusPx, kScreen);
     const std::vector<FeatureData>& records = runRecords();
     for (size_t r = 0; r < records.size() / 2; ++r) {
         QVERIFY(run->addRecord(records[r]).accepted);

@@ -1,9 +1,9 @@
 #include "Calibration/CalibrationRun.h"
 
 #include "tests/support/OutputCapture.h"
+#include "tests/support/RunOutcomes.h"
 #include "tests/support/TestMain.h"
 
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -24,30 +24,7 @@ FeatureData straightRow(int pair, int index, int camera, int centres = 3) {
     return f;
 }
 
-// The outcomes a run reported; the handler runs on a pool or watchdog thread.
-class Outcomes {
-public:
-    CalibrationRun::OutcomeHandler handler() {
-        return [this](const RunOutcome& outcome) {
-            QMutexLocker lock(&m_mutex);
-            m_list << outcome;
-        };
-    }
-    int count() {
-        QMutexLocker lock(&m_mutex);
-        return m_list.size();
-    }
-    RunOutcome first() {
-        QMutexLocker lock(&m_mutex);
-        return m_list.value(0);
-    }
-
-private:
-    QMutex m_mutex;
-    QList<RunOutcome> m_list;
-};
-
-std::shared_ptr<CalibrationRun> makeRun(const QString& folder, Outcomes& outcomes) {
+std::shared_ptr<CalibrationRun> makeRun(const QString& folder, RunOutcomes& outcomes) {
     auto run = CalibrationRun::create(folder, outcomes.handler());
     run->setBoard(35.0f, {344.2f, 1920.0f});
     return run;
@@ -110,7 +87,7 @@ void TestCalibrationRun::recordWithoutAPlaceIsRefused() {
     QFETCH(int, pair);
     QFETCH(int, index);
     QFETCH(int, camera);
-    Outcomes outcomes;
+    RunOutcomes outcomes;
     auto run = makeRun(m_dir.path(), outcomes);
     const CalibrationRun::Admission a = run->addRecord(straightRow(pair, index, camera));
     QVERIFY(!a.accepted);
@@ -122,9 +99,11 @@ void TestCalibrationRun::recordWithoutAPlaceIsRefused() {
 }
 
 void TestCalibrationRun::lateRecordOfAClosedPairIsRefused() {
-    Outcomes outcomes;
+    RunOutcomes outcomes;
     auto run = makeRun(m_dir.path(), outcomes);
+    // Image 25's right camera before its left one: the pair waits for both.
     QVERIFY(run->addRecord(straightRow(4, 25, 2)).accepted);
+    QVERIFY(run->addRecord(straightRow(4, 25, 1)).accepted);
     const CalibrationRun::Admission late = run->addRecord(straightRow(4, 3, 1));
     QVERIFY(!late.accepted);
     QCOMPARE(late.imageIndex, 3);
@@ -133,7 +112,7 @@ void TestCalibrationRun::lateRecordOfAClosedPairIsRefused() {
     // The downward pair is still open.
     QVERIFY(run->addRecord(straightRow(5, 0, 1)).accepted);
 
-    QTRY_COMPARE(run->imageRecords().size(), size_t(3));
+    QTRY_COMPARE(run->imageRecords().size(), size_t(4));
     for (const CalibrationRun::ImageRecord& r : run->imageRecords()) {
         QVERIFY(!r.stored);
         QCOMPARE(r.centres, 3);  // what the drone sent
@@ -163,7 +142,7 @@ void TestCalibrationRun::runWithoutItsLastImageFails() {
     QFETCH(QString, ending);
     QFETCH(int, reason);
     QFETCH(QString, words);
-    Outcomes outcomes;
+    RunOutcomes outcomes;
     auto run = makeRun(m_dir.path(), outcomes);
     feedRun(*run, false);
     if (ending == "stream") {
@@ -191,7 +170,7 @@ void TestCalibrationRun::runWithoutItsLastImageFails() {
 }
 
 void TestCalibrationRun::lastImageWithinTheBoundIsNoTimeout() {
-    Outcomes outcomes;
+    RunOutcomes outcomes;
     auto run = makeRun(m_dir.path(), outcomes);
     feedRun(*run, false);
     run->captureFinished(std::chrono::milliseconds(400));
@@ -212,13 +191,13 @@ void TestCalibrationRun::lastImageWithinTheBoundIsNoTimeout() {
 }
 
 void TestCalibrationRun::abortedRunNeverReportsNorTouchesTheNext() {
-    Outcomes first;
+    RunOutcomes first;
     auto abandoned = makeRun(m_dir.path(), first);
     feedRun(*abandoned, false);
     abandoned->abort();
 
     // The next run starts at once, with a store of its own.
-    Outcomes second;
+    RunOutcomes second;
     auto next = makeRun(m_dir.path(), second);
     QVERIFY(next->addRecord(straightRow(4, 0, 1)).accepted);
     abandoned->captureFinished(std::chrono::milliseconds(50));

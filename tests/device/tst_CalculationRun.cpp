@@ -153,7 +153,8 @@ QString documentsFolder() {
 
 // The folder of the newest run.
 QString lastRunFolder() {
-    QDir runs(RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    QDir runs(
+        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     return folders.isEmpty() ? QString() : runs.filePath(folders.last());
 }
@@ -443,7 +444,8 @@ void TestCalculationRun::restartDuringTheCalculationLeavesTheNextRunClean() {
     QCOMPARE(result.at(0).at(0).toBool(), true);
     QTRY_COMPARE_WITH_TIMEOUT(drone.upload.uploads().size(), 4, 20000);
     for (int c = 0; c < 4; ++c) {
-        const double truth = (c < 2 ? SimulatedRig::forward() : SimulatedRig::downward()).T.at<double>(0);
+        const double truth =
+            (c < 2 ? SimulatedRig::forward() : SimulatedRig::downward()).T.at<double>(0);
         const double tx = drone.upload.uploads().at(c).result.tx;
         QVERIFY2(relativeError(tx, truth) < 0.01, qPrintable(QString::number(tx)));
     }

@@ -175,11 +175,11 @@ void TestReplayCli::fullOutputFolderExitsOneWithTheReason() {
     // The output folder on a filesystem of 3 MB, in a mount namespace of the
     // replay's own: the log and the first raw map (2.4 MB) fit, the second
     // raw map does not.
-    const Outcome o = runProgram(
-        "unshare", {"-m", "--propagation", "private", "sh", "-c",
-                    "mount -t tmpfs -o size=3m nimbra-full \"$0\" || exit 125; "
-                    "exec \"$1\" \"$2\" --out \"$0\"",
-                    out, NIMBRA_REPLAY_BIN, file.fileName()});
+    const Outcome o =
+        runProgram("unshare", {"-m", "--propagation", "private", "sh", "-c",
+                               "mount -t tmpfs -o size=3m nimbra-full \"$0\" || exit 125; "
+                               "exec \"$1\" \"$2\" --out \"$0\"",
+                               out, NIMBRA_REPLAY_BIN, file.fileName()});
     if (o.exitCode == 125 || o.exitCode == -1) {
         QSKIP("no private tmpfs can be mounted here");
     }

@@ -260,7 +260,8 @@ void tst_EndToEnd::lastPacketNeverSentEndsOnNgPage() {
     // the run ends on the NG page a bounded time after the capture, with the
     // reason in its report.
     bringUp(QStringLiteral("127.0.0.126"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-withhold-last-packet")});
+            {QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("--image-interval-ms"),
+             QStringLiteral("150")});
     if (QTest::currentTestFailed()) {
         return;
     }

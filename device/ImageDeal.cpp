@@ -190,9 +190,14 @@ void ImageDeal::finishRunRecord() {
         return;
     }
     const ImageData& store = m_run->store();
-    for (const QString& path :
-         {store.m_strLogFile, store.m_strFrontLeftDpuMap, store.m_strFrontRightDpuMap,
-          store.m_strDownLeftDpuMap, store.m_strDownRightDpuMap}) {
+    // The maps in the folder are this run's only when it passed; a failed run
+    // may have left an earlier run's there.
+    QStringList files{store.m_strLogFile};
+    if (m_outcome.passed()) {
+        files << store.m_strFrontLeftDpuMap << store.m_strFrontRightDpuMap
+              << store.m_strDownLeftDpuMap << store.m_strDownRightDpuMap;
+    }
+    for (const QString& path : files) {
         if (!QFile::exists(path)) {
             continue;
         }

@@ -384,6 +384,10 @@ void TestCalculationRun::unwritableMapEndsOnWrongWithItsReason() {
     QCOMPARE(failure["check"].toString(), QString("outputs"));
     QVERIFY2(failure["message"].toString().contains("480_640_1__LeftMap.dat"),
              qPrintable(failure["message"].toString()));
+    // The earlier run's downward maps are still in the folder; they are not
+    // this run's.
+    QVERIFY(QFile::exists(documentsFolder() + "/640_480_1__RightMap.dat"));
+    QVERIFY(!QFile::exists(lastRunFolder() + "/640_480_1__RightMap.dat"));
     QVERIFY(QDir(blocker).removeRecursively());
 }
 

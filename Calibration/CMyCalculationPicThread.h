@@ -4,13 +4,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include <opencv2/core.hpp>
 
 #include "Calibration/cmygraph/cmygraph.h"
 
-class CalibrationRunTracker;
 class ImageData;
 
 // Orders the circle centres that the drone detected in one calibration image
@@ -32,10 +32,11 @@ class ImageData;
 //
 // Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
 // (board centimetres, z = 0, single precision), index-aligned, stored by
-// ImageData::storeSorted. Every stage that finds nothing usable, and every
-// piece of bad input (non-finite values, a mark index outside the list, a
-// singular H, a circle that would be listed twice), logs one line and ends
-// the task without storing; the slot keeps what it held.
+// ImageData::storeSorted (or the store handler). Every stage that finds
+// nothing usable, and every piece of bad input (non-finite values, a mark
+// index outside the list, a singular H, a circle that would be listed twice),
+// logs one line, records why in dropReason() and ends the task without
+// storing; the slot keeps what it held.
 class CMyCalculationPicThread : public QRunnable {
 public:
     // Physical width of the screen that shows the board, supplied by the GUI
@@ -78,6 +79,33 @@ public:
     // columns of the lattice.
     enum class DirectionStatus { Found, TooFewVectors, NotTwoPositive, TooClose, Skewed };
 
+    // Why a task stored nothing for its image: the stage that gave up and
+    // what it found, in words. The stage's debug line is logged as well.
+    struct DropReason {
+        enum class Stage {
+            None,               // not dropped (or not run yet)
+            Input,              // unusable input: too many centres, non-finite values
+            BendVectors,        // no bent two-step path between the centres
+            DensityFilter,      // no bend vector dense enough to be a lattice step
+            LatticeDirections,  // no clean pair of row and column directions
+            Marks,              // a mark circle missing or outside the centres
+            Assembly,           // the traced lines did not give a consistent board
+            Store,              // the store refused the lists (no slot, run over)
+        };
+        Stage stage = Stage::None;
+        QString detail;
+    };
+
+    // "input", "bendVectors", "densityFilter", "latticeDirections", "marks",
+    // "assembly", "store"; "" for None.
+    static QString stageName(DropReason::Stage stage);
+
+    // Where the ordered lists go when set, instead of a store: returns
+    // whether they were taken. Runs on the task's thread.
+    using StoreHandler =
+        std::function<bool(int imageIndex, int camera, const std::vector<cv::Point2f>& imagePoints,
+                           const std::vector<cv::Point3f>& boardPoints)>;
+
     // The last image of a run: its task is where the run's calibration starts.
     static constexpr int kLastImageIndex = 51;
     static constexpr int kLastImageCamera = 2;
@@ -102,15 +130,9 @@ public:
     // Store to write into; ImageData::getInstance() when never set.
     void setStore(ImageData* store) { m_pStore = store; }
 
-    // Run bookkeeping for a live run: the task then stores through the tracker
-    // (which refuses stores of a run that has ended) and reports its end to it
-    // on every path, so that the run's calibration starts once the last image
-    // is stored and no other task of the run is still writing. Without a
-    // tracker the task stores straight into the store and starts nothing.
-    void setRun(CalibrationRunTracker* tracker, std::uint64_t runId) {
-        m_pTracker = tracker;
-        m_nRunId = runId;
-    }
+    // A calibration run stores through its own handler (which takes its lock
+    // and refuses lists of a run that is over); the store is then not used.
+    void setStoreHandler(StoreHandler handler) { m_storeHandler = std::move(handler); }
 
     // Clears outputs and traced lines, copies the inputs and computes the grid
     // unit from the radius and the screen. index is the global image number
@@ -220,13 +242,16 @@ public:
     const TracedLines& tracedLines() const { return m_lines; }
     const TracedLines& savedLines() const { return m_savedLines; }
     bool stored() const { return m_bStored; }
+    // Why nothing was stored; stage None when the lists were stored.
+    const DropReason& dropReason() const { return m_drop; }
 
 private:
     // Every stage of run() from the input checks to the store.
     void orderAndStore();
-    bool inputIsUsable() const;
-    bool marksAreUsable() const;
+    bool inputIsUsable();
+    bool marksAreUsable();
     void storeResult();
+    void drop(DropReason::Stage stage, const QString& detail);
 
     int m_nImageIndex = 0;
     int m_nCamera = 0;
@@ -251,7 +276,7 @@ private:
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;
-    CalibrationRunTracker* m_pTracker = nullptr;
-    std::uint64_t m_nRunId = 0;
+    StoreHandler m_storeHandler;
     bool m_bStored = false;
+    DropReason m_drop;
 };

@@ -182,6 +182,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     for (size_t index : all) {
         if (index >= detectedCount || index >= m_vecCentres.size() || listed[index]) {
             qDebug() << "-------5.circle listed twice--------" << index;
+            drop(DropReason::Stage::Assembly,
+                 QStringLiteral("circle %1 was traced at two board positions").arg(index));
             return false;
         }
         listed[index] = 1;
@@ -197,6 +199,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     }
 
     if (checkLocalConsistency(indices, grid) == Consistency::Inconsistent) {
+        drop(DropReason::Stage::Assembly,
+             QStringLiteral("a traced circle lies off the place its board neighbours give it"));
         return false;
     }
 
@@ -204,11 +208,14 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     // transform an empty list (an exception that would end the process).
     if (indices.empty()) {
         qDebug() << "-------5.no circle left to store--------";
+        drop(DropReason::Stage::Assembly,
+             QStringLiteral("every circle found is one the mark rings cut"));
         return false;
     }
     cv::Mat inverse;
     if (cv::invert(m_matHomography, inverse, cv::DECOMP_LU) == 0.0) {
         qDebug() << "-------5.homography is not invertible--------";
+        drop(DropReason::Stage::Assembly, QStringLiteral("the homography cannot be inverted"));
         return false;
     }
     std::vector<cv::Point2f> sent;
@@ -222,6 +229,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     for (const cv::Point3f& h : homogeneous) {
         if (h.z == 0.0f) {
             qDebug() << "-------5.point mapped to infinity--------";
+            drop(DropReason::Stage::Assembly,
+                 QStringLiteral("the inverse homography maps a circle to infinity"));
             return false;
         }
     }
@@ -231,6 +240,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     for (const cv::Point2f& p : image) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
             qDebug() << "-------5.mapped point not finite--------";
+            drop(DropReason::Stage::Assembly,
+                 QStringLiteral("the inverse homography maps a circle to a non-finite point"));
             return false;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Calibration/CalibrationDiagnostics.h"
+#include "Calibration/RunOutcome.h"
 
 #include <QDateTime>
 #include <QString>
@@ -22,7 +23,8 @@ struct Image {
     int centres = 0;  // circle centres the drone sent
     bool ordered = false;
     int points = 0;     // ordered points stored
-    QString dropStage;  // why it was dropped: the ordering task's log line
+    QString dropStage;  // the stage that dropped it (CMyCalculationPicThread::stageName, "run")
+    QString dropDetail;                                // ... and why, in words
     double viewRms = CameraDiagnostics::kNotComputed;  // pixels, when calibrated from
 };
 
@@ -66,6 +68,7 @@ struct Pair {
     QString name;
     PairDiagnostics::Stop stop = PairDiagnostics::Stop::NotRun;
     QString opencvError;
+    QString outputError;  // the log or map file that could not be written, and why
     int stereoViews = 0;
     double stereoRms = CameraDiagnostics::kNotComputed;
     double baselineCm = CameraDiagnostics::kNotComputed;
@@ -100,6 +103,7 @@ struct Report {
     QString record;  // path of the run record, when known
     QDateTime generated;
     bool succeeded = false;
+    RunOutcome outcome;   // how the run ended; a pair's failed check gives the details
     QString explanation;  // the run's outcome in one or two sentences
     Board board;
     std::vector<Pair> pairs;  // forward, downward

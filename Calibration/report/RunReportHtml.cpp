@@ -183,7 +183,8 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
             }
             out << "<li>image " << imageName(i.image) << " (" << i.centres
                 << " circles sent): <span class=\"drop\">"
-                << esc(i.dropStage.isEmpty() ? QStringLiteral("no stage named") : i.dropStage)
+                << esc(i.dropStage.isEmpty() ? QStringLiteral("no stage named")
+                                             : i.dropStage + QStringLiteral(": ") + i.dropDetail)
                 << "</span></li>";
         }
     }

@@ -60,7 +60,9 @@ QJsonObject camera(const RunReport::Camera& c) {
                       {"ordered", i.ordered}, {"points", i.points}, {"viewRms", number(i.viewRms)}};
         if (!i.ordered) {
             o.insert("droppedBy", i.dropStage);
-            dropped.append(QJsonObject{{"image", i.image}, {"stage", i.dropStage}});
+            o.insert("dropDetail", i.dropDetail);
+            dropped.append(
+                QJsonObject{{"image", i.image}, {"stage", i.dropStage}, {"detail", i.dropDetail}});
         }
         images.append(o);
     }
@@ -117,6 +119,8 @@ QJsonObject pair(const RunReport::Pair& p) {
                        {"rmsLimitPx", p.maxRmsPx},
                        {"opencvError", p.opencvError.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                : QJsonValue(p.opencvError)},
+                       {"outputError", p.outputError.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                               : QJsonValue(p.outputError)},
                        {"R", matrix(p.R)},
                        {"T", matrix(p.T)},
                        {"checks", checks},
@@ -134,6 +138,13 @@ QJsonObject toJson(const RunReport::Report& report) {
             failure =
                 QJsonObject{{"pair", p.key}, {"check", p.failedCheck}, {"message", p.explanation}};
         }
+    }
+    // A run can fail outside every pair's checks: the last image missing,
+    // the connection lost, a map or the upload failing.
+    if (failure.isNull() && !report.succeeded) {
+        failure = QJsonObject{{"pair", QJsonValue(QJsonValue::Null)},
+                              {"check", RunOutcome::reasonId(report.outcome.reason)},
+                              {"message", report.outcome.message}};
     }
     for (const RunReport::Map& m : report.maps) {
         QJsonObject o{{"file", m.file},

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -31,18 +32,19 @@ constexpr int kScreenPx = 1920;
 constexpr int kMapFileSize = 480 * 640 * 4 + 20;
 
 // The drone's side of the data and capture channels: records what the desktop
-// sends and, once "start" has arrived, plays the feature packets of a run.
+// sends and, once "start" has arrived on a connection, plays the feature
+// packets of a run on it.
 class ScriptedDrone : public QObject {
 public:
     ScriptedDrone(float boardUnitCm, float reportedScale) {
-        DroneFeatureSettings s;
-        s.boardUnitCm = boardUnitCm * reportedScale;
-        m_forward = std::make_unique<DroneFeatureModel>(SimulatedRig::forward(), 4, s);
-        m_downward = std::make_unique<DroneFeatureModel>(SimulatedRig::downward(), 5, s);
+        seeBoard(boardUnitCm * reportedScale);
         QObject::connect(&data, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = data.nextPendingConnection()) {
                 ++dataConnections;
                 dataSocket = s;
+                started = false;
+                received.clear();
+                upload = UploadStreamParser(kMapFileSize);
                 QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] {
                     const QByteArray bytes = s->readAll();
                     if (s != dataSocket)
@@ -68,16 +70,31 @@ public:
         });
     }
 
+    // The board the drone's cameras see from the next run on.
+    void seeBoard(float boardUnitCm) {
+        DroneFeatureSettings s;
+        s.boardUnitCm = boardUnitCm;
+        m_forward = std::make_unique<DroneFeatureModel>(SimulatedRig::forward(), 4, s);
+        m_downward = std::make_unique<DroneFeatureModel>(SimulatedRig::downward(), 5, s);
+    }
+
     // Runs when "start" arrives, before the first packet goes out.
     std::function<void()> onStart;
+    // When set, the connection is closed after the packets of this many images.
+    int closeAfterImages = -1;
 
     bool listen() {
         return data.listen(kDrone, ImageDeal::kPort) && capture.listen(kDrone, ImageCapture::kPort);
     }
 
     void playRun(QTcpSocket* s) {
+        int images = 0;
         for (const DroneFeatureModel* model : {m_forward.get(), m_downward.get()}) {
-            for (int i = 0; i < 26; ++i) {
+            for (int i = 0; i < 26; ++i, ++images) {
+                if (images == closeAfterImages) {
+                    s->disconnectFromHost();
+                    return;
+                }
                 for (int camera : {1, 2}) {
                     const QByteArray packet = model->packet(i, camera);
                     sentPackets += packet;
@@ -129,6 +146,30 @@ double relativeError(double value, double truth) {
     return std::abs(value - truth) / std::abs(truth);
 }
 
+QString documentsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+           QStringLiteral("/NimbraDesktop");
+}
+
+// The folder of the newest run.
+QString lastRunFolder() {
+    QDir runs(
+        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return folders.isEmpty() ? QString() : runs.filePath(folders.last());
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The one calibration log file in a folder.
+QByteArray logIn(const QString& folder) {
+    const QStringList logs = QDir(folder).entryList({"*.txt"}, QDir::Files);
+    return logs.size() == 1 ? fileBytes(folder + "/" + logs.first()) : QByteArray();
+}
+
 }  // namespace
 
 // A whole calculation run without the window: the data channel against a
@@ -142,7 +183,10 @@ private slots:
     void cleanup();
     void wholeRunUploadsFourResultsAndMaps();
     void wrongBoardScaleEndsWithWrong();
+    void unwritableMapEndsOnWrongWithItsReason();
+    void connectionDropEndsTheRunWithItsReason();
     void restartWhileConnectedSendsQuitAndReconnects();
+    void restartDuringTheCalculationLeavesTheNextRunClean();
 
 private:
     void runOnce(ScriptedDrone& drone, bool expectOk);
@@ -208,7 +252,6 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     drone.onStart = [this] { deal()->setRadius(kRadiusPx); };
 
     runOnce(drone, true);
-    QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 1);
 
     QTRY_COMPARE_WITH_TIMEOUT(drone.upload.uploads().size(), 4, 20000);
     QTRY_VERIFY(drone.upload.uploads().last().file.size() == kMapFileSize);
@@ -234,9 +277,6 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
                      qPrintable(QString("camera %1: %2 vs truth %3").arg(c).arg(value).arg(truth)));
         }
     }
-    // The store was reset after the upload, ready for the next run.
-    QCOMPARE(ImageData::getInstance()->m_vecLeftPix_front.size(), size_t(26));
-
     // The run folder keeps what arrived, unchanged, with the board geometry,
     // the calibration log and the four maps.
     QDir runs(
@@ -263,16 +303,22 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     }
     QCOMPARE(run.entryList({"*.txt"}, QDir::Files).size(), 1);
 
-    // A replay of that record computes the very maps the live run uploaded.
+    // A replay of that record computes, byte for byte, the maps the live run
+    // uploaded, its raw maps and its calibration log.
     QTemporaryDir out;
     QCOMPARE(replay({run.filePath("record.nrec"), "--out", out.path()}), 0);
     for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
                              "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"}) {
-        QFile live(run.filePath(name)), again(QDir(out.path()).filePath(name));
-        QVERIFY(live.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
-        QVERIFY2(live.readAll() == again.readAll(), name);
+        QVERIFY2(fileBytes(run.filePath(name)) == fileBytes(out.filePath(name)), name);
     }
-    QCOMPARE(QDir(out.path() + "/log").entryList({"*.txt"}, QDir::Files).size(), 1);
+    for (const char* name : {"480_640_0__LeftMap.dat", "480_640_0__RightMap.dat",
+                             "640_480_0__LeftMap.dat", "640_480_0__RightMap.dat"}) {
+        const QByteArray live = fileBytes(documentsFolder() + "/" + name);
+        QVERIFY2(live.size() == 2457600 && live == fileBytes(out.filePath(name)), name);
+    }
+    const QByteArray log = logIn(run.path());
+    QVERIFY(log.contains("DOWN_pr"));
+    QCOMPARE(logIn(out.path() + "/log"), log);
 
     // Both wrote a report of the same run; the live one compared the maps it
     // uploaded. It is written after the result, so it may still be on its way.
@@ -304,7 +350,6 @@ void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
     QTRY_VERIFY_WITH_TIMEOUT(drone.upload.sawWrong(), 5000);
     QTest::qWait(200);
     QCOMPARE(drone.upload.uploads().size(), 0);
-    QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 0);
 
     // Its record replays to the same failure.
     QDir runs(
@@ -321,6 +366,53 @@ void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
     QCOMPARE(baselineAndFailure(readReport(out.path())), live);
 }
 
+void TestCalculationRun::unwritableMapEndsOnWrongWithItsReason() {
+    // Something the program cannot replace where the forward left depth-unit
+    // map goes: even root cannot write a file over a folder.
+    const QString blocker = documentsFolder() + "/480_640_1__LeftMap.dat";
+    QFile::remove(blocker);
+    QVERIFY(QDir().mkpath(blocker + "/keep"));
+    // A map an earlier run left.
+    QFile stale(documentsFolder() + "/640_480_1__RightMap.dat");
+    QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("earlier run") > 0);
+    stale.close();
+    ScriptedDrone drone(unit(), 1.0f);
+    QVERIFY(drone.listen());
+    runOnce(drone, false);
+    QTRY_VERIFY_WITH_TIMEOUT(drone.upload.sawWrong(), 5000);
+    QCOMPARE(drone.upload.uploads().size(), 0);
+
+    QTRY_VERIFY(QFile::exists(lastRunFolder() + "/report.json"));
+    const QJsonObject failure = readReport(lastRunFolder())["failure"].toObject();
+    QCOMPARE(failure["pair"].toString(), QString("forward"));
+    QCOMPARE(failure["check"].toString(), QString("outputs"));
+    QVERIFY2(failure["message"].toString().contains("480_640_1__LeftMap.dat"),
+             qPrintable(failure["message"].toString()));
+    // The earlier run's map is not this run's.
+    QVERIFY(!QFile::exists(lastRunFolder() + "/640_480_1__RightMap.dat"));
+    QVERIFY(QDir(blocker).removeRecursively());
+}
+
+void TestCalculationRun::connectionDropEndsTheRunWithItsReason() {
+    ScriptedDrone drone(unit(), 1.0f);
+    drone.closeAfterImages = 30;
+    QVERIFY(drone.listen());
+    QSignalSpy progress(deal(), &ImageDeal::progress);
+    QSignalSpy result(deal(), &ImageDeal::result);
+    deal()->startDeal();
+    QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 60000);
+    QCOMPARE(result.at(0).at(0).toBool(), false);
+    QCOMPARE(progress.last().at(0).toInt(), 52);
+
+    QTRY_VERIFY(QFile::exists(lastRunFolder() + "/report.json"));
+    const QJsonObject report = readReport(lastRunFolder());
+    QCOMPARE(report["result"].toString(), QString("NG"));
+    const QJsonObject failure = report["failure"].toObject();
+    QCOMPARE(failure["check"].toString(), QString("connection"));
+    QVERIFY2(failure["message"].toString().contains("dropped after 60 of the run's 104"),
+             qPrintable(failure["message"].toString()));
+}
+
 void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {
     ScriptedDrone drone(unit(), 1.0f);
     QVERIFY(drone.listen());
@@ -334,6 +426,38 @@ void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {
     QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 2, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(
         first->state() != QAbstractSocket::ConnectedState || tail.contains("quit"), 5000);
+}
+
+void TestCalculationRun::restartDuringTheCalculationLeavesTheNextRunClean() {
+    // The first run's board is 10 % too large: had any of its lists or results
+    // leaked into the second run, that one would not come out right.
+    ScriptedDrone drone(unit(), 1.1f);
+    QVERIFY(drone.listen());
+    QSignalSpy progress(deal(), &ImageDeal::progress);
+    QSignalSpy result(deal(), &ImageDeal::result);
+    deal()->startDeal();
+    // The last record is handed over: ordering and calibration are under way.
+    QTRY_VERIFY_WITH_TIMEOUT(progress.contains(QVariantList{51}), 60000);
+    drone.seeBoard(unit());
+    QElapsedTimer clock;
+    clock.start();
+    deal()->startDeal();
+    qInfo("the restart returned after %lld ms", clock.elapsed());
+    QVERIFY(result.isEmpty());
+
+    QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 120000);
+    QCOMPARE(result.at(0).at(0).toBool(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(drone.upload.uploads().size(), 4, 20000);
+    for (int c = 0; c < 4; ++c) {
+        const double truth =
+            (c < 2 ? SimulatedRig::forward() : SimulatedRig::downward()).T.at<double>(0);
+        const double tx = drone.upload.uploads().at(c).result.tx;
+        QVERIFY2(relativeError(tx, truth) < 0.01, qPrintable(QString::number(tx)));
+    }
+    // The abandoned run never reports, not even late.
+    QTest::qWait(500);
+    QCOMPARE(result.count(), 1);
 }
 
 NIMBRA_CORE_TEST_MAIN(TestCalculationRun)

@@ -13,11 +13,13 @@
 #include "tests/support/XvfbServer.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkInterface>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <memory>
 
@@ -81,6 +83,7 @@ private slots:
     void modeSwitchFailureShowsCameraOverlay();
     void quitEndsTheRun();
     void wholeRunInChineseOverWifiLink();
+    void lastPacketNeverSentEndsOnNgPage();
 
 private:
     // Xvfb, the program on its link page, then the simulator with the board
@@ -343,6 +346,34 @@ void tst_EndToEnd::wholeRunInChineseOverWifiLink() {
                              .arg(reads)
                              .arg(upload.captured(1))
                              .arg(upload.captured(2));
+void tst_EndToEnd::lastPacketNeverSentEndsOnNgPage() {
+    // The drone never sends the right camera's features of the last image:
+    // the run ends on the NG page a bounded time after the capture, with the
+    // reason in its report.
+    bringUp(QStringLiteral("127.0.0.126"), QStringLiteral("zh"),
+            {QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("--image-interval-ms"),
+             QStringLiteral("150")});
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
+    QVERIFY(m_sim->waitForOutput(QStringLiteral("[data] wrong"), 5000));
+
+    // The program shares this test's home.
+    const QDir runs(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                    QStringLiteral("/NimbraDesktop/runs"));
+    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    QVERIFY(!folders.isEmpty());
+    QFile file(runs.filePath(folders.last() + QStringLiteral("/report.json")));
+    QTRY_VERIFY(file.exists());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject failure =
+        QJsonDocument::fromJson(file.readAll()).object()[QStringLiteral("failure")].toObject();
+    QCOMPARE(failure[QStringLiteral("check")].toString(), QStringLiteral("timeout"));
+    QVERIFY2(failure[QStringLiteral("message")].toString().contains(
+                 QStringLiteral("did not arrive within 10 s")),
+             qPrintable(failure[QStringLiteral("message")].toString()));
 }
 
 NIMBRA_CORE_TEST_MAIN(tst_EndToEnd)

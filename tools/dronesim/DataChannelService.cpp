@@ -142,6 +142,14 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
         pairOf(camera) == SimPair::Forward ? SimCamera::ForwardLeft : SimCamera::DownwardLeft;
     const SimCamera right =
         pairOf(camera) == SimPair::Forward ? SimCamera::ForwardRight : SimCamera::DownwardRight;
+    const bool last = global == 2 * Rig::kImagesPerCamera - 1;
+    if (last && m_config.withholdLast) {
+        m_socket->write(featurePacket(left, index));
+        SimLog::fault(
+            name(),
+            QStringLiteral("last feature packet (image %1, right camera) withheld").arg(global));
+        return;
+    }
     const QByteArray packets = featurePacket(left, index) + featurePacket(right, index);
     if (m_config.garbage) {
         writeWithGarbage(packets, global);
@@ -149,7 +157,7 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
         m_writer->write(packets);
     }
     SimLog::event(name(), QStringLiteral("features of image %1 sent").arg(global));
-    if (global == 2 * Rig::kImagesPerCamera - 1) {
+    if (last) {
         SimLog::event(name(), QStringLiteral("last feature packet sent"));
     }
 }

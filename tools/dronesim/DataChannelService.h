@@ -40,6 +40,7 @@ public:
         double boardScale = 1.0;
         bool garbage = false;  // split writes, junk bytes, bad length fields
         PieceWriter::Settings pieces;  // every write in random pieces
+        bool withholdLast = false;  // the last packet (image 51, right camera) is never sent
     };
 
     DataChannelService(DroneState& state, const Rig& rig, Config config, QObject* parent = nullptr);

@@ -50,6 +50,7 @@ void DroneSimulator::buildServices() {
     data.boardScale = m_options.boardScaleFault;
     data.garbage = m_options.garbagePackets;
     data.pieces = m_options.writePieces;
+    data.withholdLast = m_options.withholdLastPacket;
     m_services.append(new DataChannelService(m_state, m_options.rig, data, this));
     m_services.append(new CaptureControlService(m_state, m_options.rig, m_options.boardUnitCm,
                                                 m_options.imageIntervalMs, m_options.captureLeadMs,

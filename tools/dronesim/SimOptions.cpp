@@ -162,6 +162,10 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "bytes, with pauses of 0 to 3 ms between them, as a drone on Wi-Fi may: the desktop's "
         "reads then split anywhere. SEED makes the pieces reproducible.",
         "SEED");
+    const QCommandLineOption withholdLast(
+        "fault-withhold-last-packet",
+        "FAULT: the data channel never sends the run's last feature packet (downward image 25, "
+        "right camera); the connection stays open.");
     const QCommandLineOption noMarks("fault-no-marks",
                                      "FAULT: the feature packets of every view lack the marks.");
     const QCommandLineOption boardScale(
@@ -170,7 +174,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
     parser.addOptions({help,       addr,     rigFile, writeRig, unit,    radius,     mmPerPx,
                        version,    reboot,   fps,     keyInt,   silent,  httpStatus, httpBody,
                        streamFail, interval, report,  missing,  closeAt, noMarks,    boardScale,
-                       lead,       silentAt, garbage, gap,     pieces});
+                       lead,       silentAt, garbage, gap,      pieces,  withholdLast});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -349,6 +353,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
             return fail(QStringLiteral("--write-pieces needs a whole number from 0 to 4294967295"));
         }
     }
+    options->withholdLastPacket = parser.isSet(withholdLast);
     if (parser.isSet(silentAt)) {
         const QString phase = parser.value(silentAt);
         if (phase == "forward") {

@@ -45,6 +45,7 @@ struct SimOptions {
     int dataCloseAtImage = -1;    // < 0: never
     int dataCloseInRun = 0;       // 0: every run
     bool garbagePackets = false;  // data channel: split writes, junk and bad lengths
+    bool withholdLastPacket = false;  // data channel: image 51's right packet never sent
     bool hideMarks = false;
     double boardScaleFault = 1.0;             // 1: the board the desktop drew
     double heartbeatSilentAfterSeconds = -1;  // < 0: never

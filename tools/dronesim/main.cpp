@@ -73,6 +73,9 @@ void logSummary(const SimOptions& options) {
                                                "seed %1")
                                     .arg(options.writePieces.seed));
     }
+    if (options.withholdLastPacket) {
+        SimLog::event(kService, QStringLiteral("armed fault: the last feature packet is withheld"));
+    }
     if (options.hideMarks) {
         SimLog::event(kService, QStringLiteral("armed fault: views without marks"));
     }

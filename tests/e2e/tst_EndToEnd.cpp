@@ -346,11 +346,13 @@ void tst_EndToEnd::wholeRunInChineseOverWifiLink() {
                              .arg(reads)
                              .arg(upload.captured(1))
                              .arg(upload.captured(2));
+}
+
 void tst_EndToEnd::lastPacketNeverSentEndsOnNgPage() {
     // The drone never sends the right camera's features of the last image:
     // the run ends on the NG page a bounded time after the capture, with the
     // reason in its report.
-    bringUp(QStringLiteral("127.0.0.126"), QStringLiteral("zh"),
+    bringUp(QStringLiteral("127.0.0.127"), QStringLiteral("zh"),
             {QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("--image-interval-ms"),
              QStringLiteral("150")});
     if (QTest::currentTestFailed()) {

@@ -1,18 +1,14 @@
 // The upload counts as delivered only once the drone holds every byte: the
-// wait for the peer's acknowledgements, and the data channel's result after
-// its upload, against a peer that reads late, reads nothing or resets.
+// wait for the peer's acknowledgements against a peer that reads late, reads
+// nothing or resets. (The data channel's result after its upload is checked
+// by the whole runs of tst_CalculationRun.)
 
-#include "Calibration/ImageData.h"
-#include "device/BCInstanceManager.h"
-#include "device/ImageCapture.h"
-#include "device/ImageDeal.h"
 #include "device/UploadDelivery.h"
 #include "tests/support/OutputCapture.h"
 #include "tests/support/TestMain.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/socket.h>
@@ -125,21 +121,12 @@ private:
     int m_timeoutMs;
 };
 
-// What the drone (or the user) does once the upload is under way.
-enum class Then { Read, Drop, Quit };
-
 }  // namespace
 
 class TestUploadDelivery : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        qputenv("NIMBRA_DEVICE_ADDRESS", kDrone.toString().toLatin1());
-        QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                              "/NimbraDesktop/log"));
-    }
-
     // Bytes handed to the kernel are not delivered until the peer acknowledges
     // them; once it reads, they are, and the progress reaches the total.
     void deliveredOnlyOnceThePeerAcknowledgesEveryByte() {
@@ -218,79 +205,6 @@ private slots:
         QVERIFY(thread.wait(5000));
         QCOMPARE(thread.result.outcome, UploadDelivery::Outcome::Stopped);
         QVERIFY(thread.result.undelivered > 0);
-    }
-
-    // The data channel reports success only after the drone holds the whole
-    // upload, failure when the connection drops before, and nothing when the
-    // run is abandoned meanwhile (its pages have moved on).
-    void resultComesOnlyOnceTheDroneHoldsTheUpload_data() {
-        QTest::addColumn<int>("then");
-        QTest::newRow("drone reads late") << int(Then::Read);
-        QTest::newRow("connection lost") << int(Then::Drop);
-        QTest::newRow("run abandoned") << int(Then::Quit);
-    }
-    void resultComesOnlyOnceTheDroneHoldsTheUpload() {
-        QFETCH(int, then);
-        const bool dropped = then == int(Then::Drop);
-        QTemporaryDir maps;
-        writeMaps(maps, 300 * 1024);
-        SlowPeer drone;
-        QVERIFY(drone.listenOn(kDrone, ImageDeal::kPort));
-        ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
-        QSignalSpy result(deal, &ImageDeal::result);
-        QSignalSpy progress(deal, &ImageDeal::progress);
-        QSignalSpy uploading(deal, &ImageDeal::uploadProgress);
-        deal->startDeal();
-        QTRY_VERIFY(drone.connected());
-
-        LogCapture log;
-        emit deal->sendResult(true);
-        QTRY_VERIFY(uploading.count() > 0);
-        QTest::qWait(300);
-        QCOMPARE(result.count(), 0);  // the drone has not read the maps yet
-        if (then == int(Then::Quit)) {
-            deal->quitDeal();  // returns at once, not after the 60 s bound
-            QTest::qWait(200);
-            QCOMPARE(result.count(), 0);
-            QVERIFY(log.contains("upload failed: the data channel was closed"));
-            return;
-        }
-        if (dropped) {
-            drone.reset();
-        } else {
-            drone.startReading();
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 20000);
-        QCOMPARE(progress.last().at(0).toInt(), 52);
-        QCOMPARE(result.at(0).at(0).toBool(), !dropped);
-        if (dropped) {
-            QVERIFY(log.contains("upload failed: the data connection was lost"));
-            return;
-        }
-        const qint64 total = uploading.last().at(1).toLongLong();
-        QCOMPARE(uploading.last().at(0).toLongLong(), total);
-        // "right", then per map its 74-byte result and 75 chunks of 4096 + 8.
-        QTRY_COMPARE(drone.received().size(), 5 + 4 * (74 + 75 * 4104));
-        QVERIFY(total <= drone.received().size());
-    }
-
-    void cleanup() {
-        BCInstanceManager::getInstance()->getImageDeal()->quitDeal();
-        BCInstanceManager::getInstance()->getImageCapture()->quitCapture();
-    }
-
-private:
-    // Four map files of `size` bytes each, named in the store.
-    static void writeMaps(const QTemporaryDir& dir, int size) {
-        ImageData* store = ImageData::getInstance();
-        QString* paths[] = {&store->m_strFrontLeftDpuMap, &store->m_strFrontRightDpuMap,
-                            &store->m_strDownLeftDpuMap, &store->m_strDownRightDpuMap};
-        for (int i = 0; i < 4; ++i) {
-            *paths[i] = dir.filePath(QString("map%1.dat").arg(i));
-            QFile file(*paths[i]);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(payload(size)), qint64(size));
-        }
     }
 };
 

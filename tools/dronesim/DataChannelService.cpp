@@ -44,7 +44,8 @@ void DataChannelService::onReboot() {
 }
 
 QByteArray DataChannelService::featurePacket(SimCamera camera, int index) const {
-    const double unit = m_config.unitCm * m_config.boardScale;
+    const bool scaled = m_config.boardScaleInRun == 0 || m_config.boardScaleInRun == m_runs;
+    const double unit = m_config.unitCm * (scaled ? m_config.boardScale : 1.0);
     cv::Matx33d R;
     cv::Vec3d t;
     m_rig.boardToCamera(camera, index, unit, R, t);
@@ -143,7 +144,8 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
     const SimCamera right =
         pairOf(camera) == SimPair::Forward ? SimCamera::ForwardRight : SimCamera::DownwardRight;
     const bool last = global == 2 * Rig::kImagesPerCamera - 1;
-    if (last && m_config.withholdLast) {
+    if (last && m_config.withholdLastInRun >= 0 &&
+        (m_config.withholdLastInRun == 0 || m_config.withholdLastInRun == m_runs)) {
         m_socket->write(featurePacket(left, index));
         SimLog::fault(
             name(),

@@ -38,9 +38,12 @@ public:
         int closeAtImage = -1;  // < 0: never
         int closeInRun = 0;     // the run (1, 2, ...) in which it closes; 0: every run
         double boardScale = 1.0;
+        int boardScaleInRun = 0;  // the run (1, 2, ...) the scale applies to; 0: every run
         bool garbage = false;  // split writes, junk bytes, bad length fields
         PieceWriter::Settings pieces;  // every write in random pieces
-        bool withholdLast = false;  // the last packet (image 51, right camera) is never sent
+        // The run (1, 2, ...) whose last packet (image 51, right camera) is never
+        // sent; 0: every run; < 0: none.
+        int withholdLastInRun = -1;
     };
 
     DataChannelService(DroneState& state, const Rig& rig, Config config, QObject* parent = nullptr);

@@ -45,9 +45,12 @@ struct SimOptions {
     int dataCloseAtImage = -1;    // < 0: never
     int dataCloseInRun = 0;       // 0: every run
     bool garbagePackets = false;  // data channel: split writes, junk and bad lengths
-    bool withholdLastPacket = false;  // data channel: image 51's right packet never sent
+    // Data channel: image 51's right packet never sent in this run (1, 2, ...;
+    // 0: every run; < 0: never).
+    int withholdLastInRun = -1;
     bool hideMarks = false;
     double boardScaleFault = 1.0;             // 1: the board the desktop drew
+    int boardScaleInRun = 0;                  // 0: every run
     double heartbeatSilentAfterSeconds = -1;  // < 0: never
     int heartbeatGapAtImage = -1;             // < 0: never
     double heartbeatGapSeconds = 0;

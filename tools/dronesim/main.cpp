@@ -73,7 +73,7 @@ void logSummary(const SimOptions& options) {
                                                "seed %1")
                                     .arg(options.writePieces.seed));
     }
-    if (options.withholdLastPacket) {
+    if (options.withholdLastInRun >= 0) {
         SimLog::event(kService, QStringLiteral("armed fault: the last feature packet is withheld"));
     }
     if (options.hideMarks) {

@@ -83,12 +83,6 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QStringList>("versions");
 
-        QTest::newRow("login prompt")
-            << QByteArray("(none) login: ") << QByteArray("root\r\n") << QStringList();
-        QTest::newRow("password prompt")
-            << QByteArray("Password: ") << QByteArray("\r\n") << QStringList();
-        QTest::newRow("banner") << QByteArray("Welcome to HiLinux.")
-                                << QByteArray("cat /etc/master-version\r\n") << QStringList();
         QTest::newRow("login wins over =")
             << QByteArray("login=v1.2.3") << QByteArray("root\r\n") << QStringList();
         QTest::newRow("= without a version")

@@ -30,6 +30,12 @@ inline NextSize seededRandom(unsigned seed, int maxSize) {
     };
 }
 
+// For test tables: reads of `n` bytes when n > 0, else seeded random sizes of
+// 1 to 3000 bytes, a different seed for each n.
+inline NextSize fixedOrRandom(int n) {
+    return n > 0 ? fixed(n) : seededRandom(unsigned(1 - n), 3000);
+}
+
 // `stream` cut into reads of the sizes `next` gives (the last may be shorter).
 inline QList<QByteArray> cut(const QByteArray& stream, const NextSize& next) {
     QList<QByteArray> reads;

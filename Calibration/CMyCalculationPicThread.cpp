@@ -47,6 +47,7 @@ void CMyCalculationPicThread::startTask(unsigned long index, unsigned long camer
     m_vecSortedImagePoints.clear();
     m_vecObjectPoints.clear();
     m_vecSortedIdx.clear();
+    m_nTracedEntries = 0;
     m_vecSortedGrid.clear();
     m_lines.clear();
     m_savedLines.clear();

@@ -199,6 +199,25 @@ public:
     Consistency checkLocalConsistency(std::vector<size_t>& indices,
                                       std::vector<cv::Point>& grid) const;
 
+    // Places the detected circles (index < detectedCount) that the traced
+    // result indices/grid leaves out, by appending them: a circle gets the
+    // lattice position a local affine fit of its placed neighbours predicts,
+    // only when at least four placed circles within two lattice steps of that
+    // position (three steps where two hold fewer) fit the model within the
+    // completion bound (0.25 local lattice units) and keep the board's
+    // orientation, the circle lies within that bound of the position, and
+    // the position is on the board, not ring-cut, not taken and claimed by
+    // no other circle in the same round. A circle the tracing listed in
+    // tracedIdx/tracedGrid is placed only at that same position. Rounds
+    // repeat with the circles placed so far until one adds nothing. Returns
+    // the number of circles added; entries already there are left as they are.
+    size_t completeAssignment(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+                              const std::vector<size_t>& tracedIdx,
+                              const std::vector<cv::Point>& tracedGrid, size_t detectedCount) const;
+
+    // The twelve circles the mark rings cut into.
+    static bool isRingCutPosition(cv::Point position);
+
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
     int camera() const { return m_nCamera; }
@@ -209,6 +228,9 @@ public:
     // Input-list index and lattice position of each output entry.
     const std::vector<size_t>& sortedIndices() const { return m_vecSortedIdx; }
     const std::vector<cv::Point>& sortedGrid() const { return m_vecSortedGrid; }
+    // How many leading entries of the sorted lists the tracing placed; the
+    // rest were added by completeAssignment.
+    size_t tracedEntries() const { return m_nTracedEntries; }
     const TracedLines& tracedLines() const { return m_lines; }
     const TracedLines& savedLines() const { return m_savedLines; }
     bool stored() const { return m_bStored; }
@@ -240,6 +262,8 @@ private:
     double m_dDetectedWeight = 10000.0;
     float m_fBendMin = 5.0f;
     float m_fConsistencyTolerance = 0.5f;  // local lattice units
+    float m_fCompletionBound = 0.25f;      // local lattice units
+    size_t m_nTracedEntries = 0;
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;

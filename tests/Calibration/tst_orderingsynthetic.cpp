@@ -109,12 +109,12 @@ private slots:
         Task task(0, QString());
         const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
         QVERIFY(outcome.stored);
-        QCOMPARE(outcome.recovered, size_t(248));
+        QCOMPARE(outcome.recovered, size_t(258));
         QCOMPARE(outcome.wrong, size_t(0));
         QVERIFY(outcome.maxImageError < 1e-3);
 
-        // The marks stay, their twelve ring-cut neighbours go, column 0 is
-        // never traced: every other position exactly once.
+        // The marks stay, their twelve ring-cut neighbours go: every other
+        // position exactly once.
         std::map<std::pair<int, int>, int> seen;
         for (const cv::Point& p : task.sortedGrid()) {
             ++seen[{p.x, p.y}];
@@ -127,9 +127,15 @@ private slots:
             QCOMPARE((seen[{mark.x, mark.y}]), 1);
         }
         QCOMPARE((seen[{12, 11}]), 0);
-        // Odd rows (second pass) come first, each line in column order.
+        // The traced circles first, in their order: odd rows (second pass),
+        // then even rows, each line in column order. The tracing never
+        // reaches column 0 of the odd rows; those ten follow it.
+        QCOMPARE(task.tracedEntries(), size_t(248));
         QCOMPARE(task.sortedGrid().front(), cv::Point(2, 1));
-        QCOMPARE(task.sortedGrid().back(), cv::Point(25, 18));
+        QCOMPARE(task.sortedGrid()[247], cv::Point(25, 18));
+        for (size_t e = 248; e < task.sortedGrid().size(); ++e) {
+            QCOMPARE(task.sortedGrid()[e].x, 0);
+        }
     }
 
     void identityHomographyKeepsThePoints() {
@@ -262,8 +268,8 @@ private slots:
             const auto& world =
                 left ? (forward ? store.m_vecWorld_front : store.m_vecWorld_down)
                      : (forward ? store.m_vecRightWorld_front : store.m_vecRightWorld_down);
-            QCOMPARE(pix[slot].size(), size_t(248));
-            QCOMPARE(world[slot].size(), size_t(248));
+            QCOMPARE(pix[slot].size(), size_t(258));
+            QCOMPARE(world[slot].size(), size_t(258));
             // Each stored point is the image point of the circle its board
             // point names in this image's view.
             const float unit = m_check.gridUnitCm();
@@ -298,7 +304,7 @@ private slots:
         expectUnstoredRun("-------5.no slot for image-------- 4 camera 3");
         task.run();
         QVERIFY(!task.stored());
-        QCOMPARE(task.sortedImagePoints().size(), size_t(248));
+        QCOMPARE(task.sortedImagePoints().size(), size_t(258));
     }
 
     void singularHomographyIsRefused() {

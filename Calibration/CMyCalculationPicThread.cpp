@@ -58,6 +58,7 @@ void CMyCalculationPicThread::startTask(unsigned long index, unsigned long camer
     m_nImageIndex = index > static_cast<unsigned long>(INT32_MAX) ? -1 : static_cast<int>(index);
     m_nCamera = camera > static_cast<unsigned long>(INT32_MAX) ? -1 : static_cast<int>(camera);
     m_vecCentres = centres;
+    m_nDetected = centres.size();
     m_vecMarkIdx = marks;
     homography.copyTo(m_matHomography);
     m_fGridUnit = gridUnitCm(m_fRadius, screen);
@@ -119,7 +120,8 @@ void CMyCalculationPicThread::run() {
             CalibrationRunTracker::TaskRecord record;
             record.imageIndex = m_nImageIndex;
             record.camera = m_nCamera;
-            record.centres = static_cast<int>(m_vecCentres.size());
+            record.centres = static_cast<int>(m_nDetected);
+            record.unusedPoints = unusedImagePoints();
             record.stored = m_bStored;
             record.points = m_bStored ? static_cast<int>(m_vecSortedImagePoints.size()) : 0;
             if (!m_bStored) {

@@ -218,6 +218,11 @@ public:
     // The twelve circles the mark rings cut into.
     static bool isRingCutPosition(cv::Point position);
 
+    // Image pixels (H^-1 applied) of the sent circles that are not in the
+    // sorted result (all of them when nothing was stored), in sent order;
+    // empty when H cannot be inverted.
+    std::vector<cv::Point2f> unusedImagePoints() const;
+
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
     int camera() const { return m_nCamera; }
@@ -250,6 +255,7 @@ private:
     std::vector<cv::Point> m_vecSortedGrid;
     float m_fRadius = 0.0f;
     std::vector<cv::Point2f> m_vecCentres;
+    size_t m_nDetected = 0;  // centres as sent, before any virtual point
     std::vector<size_t> m_vecMarkIdx;
     cv::Mat m_matHomography;  // 3x3 CV_64F
     float m_fGridUnit = 0.0f;

@@ -202,3 +202,38 @@ size_t CMyCalculationPicThread::completeAssignment(std::vector<size_t>& indices,
     }
     return added;
 }
+
+std::vector<cv::Point2f> CMyCalculationPicThread::unusedImagePoints() const {
+    const size_t n = std::min(m_nDetected, m_vecCentres.size());
+    // Input the task refused as too large is not drawn either.
+    if (n > kMaxCentres || m_matHomography.rows != 3 || m_matHomography.cols != 3 ||
+        m_matHomography.type() != CV_64F || !cv::checkRange(m_matHomography)) {
+        return {};
+    }
+    std::vector<char> used(n, 0);
+    if (m_bStored) {
+        for (size_t i : m_vecSortedIdx) {
+            if (i < n) {
+                used[i] = 1;
+            }
+        }
+    }
+    std::vector<cv::Point2f> sent;
+    for (size_t i = 0; i < n; ++i) {
+        if (!used[i] && std::isfinite(m_vecCentres[i].x) && std::isfinite(m_vecCentres[i].y)) {
+            sent.push_back(m_vecCentres[i]);
+        }
+    }
+    cv::Mat inverse;
+    if (sent.empty() || cv::invert(m_matHomography, inverse, cv::DECOMP_LU) == 0.0) {
+        return {};
+    }
+    std::vector<cv::Point2f> image;
+    cv::perspectiveTransform(sent, image, inverse);
+    image.erase(std::remove_if(image.begin(), image.end(),
+                               [](const cv::Point2f& p) {
+                                   return !std::isfinite(p.x) || !std::isfinite(p.y);
+                               }),
+                image.end());
+    return image;
+}

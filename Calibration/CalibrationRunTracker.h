@@ -54,6 +54,9 @@ public:
         bool stored = false;  // ordered lists stored into the store
         int points = 0;       // ordered points stored
         QString stageLine;    // for a dropped image: the task's log line naming the stage
+        // Image pixels of the sent circles the task did not store (all of
+        // them for a dropped image); empty when its homography is unusable.
+        std::vector<cv::Point2f> unusedPoints;
     };
     using Computation = std::function<bool()>;
 

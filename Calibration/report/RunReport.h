@@ -24,6 +24,7 @@ struct Image {
     int points = 0;     // ordered points stored
     QString dropStage;  // why it was dropped: the ordering task's log line
     double viewRms = CameraDiagnostics::kNotComputed;  // pixels, when calibrated from
+    std::vector<cv::Point2f> unusedPoints;  // image pixels of the sent circles not stored
 };
 
 // One view the camera was calibrated from, with every point's residual.
@@ -40,6 +41,8 @@ struct Camera {
     cv::Size imageSize;
     int received = 0;
     int ordered = 0;
+    int circlesSent = 0;        // circle centres the drone sent, over all images
+    int circlesUsed = 0;        // of them, the points the camera was calibrated from
     std::vector<Image> images;  // by image number
     bool calibrated = false;
     double rms = CameraDiagnostics::kNotComputed;

@@ -1,6 +1,7 @@
 #include "tests/support/TestMain.h"
 
 #include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/CalibrationRunTracker.h"
 #include "Calibration/ImageData.h"
 #include "tests/support/syntheticboard/OrderingCheck.h"
 #include "tests/support/syntheticboard/SyntheticBoardView.h"
@@ -291,6 +292,46 @@ private slots:
                                            [](const auto& slot) { return !slot.empty(); }));
         }
         QCOMPARE(filled, size_t(12));
+    }
+
+    void runRecordCountsTheSentCirclesAndShowsTheUnusedOnes() {
+        SyntheticPose pose;
+        pose.tiltDeg = 20.0;
+        pose.tiltAxisDeg = 70.0;
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.ringCutShiftPx = 1.0;
+        const SyntheticView view = m_board.generate(pose, options, 17);
+        ImageData store;
+        CalibrationRunTracker tracker(&store);
+        tracker.beginRun();
+        Task task(0, QString());
+        task.setRadius(kRadius);
+        task.setRun(&tracker, tracker.taskStarted(3, 1));
+        task.startTask(3, 1, view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
+        {
+            const QuietLog quietLog;
+            task.run();
+        }
+        QVERIFY(task.stored());
+        // The tracing walked past the board's edges on virtual points; the
+        // record counts what the drone sent.
+        QVERIFY(task.centres().size() > view.centres.size());
+        const auto records = tracker.taskRecords();
+        QCOMPARE(records.size(), size_t(1));
+        QCOMPARE(records[0].centres, int(view.centres.size()));
+        QCOMPARE(records[0].points, int(view.centres.size()) - 12);
+        // What was not used: the twelve ring-cut circles, where the image has them.
+        std::vector<cv::Point2f> ringCut;
+        for (size_t i = 0; i < view.lattice.size(); ++i) {
+            if (SyntheticBoardView::isRingCut(view.lattice[i])) {
+                ringCut.push_back(view.imageCentres[i]);
+            }
+        }
+        QCOMPARE(records[0].unusedPoints.size(), ringCut.size());
+        for (size_t k = 0; k < ringCut.size(); ++k) {
+            QVERIFY(cv::norm(records[0].unusedPoints[k] - ringCut[k]) < 1e-2);
+        }
     }
 
     void cameraWithoutSlotStoresNothing() {

@@ -24,7 +24,7 @@ using TaskRecord = CalibrationRunTracker::TaskRecord;
 
 // What the ordering tasks of a run would have recorded for these views: one
 // stored record per non-empty list, one dropped record (with the stage line)
-// per camera view left out.
+// per camera view left out. Every image had four circles more than were used.
 void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView>& views,
                  bool forward) {
     for (size_t v = 0; v < views.size(); ++v) {
@@ -40,6 +40,8 @@ void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView
             if (!t.stored) {
                 t.stageLine = "-------4.lattice directions skewed-------- 1 2 3 4";
             }
+            // Four circles of each image were not used, in the picture's corner.
+            t.unusedPoints = {{5, 5}, {9, 5}, {5, 9}, {9, 9}};
             tasks.push_back(t);
         }
     }
@@ -245,8 +247,23 @@ void TestRunReport::successfulRunReportsViewsAndMaps() {
         QVERIFY(m.maxErrorPx < std::sqrt(2.0) / 32 + 1e-6);
     }
 
+    // Circles used against circles sent: what the views hold, against
+    // what every record of the camera counted.
+    int sent = 0, used = 0;
+    for (const RunReport::Image& i : left.images) {
+        sent += i.centres;
+    }
+    for (const RunReport::View& v : left.views) {
+        used += static_cast<int>(v.points.size());
+    }
+    QCOMPARE(left.circlesSent, sent);
+    QCOMPARE(left.circlesUsed, used);
+    QCOMPARE(left.circlesSent - left.circlesUsed, 4 * 26);
+
     const QString html = RunReportHtml::render(report);
     QCOMPARE(html.count("<svg"), 4);
+    QVERIFY(html.contains(QString("Circles used: <b>%1 of %2</b>").arg(used).arg(sent)));
+    QCOMPARE(html.count("class=\"unused\""), 4 * 4 * 26);
     QVERIFY(html.contains(">OK<"));
     QVERIFY(html.contains("-------4.lattice directions skewed"));
     const QJsonObject cam = RunReportJson::toJson(report)["pairs"]
@@ -255,6 +272,9 @@ void TestRunReport::successfulRunReportsViewsAndMaps() {
                                 .toArray()[0]
                                 .toObject();
     QCOMPARE(cam["imagesDropped"].toArray().size(), 1);
+    QCOMPARE(cam["circlesSent"].toInt(), sent);
+    QCOMPARE(cam["circlesUsed"].toInt(), used);
+    QCOMPARE(cam["images"].toArray()[3].toObject()["unusedCircles"].toInt(), 4);
     QCOMPARE(cam["imagesDropped"].toArray()[0].toObject()["image"].toInt(), 3);
 }
 

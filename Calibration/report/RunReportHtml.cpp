@@ -157,7 +157,9 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
     if (c.circlesSent > 0) {
         out << "<p>Circles used: <b>" << c.circlesUsed << " of " << c.circlesSent
             << "</b> the drone detected ("
-            << QString::number(100.0 * c.circlesUsed / c.circlesSent, 'f', 1) << " %).</p>";
+            << QString::number(100.0 * c.circlesUsed / c.circlesSent, 'f', 1)
+            << " %); the twelve next to the marks of each image never are, as the white rings "
+               "around the marks cut into them.</p>";
     }
     if (!c.worstViews.empty()) {
         QStringList worst;
@@ -174,9 +176,8 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
         out << "<div class=\"legend\">Every point the camera was calibrated from, where it lay "
                "in the image, coloured by how far the calibrated camera model misses it: "
                "<span class=\"scale\"></span> 0 &rarr; 0.5 &rarr; 1 px or more. Grey rings: "
-               "circles the drone detected that were not used (never the twelve next to the "
-               "marks, which the white rings around the marks cut into). Dashed outlines: the "
-               "images with the largest error.</div>";
+               "circles the drone detected that were not used. Dashed outlines: the images "
+               "with the largest error.</div>";
     } else {
         out << "<p class=\"small\">Not calibrated in this run.</p>";
     }

@@ -120,6 +120,10 @@ size_t CMyCalculationPicThread::completeAssignment(std::vector<size_t>& indices,
             return false;
         }
         const cv::Point2d offset = guess.offsetOf(p);
+        // A guess off the board by far (a nearly flat fit) names no position.
+        if (!(std::fabs(offset.x) <= kColumns && std::fabs(offset.y) <= kColumns)) {
+            return false;
+        }
         position = nearestCirclePosition({origin.x + offset.x, origin.y + offset.y});
         if (!onBoard(position) || isRingCutPosition(position) ||
             placement.indexAt.count(key(position)) > 0) {

@@ -4,7 +4,8 @@
 //
 // BM_Run/board: a whole task, from run() to the store, on a synthetic
 // 270-circle view (distorted camera, 0.3 px noise). BM_Stage_*: each stage of
-// that run on its own, for the stage shares. BM_RunPoints/N: whole runs on
+// that run on its own, for the stage shares (BM_Stage_7_Completion/K: the
+// completion placing K circles taken out of the result). BM_RunPoints/N: whole runs on
 // staggered patches of N circles (60, 135, 270, 540) seen straight on, for
 // the growth with the number of points. OpenCV runs single-threaded here.
 
@@ -16,6 +17,7 @@
 #include "Calibration/ImageData.h"
 #include "bench/OrderingScenario.h"
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -194,12 +196,41 @@ void BM_Stage_6_AssembleAndStore(benchmark::State& state) {
         s.store.storeSorted(0, 1, s.task.sortedImagePoints(), s.task.objectPoints());
     }
 }
+// The completion alone: the board run's result with `open` of its circles
+// taken out again (spread over the board), to be placed back.
+void BM_Stage_7_Completion(benchmark::State& state) {
+    Stages& s = stages();
+    start(s.task, s.input, s.store);
+    s.trace();
+    const size_t n = s.input.centres.size();
+    s.task.arrangeSortResult(n);
+    const size_t open = static_cast<size_t>(state.range(0));
+    const size_t stride = std::max<size_t>(1, s.task.sortedIndices().size() / open);
+    std::vector<size_t> keptIdx;
+    std::vector<cv::Point> keptGrid;
+    for (size_t e = 0; e < s.task.sortedIndices().size(); ++e) {
+        if (e % stride != 0 || e / stride >= open) {
+            keptIdx.push_back(s.task.sortedIndices()[e]);
+            keptGrid.push_back(s.task.sortedGrid()[e]);
+        }
+    }
+    size_t added = 0;
+    for (auto _ : state) {
+        std::vector<size_t> idx = keptIdx;
+        std::vector<cv::Point> grid = keptGrid;
+        added = s.task.completeAssignment(idx, grid, {}, {}, n);
+    }
+    state.counters["open"] = static_cast<double>(s.task.sortedIndices().size() - keptIdx.size());
+    state.counters["placed"] = static_cast<double>(added);
+}
+
 BENCHMARK(BM_Stage_1_Graph)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_2_Bends)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_3_Density)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_4_KMeans)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_5_Tracing)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_6_AssembleAndStore)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Stage_7_Completion)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -22,7 +22,6 @@ private slots:
         QTest::newRow("simulator rig, 0.3 px") << 0 << 0.3;
         QTest::newRow("generated rig 5, 0.3 px") << 5 << 0.3;
         QTest::newRow("generated rig 6, 0.3 px") << 6 << 0.3;
-        QTest::newRow("generated rig 9, 0.3 px") << 9 << 0.3;
     }
 
     void matchesTheCalibrationOfTheTrueOrdering() {

@@ -295,9 +295,8 @@ private slots:
     }
 
     void runRecordCountsTheSentCirclesAndShowsTheUnusedOnes() {
-        SyntheticPose pose;
-        pose.tiltDeg = 20.0;
-        pose.tiltAxisDeg = 70.0;
+        // A tilted view whose ring-cut circles lie 1 px off, as on the screen.
+        const SyntheticPose pose{0.0, 20.0, 70.0, 0.7, {0.0, 0.0}};
         SyntheticOptions options;
         options.noisePx = 0.3;
         options.ringCutShiftPx = 1.0;

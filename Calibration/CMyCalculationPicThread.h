@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -184,10 +185,12 @@ public:
 
     // Assembles the found lines of both passes into the outputs: second pass
     // then first, ring-cut neighbours removed, H^-1 applied, board points from
-    // the lattice positions. Returns false (outputs empty) when a circle would
-    // be listed twice, a circle lies off the place its lattice neighbours give
-    // it, H cannot be inverted or a mapped point is not finite.
-    bool arrangeSortResult(size_t detectedCount);
+    // the lattice positions. When a circle would be listed twice, a circle
+    // lies off the place its lattice neighbours give it or nothing is placed,
+    // the result is instead the one growFromMarks gives with `directions`
+    // (none when null). Returns false (outputs empty) when there is no
+    // result, H cannot be inverted or a mapped point is not finite.
+    bool arrangeSortResult(size_t detectedCount, const LatticeDirections* directions = nullptr);
 
     enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
 
@@ -196,8 +199,11 @@ public:
     // place than the tolerance (0.5 of the fit's own lattice unit) makes the
     // whole result Inconsistent; entries with fewer than three non-collinear
     // neighbours cannot be checked and are removed (DroppedUnverified).
-    Consistency checkLocalConsistency(std::vector<size_t>& indices,
-                                      std::vector<cv::Point>& grid) const;
+    // With maxLeverage, a fit whose LatticeFit::leverage at the entry exceeds
+    // it checks nothing: an entry left without such a fit is unverified.
+    Consistency checkLocalConsistency(
+        std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+        double maxLeverage = std::numeric_limits<double>::infinity()) const;
 
     // Places the detected circles (index < detectedCount) that the traced
     // result indices/grid leaves out, by appending them: a circle gets the
@@ -211,9 +217,27 @@ public:
     // tracedIdx/tracedGrid is placed only at that same position. Rounds
     // repeat with the circles placed so far until one adds nothing. Returns
     // the number of circles added; entries already there are left as they are.
+    // With maxLeverage, the fit around the position must also predict it with
+    // at most that LatticeFit::leverage (neighbours not all to one side).
     size_t completeAssignment(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
                               const std::vector<size_t>& tracedIdx,
-                              const std::vector<cv::Point>& tracedGrid, size_t detectedCount) const;
+                              const std::vector<cv::Point>& tracedGrid, size_t detectedCount,
+                              double maxLeverage = std::numeric_limits<double>::infinity()) const;
+
+    // Places the detected circles without any traced line, for a view whose
+    // traced result was rejected or that lacks a mark the tracing starts
+    // from. At least two marks (distinct indices, 0 = not seen) must agree
+    // with the lattice directions; they give an affine map of the lattice
+    // (all three alone, two together with the directions). Each circle
+    // within two lattice steps of a seen mark that is the only one within
+    // twice the completion bound of the map's prediction, and within the
+    // bound itself, seeds the board, which completeAssignment then grows
+    // outwards with fits that do not reach far to one side. The result
+    // passes the local consistency check. Returns false, logging why, with
+    // indices/grid empty when the marks cannot seed the board or the result
+    // is inconsistent; indices/grid are replaced, marks first.
+    bool growFromMarks(const LatticeDirections& directions, std::vector<size_t>& indices,
+                       std::vector<cv::Point>& grid, size_t detectedCount) const;
 
     // The twelve circles the mark rings cut into.
     static bool isRingCutPosition(cv::Point position);
@@ -236,6 +260,9 @@ public:
     // How many leading entries of the sorted lists the tracing placed; the
     // rest were added by completeAssignment.
     size_t tracedEntries() const { return m_nTracedEntries; }
+    // True when the result was placed from the marks (growFromMarks) instead
+    // of the traced lines; tracedEntries() is then 0.
+    bool grownFromMarks() const { return m_bGrownFromMarks; }
     const TracedLines& tracedLines() const { return m_lines; }
     const TracedLines& savedLines() const { return m_savedLines; }
     bool stored() const { return m_bStored; }
@@ -270,6 +297,7 @@ private:
     float m_fConsistencyTolerance = 0.5f;  // local lattice units
     float m_fCompletionBound = 0.25f;      // local lattice units
     size_t m_nTracedEntries = 0;
+    bool m_bGrownFromMarks = false;
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;

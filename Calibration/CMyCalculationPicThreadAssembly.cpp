@@ -53,7 +53,7 @@ void appendFoundLines(const CMyCalculationPicThread::TracedLines& lines,
 }  // namespace
 
 CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsistency(
-    std::vector<size_t>& indices, std::vector<cv::Point>& grid) const {
+    std::vector<size_t>& indices, std::vector<cv::Point>& grid, double maxLeverage) const {
     std::map<std::pair<int, int>, size_t> entryAt;
     for (size_t e = 0; e < grid.size(); ++e) {
         entryAt[{grid[e].x, grid[e].y}] = e;
@@ -76,11 +76,14 @@ CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsiste
         // in local lattice units, since lens distortion the drone's H does
         // not remove can halve the steps near the image corners.
         LatticeFit::Affine fit;
-        if (!LatticeFit::fit(neighbours, neighbours.size(), 3, fit)) {
+        if (!LatticeFit::fit(neighbours, neighbours.size(), 3, fit) ||
+            LatticeFit::leverage(neighbours, neighbours.size()) > maxLeverage) {
             continue;
         }
         for (size_t skip = neighbours.size() + 1; skip-- > 0;) {
-            if (skip < neighbours.size() && !LatticeFit::fit(neighbours, skip, 4, fit)) {
+            if (skip < neighbours.size() &&
+                (!LatticeFit::fit(neighbours, skip, 4, fit) ||
+                 LatticeFit::leverage(neighbours, skip) > maxLeverage)) {
                 continue;
             }
             const cv::Point2d expected = fit.at({0.0, 0.0});
@@ -112,8 +115,10 @@ bool CMyCalculationPicThread::isRingCutPosition(cv::Point position) {
     return isRingCut(position);
 }
 
-bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
+bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount,
+                                                const LatticeDirections* directions) {
     m_nTracedEntries = 0;
+    m_bGrownFromMarks = false;
     m_vecSortedImagePoints.clear();
     m_vecObjectPoints.clear();
     m_vecSortedIdx.clear();
@@ -127,31 +132,42 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
 
     // The passes cover rows of opposite parity, so a circle listed twice got
     // two lattice positions and at least one of them is wrong.
+    bool rejected = false;
     std::vector<char> listed(m_vecCentres.size(), 0);
     for (size_t index : all) {
         if (index >= detectedCount || index >= m_vecCentres.size() || listed[index]) {
             qDebug() << "-------5.circle listed twice--------" << index;
-            return false;
+            rejected = true;
+            break;
         }
         listed[index] = 1;
     }
 
     std::vector<size_t> indices;
     std::vector<cv::Point> grid;
-    for (size_t e = 0; e < all.size(); ++e) {
+    for (size_t e = 0; !rejected && e < all.size(); ++e) {
         if (!isRingCut(allGrid[e])) {
             indices.push_back(all[e]);
             grid.push_back(allGrid[e]);
         }
     }
 
-    if (checkLocalConsistency(indices, grid) == Consistency::Inconsistent) {
-        return false;
+    size_t traced = 0;
+    if (!rejected && checkLocalConsistency(indices, grid) != Consistency::Inconsistent) {
+        traced = indices.size();
+        completeAssignment(indices, grid, all, allGrid, detectedCount);
+        if (indices.empty()) {
+            if (!all.empty()) {
+                qDebug() << "-------5.no circle placed--------";
+            }
+            rejected = true;
+        }
+    } else {
+        rejected = true;
     }
-    const size_t traced = indices.size();
-    completeAssignment(indices, grid, all, allGrid, detectedCount);
-    if (indices.empty()) {
-        qDebug() << "-------5.no circle placed--------";
+    // Which entries of lines that contradict themselves are right cannot be
+    // told, so none of them is used: the board is placed from the marks.
+    if (rejected && (!directions || !growFromMarks(*directions, indices, grid, detectedCount))) {
         return false;
     }
 
@@ -188,6 +204,7 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     m_vecSortedIdx = std::move(indices);
     m_vecSortedGrid = std::move(grid);
     m_nTracedEntries = traced;
+    m_bGrownFromMarks = rejected;
     m_vecObjectPoints.reserve(m_vecSortedGrid.size());
     for (const cv::Point& position : m_vecSortedGrid) {
         // Single precision from the integer position: equal positions give

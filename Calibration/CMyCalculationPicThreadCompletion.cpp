@@ -69,7 +69,7 @@ size_t CMyCalculationPicThread::completeAssignment(std::vector<size_t>& indices,
                                                    std::vector<cv::Point>& grid,
                                                    const std::vector<size_t>& tracedIdx,
                                                    const std::vector<cv::Point>& tracedGrid,
-                                                   size_t detectedCount) const {
+                                                   size_t detectedCount, double maxLeverage) const {
     const size_t n = std::min(detectedCount, m_vecCentres.size());
     Placement placement;
     placement.positionOf.assign(n, cv::Point());
@@ -156,7 +156,8 @@ size_t CMyCalculationPicThread::completeAssignment(std::vector<size_t>& indices,
         }
         LatticeFit::Affine local;
         if (!LatticeFit::fit(neighbours, neighbours.size(), kMinimumNeighbours, local) ||
-            !(local.determinant() > 0.0)) {
+            !(local.determinant() > 0.0) ||
+            LatticeFit::leverage(neighbours, neighbours.size()) > maxLeverage) {
             return false;
         }
         const double bound = m_fCompletionBound * local.unit();

@@ -1,6 +1,7 @@
 #include "Calibration/LatticeFit.h"
 
 #include <cmath>
+#include <limits>
 
 namespace LatticeFit {
 
@@ -38,23 +39,50 @@ double Affine::unit() const {
     return std::sqrt(std::fabs(determinant()));
 }
 
+namespace {
+
+// Normal matrix of the offsets of all neighbours but `skip`; false when it
+// is singular (collinear offsets). Offsets are integers, so a regular matrix
+// has a determinant of at least 1.
+bool normalMatrix(const std::vector<Neighbour>& neighbours, size_t skip, cv::Matx33d& normal,
+                  size_t& used) {
+    normal = cv::Matx33d::zeros();
+    used = 0;
+    for (size_t k = 0; k < neighbours.size(); ++k) {
+        if (k != skip) {
+            const cv::Vec3d a(neighbours[k].offset.x, neighbours[k].offset.y, 1.0);
+            normal += a * a.t();
+            ++used;
+        }
+    }
+    return cv::determinant(normal) >= 0.5;
+}
+
+}  // namespace
+
+double leverage(const std::vector<Neighbour>& neighbours, size_t skip) {
+    cv::Matx33d normal;
+    size_t used = 0;
+    if (!normalMatrix(neighbours, skip, normal, used)) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return normal.inv(cv::DECOMP_CHOLESKY)(2, 2);
+}
+
 bool fit(const std::vector<Neighbour>& neighbours, size_t skip, size_t minimum, Affine& affine) {
-    cv::Matx33d normal = cv::Matx33d::zeros();
+    cv::Matx33d normal;
+    size_t used = 0;
+    if (!normalMatrix(neighbours, skip, normal, used) || used < minimum) {
+        return false;
+    }
     cv::Vec3d sumX(0.0, 0.0, 0.0);
     cv::Vec3d sumY(0.0, 0.0, 0.0);
-    size_t used = 0;
     for (size_t k = 0; k < neighbours.size(); ++k) {
-        if (k == skip) {
-            continue;
+        if (k != skip) {
+            const cv::Vec3d a(neighbours[k].offset.x, neighbours[k].offset.y, 1.0);
+            sumX += a * static_cast<double>(neighbours[k].point.x);
+            sumY += a * static_cast<double>(neighbours[k].point.y);
         }
-        const cv::Vec3d a(neighbours[k].offset.x, neighbours[k].offset.y, 1.0);
-        normal += a * a.t();
-        sumX += a * static_cast<double>(neighbours[k].point.x);
-        sumY += a * static_cast<double>(neighbours[k].point.y);
-        ++used;
-    }
-    if (used < minimum || cv::determinant(normal) < 0.5) {
-        return false;
     }
     const cv::Matx33d inverse = normal.inv(cv::DECOMP_CHOLESKY);
     const cv::Vec3d fitX = inverse * sumX;

@@ -43,4 +43,11 @@ struct Affine {
 // remain or their offsets are collinear.
 bool fit(const std::vector<Neighbour>& neighbours, size_t skip, size_t minimum, Affine& affine);
 
+// Variance of the fitted point at offset (0, 0), in units of the variance of
+// one neighbour's point: 1 / count for neighbours all round the position,
+// growing fast as they shrink to one side of it. It bounds how far noise
+// and the bending that an affine model ignores are carried into the
+// prediction. Infinity when the fit is not possible (see fit).
+double leverage(const std::vector<Neighbour>& neighbours, size_t skip);
+
 }  // namespace LatticeFit

@@ -6,8 +6,10 @@
 #include "tests/support/syntheticboard/OrderingCheck.h"
 #include "tests/support/syntheticboard/SyntheticBoardView.h"
 
+#include <QStringList>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -25,6 +27,22 @@ void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 struct QuietLog {
     QtMessageHandler previous = qInstallMessageHandler(quiet);
     ~QuietLog() { qInstallMessageHandler(previous); }
+};
+
+QStringList g_collected;
+
+void collect(QtMsgType, const QMessageLogContext&, const QString& message) {
+    g_collected << message;
+}
+
+// Keeps the task's log lines while a view runs, instead of printing them.
+struct CollectedLog {
+    QtMessageHandler previous = (g_collected.clear(), qInstallMessageHandler(collect));
+    ~CollectedLog() { qInstallMessageHandler(previous); }
+    bool has(const QString& start) const {
+        return std::any_of(g_collected.begin(), g_collected.end(),
+                           [&](const QString& line) { return line.startsWith(start); });
+    }
 };
 
 bool sameBits(const cv::Point3f& a, const cv::Point3f& b) {
@@ -354,10 +372,11 @@ private slots:
         QVERIFY(!m_check.order(view).stored);
     }
 
-    void aCircleClaimedByBothPassesEndsUnstored() {
+    void aViewWhoseTracedLinesContradictThemselvesIsPlacedFromTheMarks() {
         // Distortion and a missing circle near the board's corner make one
-        // pass claim a circle of the other pass's rows; which of the two
-        // positions is right cannot be told, so nothing is stored.
+        // pass claim a circle of the other pass's rows. Which of the two
+        // positions is right cannot be told from the lines, so none of them
+        // is used: the board is grown from the marks instead.
         SyntheticPose pose;
         pose.rollDeg = -3.0;
         pose.tiltDeg = 5.0;
@@ -369,9 +388,110 @@ private slots:
         options.residualRotationDeg = -3.0;
         options.homographyJitterPx = 2.0;
         const SyntheticView view = m_board.generate(pose, options, 25);
-        expectUnstoredRun(QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
+        Task task(0, QString());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
+        QTest::ignoreMessage(
+            QtDebugMsg, QRegularExpression("^CMyCalculationPicThread: board grown from the marks"));
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
+        QVERIFY(outcome.stored);
+        QVERIFY(task.grownFromMarks());
+        QCOMPARE(task.tracedEntries(), size_t(0));
+        QCOMPARE(outcome.wrong, size_t(0));
+        QVERIFY2(outcome.assigned + 3 >= outcome.expected,
+                 qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+    }
+
+    void growthAtStrongDistortionUsesOnlyFitsFromAllRound() {
+        // Far more barrel distortion than the drone's lenses have, steep
+        // tilt and 10 % of the circles missing: the tracing drifts, and
+        // growing from the marks reaches a corner circle whose placed
+        // neighbours form a thin strip to one side of it. A fit through
+        // them lands on the circle next to it; such a fit must place
+        // nothing, so that the rest of the view is kept.
+        SyntheticCamera camera = SyntheticCamera::downward();
+        camera.distortion[0] = -0.35;
+        camera.distortion[1] = 0.12;
+        const SyntheticBoardView board(camera, m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = 11.05;
+        pose.tiltDeg = 31.87;
+        pose.tiltAxisDeg = 37.93;
+        pose.fill = 0.6066;
+        pose.shift = {-0.02095, 0.03578};
+        SyntheticOptions options;
+        options.noisePx = 1.0;
+        options.missingFraction = 0.1;
+        options.ringCutShiftPx = 1.0;
+        options.residualRotationDeg = pose.rollDeg;
+        options.homographyJitterPx = 2.0;
+        const SyntheticView view = board.generate(pose, options, 1023);
+        Task task(0, QString());
+        OrderingOutcome outcome;
+        {
+            const QuietLog quietLog;
+            outcome = m_check.order(view, 0, 1, &task);
+        }
+        QVERIFY(outcome.stored);
+        QVERIFY(task.grownFromMarks());
+        QCOMPARE(outcome.wrong, size_t(0));
+        QVERIFY2(outcome.assigned * 10 >= outcome.expected * 9,
+                 qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+    }
+
+    // The drone sends 0 for a mark it did not find. Two marks that agree
+    // with the lattice directions are enough to place the board, whichever
+    // two they are; one is not, and marks that carry each other's labels
+    // must not place anything.
+    void marksSeenDecideWhatCanBePlaced_data() {
+        QTest::addColumn<std::vector<int>>("marks");  // which view mark in each slot, -1: none
+        QTest::addColumn<bool>("placed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("all three") << std::vector<int>{0, 1, 2} << true << QString();
+        QTest::newRow("without (11, 12)")
+            << std::vector<int>{-1, 1, 2} << true << "-------3.m_vecMarkIdx-------- 0";
+        QTest::newRow("without (12, 7)")
+            << std::vector<int>{0, 1, -1} << true << "-------3.m_vecMarkIdx--------";
+        QTest::newRow("only (15, 12)") << std::vector<int>{-1, 1, -1} << false
+                                       << "-------5.marks cannot seed the board--------";
+        QTest::newRow("two, labels swapped")
+            << std::vector<int>{1, 0, -1} << false << "-------5.marks do not agree";
+        QTest::newRow("three, two labels swapped")
+            << std::vector<int>{1, 0, 2} << false << "-------5.marks do not";
+        QTest::newRow("one circle, two labels") << std::vector<int>{-1, 2, 2} << false
+                                                << "-------5.marks cannot seed the board--------";
+    }
+
+    void marksSeenDecideWhatCanBePlaced() {
+        QFETCH(std::vector<int>, marks);
+        QFETCH(bool, placed);
+        QFETCH(QString, line);
+        SyntheticPose pose;
+        pose.rollDeg = 4.0;
+        pose.tiltDeg = 20.0;
+        pose.tiltAxisDeg = 60.0;
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.residualRotationDeg = 4.0;
+        options.homographyJitterPx = 2.0;
+        SyntheticView view = m_board.generate(pose, options, 8);
+        const std::vector<size_t> seen = view.marks;
+        for (size_t m = 0; m < 3; ++m) {
+            view.marks[m] = marks[m] < 0 ? 0 : seen[static_cast<size_t>(marks[m])];
+        }
+        const CollectedLog log;
         const OrderingOutcome outcome = m_check.order(view);
-        QVERIFY(!outcome.stored);
+        QCOMPARE(outcome.wrong, size_t(0));
+        QCOMPARE(outcome.stored, placed);
+        if (placed) {
+            QVERIFY2(outcome.assigned + 3 >= outcome.expected,
+                     qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+        }
+        if (!line.isEmpty()) {
+            QVERIFY2(log.has(line), qPrintable(g_collected.join('\n')));
+        }
     }
 
     // Fast samples of the accuracy measurement (bench/ordering_accuracy):
@@ -389,6 +509,7 @@ private slots:
         const QuietLog quietLog;
         const int views = partial ? 16 : 30;
         int stored = 0;
+        int storedFromMarks = 0;
         for (int v = 0; v < views; ++v) {
             const double spread = ((v * 7) % views) / double(views);
             SyntheticPose pose;
@@ -413,16 +534,26 @@ private slots:
                     }
                 }
             }
-            const OrderingOutcome outcome =
-                m_check.order(m_board.generate(pose, options, 100 + static_cast<uint64_t>(v)));
+            const SyntheticView view =
+                m_board.generate(pose, options, 100 + static_cast<uint64_t>(v));
+            const OrderingOutcome outcome = m_check.order(view);
             QCOMPARE(outcome.wrong, size_t(0));
             if (outcome.stored) {
                 ++stored;
                 QVERIFY(outcome.recovered + 5 >= outcome.expected);
             }
+            // What the ordering falls back to, tried on every view.
+            const OrderingOutcome grown = m_check.orderFromMarks(view);
+            QCOMPARE(grown.wrong, size_t(0));
+            if (grown.stored) {
+                ++storedFromMarks;
+                QVERIFY(grown.assigned + 5 >= grown.expected);
+            }
         }
         QVERIFY2(stored >= views * 2 / 3,
                  qPrintable(QString("stored %1 of %2").arg(stored).arg(views)));
+        QVERIFY2(storedFromMarks >= views * 2 / 3,
+                 qPrintable(QString("from the marks %1 of %2").arg(storedFromMarks).arg(views)));
     }
 };
 

@@ -106,6 +106,12 @@ OrderingOutcome OrderingCheck::order(const SyntheticView& view, int imageIndex, 
         }
     }
 
+    const bool grown = task.grownFromMarks();
+    if (grown) {
+        for (CircleFate& fate : outcome.fates) {
+            fate = fate == CircleFate::RingCut ? fate : CircleFate::NotGrown;
+        }
+    }
     const float unit = task.gridUnit();
     const auto& indices = task.sortedIndices();
     const auto& grid = task.sortedGrid();
@@ -128,10 +134,52 @@ OrderingOutcome OrderingCheck::order(const SyntheticView& view, int imageIndex, 
             continue;
         }
         ++outcome.assigned;
-        outcome.fates[i] = e < task.tracedEntries() ? CircleFate::Traced : CircleFate::Completed;
+        outcome.fates[i] = grown                      ? CircleFate::Grown
+                           : e < task.tracedEntries() ? CircleFate::Traced
+                                                      : CircleFate::Completed;
         const cv::Point2f d = points[e] - view.imageCentres[i];
         outcome.maxImageError =
             std::max(outcome.maxImageError, std::hypot(double(d.x), double(d.y)));
+    }
+    return outcome;
+}
+
+OrderingOutcome OrderingCheck::orderFromMarks(const SyntheticView& view) const {
+    CMyCalculationPicThread task(0, QString());
+    task.setRadius(m_radius);
+    task.startTask(0, 1, view.centres, view.marks, view.homography,
+                   {m_screenWidthMm, m_screenWidthPx});
+    const size_t n = view.lattice.size();
+    CMyCalculationPicThread::LatticeDirections directions;
+    std::vector<size_t> indices;
+    std::vector<cv::Point> grid;
+    const std::vector<cv::Point2f> kept = task.checkSecondCirclesNeighbor_diff(
+        task.findSecondNeighbor_diff(task.findCirclesNeighbor()));
+
+    OrderingOutcome outcome;
+    outcome.expected = expectedCount(view);
+    outcome.stored = task.findSecondCirclesNeighbor_Idx(kept, directions) ==
+                         CMyCalculationPicThread::DirectionStatus::Found &&
+                     task.growFromMarks(directions, indices, grid, n);
+    outcome.fates.assign(n, outcome.stored ? CircleFate::NotGrown : CircleFate::ViewDropped);
+    for (size_t i = 0; i < n; ++i) {
+        outcome.places.push_back(placeOf(view, i));
+        if (!isPlaceable(view.lattice[i])) {
+            outcome.fates[i] = CircleFate::RingCut;
+        }
+    }
+    outcome.recovered = outcome.stored ? indices.size() : 0;
+    for (size_t e = 0; e < outcome.recovered; ++e) {
+        const size_t i = indices[e];
+        if (i < n && grid[e] == view.lattice[i]) {
+            ++outcome.assigned;
+            outcome.fates[i] = CircleFate::Grown;
+        } else {
+            ++outcome.wrong;
+            if (i < n) {
+                outcome.fates[i] = CircleFate::Wrong;
+            }
+        }
     }
     return outcome;
 }

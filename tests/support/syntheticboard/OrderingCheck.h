@@ -18,6 +18,8 @@ enum class CircleFate {
     NotTraced,      // its position lies on no traced line (column 0 of odd rows, ...)
     TracingMissed,  // a traced line reached its position without matching it
     CheckRemoved,   // matched by the tracing, then removed by the result checks
+    Grown,          // placed right from the marks, the traced lines being rejected
+    NotGrown,       // placed from the marks: not reached, or removed by the check
 };
 
 // Where a circle sits in what the camera saw.
@@ -50,6 +52,11 @@ public:
     // task's own outputs through `task` when given.
     OrderingOutcome order(const SyntheticView& view, int imageIndex = 0, int camera = 1,
                           CMyCalculationPicThread* task = nullptr) const;
+    // The view ordered from the marks alone (the task's stages up to the
+    // lattice directions, then growFromMarks), whatever the tracing would
+    // have made of it; `stored` means growFromMarks gave a result.
+    // maxImageError is not measured.
+    OrderingOutcome orderFromMarks(const SyntheticView& view) const;
 
     // Sent circles the ordering should place: every one except the twelve
     // ring-cut neighbours of the marks.

@@ -5,7 +5,9 @@
 // BM_Run/board: a whole task, from run() to the store, on a synthetic
 // 270-circle view (distorted camera, 0.3 px noise). BM_Stage_*: each stage of
 // that run on its own, for the stage shares (BM_Stage_7_Completion/K: the
-// completion placing K circles taken out of the result). BM_RunPoints/N: whole runs on
+// completion placing K circles taken out of the result; BM_Stage_8: the
+// whole board placed from the marks). BM_Run/rejected-tracing: a whole task
+// on a view whose traced lines are rejected. BM_RunPoints/N: whole runs on
 // staggered patches of N circles (60, 135, 270, 540) seen straight on, for
 // the growth with the number of points. OpenCV runs single-threaded here.
 
@@ -108,6 +110,24 @@ void BM_Run(benchmark::State& state) {
     runTask(state, boardView());
 }
 BENCHMARK(BM_Run)->Name("BM_Run/board")->Unit(benchmark::kMicrosecond);
+
+// A whole task on a view whose traced lines are rejected (strong barrel
+// distortion, 1 px noise, 10 % missing, steep tilt), so that the board is
+// placed from the marks after the tracing.
+void BM_RunRejectedTracing(benchmark::State& state) {
+    OrderingScenario scenario;
+    scenario.camera.distortion[0] = -0.35;
+    scenario.camera.distortion[1] = 0.12;
+    scenario.noisePx = 1.0;
+    scenario.missingFraction = 0.10;
+    scenario.maxTiltDeg = 35.0;
+    scenario.maxRollDeg = 15.0;
+    const SyntheticBoardView board(scenario.camera, Task::gridUnitCm(kBenchRadius, kScreen));
+    const OrderingScenario::Draw d = scenario.draw(board, 23);
+    const SyntheticView view = board.generate(d.pose, d.options, 1023);
+    runTask(state, {view.centres, view.marks, view.homography});
+}
+BENCHMARK(BM_RunRejectedTracing)->Name("BM_Run/rejected-tracing")->Unit(benchmark::kMicrosecond);
 
 void BM_RunPoints(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
@@ -224,6 +244,24 @@ void BM_Stage_7_Completion(benchmark::State& state) {
     state.counters["placed"] = static_cast<double>(added);
 }
 
+// The board placed from the marks alone, as when the traced lines are
+// rejected: every circle of the board run grown from the marks.
+void BM_Stage_8_GrowFromMarks(benchmark::State& state) {
+    Stages& s = stages();
+    start(s.task, s.input, s.store);
+    const size_t n = s.input.centres.size();
+    std::vector<size_t> idx;
+    std::vector<cv::Point> grid;
+    bool grown = false;
+    for (auto _ : state) {
+        grown = s.task.growFromMarks(s.directions, idx, grid, n);
+    }
+    if (!grown) {
+        state.SkipWithError("the board was not grown from the marks");
+    }
+    state.counters["placed"] = static_cast<double>(idx.size());
+}
+
 BENCHMARK(BM_Stage_1_Graph)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_2_Bends)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_3_Density)->Unit(benchmark::kMicrosecond);
@@ -231,6 +269,7 @@ BENCHMARK(BM_Stage_4_KMeans)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_5_Tracing)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_6_AssembleAndStore)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_7_Completion)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Stage_8_GrowFromMarks)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

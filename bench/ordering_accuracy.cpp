@@ -1,6 +1,6 @@
 // Accuracy of the circle-grid ordering over random synthetic views.
 //
-//   ordering_accuracy [--losses | --from-marks] [views per row, default 500]
+//   ordering_accuracy [--losses | --from-marks | --ceiling] [views per row, default 500]
 //
 // Prints one markdown table row per scenario: the share of views stored with
 // every entry right, stored with at least one wrong entry (must be 0), not
@@ -19,6 +19,11 @@
 // --from-marks orders every view from the marks alone, as the ordering does
 // when it rejects the traced lines, and prints the accuracy table of that:
 // the fallback measured on every view, not only on the few that need it.
+//
+// --ceiling prints, per row, how many views show two or three marks and the
+// share of the placeable circles that the growth's acceptance rule accepts
+// when every other sent circle already sits at its true position: what any
+// ordering by local lattice fits can reach at that bound.
 
 #include <QString>
 #include <QtGlobal>
@@ -31,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "Calibration/LatticeFit.h"
 #include "tests/support/syntheticboard/OrderingCheck.h"
 #include "bench/OrderingScenario.h"
 
@@ -176,6 +182,69 @@ struct Tally {
     }
 };
 
+// The growth's acceptance rule (completion bound and leverage limit of the
+// ordering task).
+constexpr double kBound = 0.25;
+constexpr double kMaxLeverage = 2.5;
+
+// Whether circle i fits the lattice of the sent circles around it (true
+// positions; ring-cut ones left out, as the ordering never places them)
+// under the acceptance rule.
+bool recognisable(const SyntheticView& view, size_t i,
+                  const std::map<std::pair<int, int>, size_t>& at) {
+    const cv::Point p = view.lattice[i];
+    std::vector<LatticeFit::Neighbour> neighbours;
+    for (int reach = 2; reach <= 3 && neighbours.size() < 4; ++reach) {
+        neighbours.clear();
+        for (int dy = -reach; dy <= reach; ++dy) {
+            for (int dx = -reach; dx <= reach; ++dx) {
+                const auto it = at.find({p.x + dx, p.y + dy});
+                if ((dx != 0 || dy != 0) && it != at.end()) {
+                    neighbours.push_back({{dx, dy}, view.centres[it->second]});
+                }
+            }
+        }
+    }
+    LatticeFit::Affine fit;
+    if (!LatticeFit::fit(neighbours, neighbours.size(), 4, fit) || !(fit.determinant() > 0.0) ||
+        LatticeFit::leverage(neighbours, neighbours.size()) > kMaxLeverage) {
+        return false;
+    }
+    const double bound = kBound * fit.unit();
+    neighbours.push_back({{0, 0}, view.centres[i]});
+    return std::all_of(neighbours.begin(), neighbours.end(), [&](const LatticeFit::Neighbour& q) {
+        const cv::Point2d d = fit.at(q.offset) - cv::Point2d(q.point);
+        return std::hypot(d.x, d.y) <= bound;
+    });
+}
+
+void printCeilingRow(const OrderingScenario& scenario, const SyntheticBoardView& board,
+                     long views) {
+    long twoMarks = 0, threeMarks = 0, placeable = 0, fitting = 0;
+    for (long v = 0; v < views; ++v) {
+        const OrderingScenario::Draw d = scenario.draw(board, static_cast<uint64_t>(v));
+        const SyntheticView view = board.generate(d.pose, d.options, 1000u + v);
+        const long marks = std::count_if(view.marks.begin(), view.marks.end(),
+                                         [](size_t index) { return index != 0; });
+        threeMarks += marks == 3 ? 1 : 0;
+        twoMarks += marks == 2 ? 1 : 0;
+        std::map<std::pair<int, int>, size_t> at;
+        for (size_t i = 0; i < view.lattice.size(); ++i) {
+            if (OrderingCheck::isPlaceable(view.lattice[i])) {
+                at[{view.lattice[i].x, view.lattice[i].y}] = i;
+            }
+        }
+        for (const auto& entry : at) {
+            ++placeable;
+            fitting += recognisable(view, entry.second, at) ? 1 : 0;
+        }
+    }
+    std::printf("| %s | %ld | %ld | %ld | %ld | %.2f %% |\n", scenario.name.c_str(), views,
+                threeMarks, twoMarks, placeable,
+                placeable > 0 ? 100.0 * static_cast<double>(fitting) / placeable : 0.0);
+    std::fflush(stdout);
+}
+
 void printLossRow(const char* name, long views, const Tally& t) {
     std::printf("| %s | %ld | %ld | %ld | %ld | %ld | %ld | %s | %s | %s | %s | %s |\n", name,
                 views, t.placeable(), t.total(CircleFate::Traced), t.total(CircleFate::Completed),
@@ -192,16 +261,23 @@ int main(int argc, char* argv[]) {
     const bool verbose = qEnvironmentVariableIsSet("ORDERING_ACCURACY_VERBOSE");
     const bool losses = argc > 1 && std::strcmp(argv[1], "--losses") == 0;
     const bool fromMarks = argc > 1 && std::strcmp(argv[1], "--from-marks") == 0;
-    const int countArg = losses || fromMarks ? 2 : 1;
+    const bool ceiling = argc > 1 && std::strcmp(argv[1], "--ceiling") == 0;
+    const int countArg = losses || fromMarks || ceiling ? 2 : 1;
     const long views = argc > countArg ? std::strtol(argv[countArg], nullptr, 10) : 500;
     if (views <= 0) {
         std::fprintf(stderr,
-                     "usage: ordering_accuracy [--losses | --from-marks] [views per row]\n");
+                     "usage: ordering_accuracy [--losses | --from-marks | --ceiling] "
+                     "[views per row]\n");
         return 2;
     }
     const OrderingCheck check(kBenchRadius, kBenchScreenMm, kBenchScreenPx);
 
-    if (losses) {
+    if (ceiling) {
+        std::printf(
+            "| scenario | views | views with three marks | views with two marks | placeable | "
+            "placeable that fit their neighbours' lattice |\n");
+        std::printf("|---|---|---|---|---|---|\n");
+    } else if (losses) {
         std::printf(
             "| scenario | views | placeable | placed by tracing | placed by completion | "
             "placed from the marks | wrong | lost: view not stored | lost: on no traced line | "
@@ -225,6 +301,10 @@ int main(int argc, char* argv[]) {
             continue;
         }
         const SyntheticBoardView board(scenario.camera, check.gridUnitCm());
+        if (ceiling) {
+            printCeilingRow(scenario, board, views);
+            continue;
+        }
         long right = 0, wrong = 0, skipped = 0, wrongEntries = 0;
         double recovered = 0.0, placeable = 0.0, assigned = 0.0, maxError = 0.0;
         Tally tally;

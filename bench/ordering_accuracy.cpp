@@ -108,15 +108,7 @@ std::vector<OrderingScenario> scenarios() {
 
     // Beyond the conditions above: where the ordering gives up, it must give
     // up without storing.
-    s = base;
-    s.name = "stress: k1 -0.35, noise 1 px, 10 %, 35 deg, 15 deg";
-    s.camera.distortion[0] = -0.35;
-    s.camera.distortion[1] = 0.12;
-    s.noisePx = 1.0;
-    s.missingFraction = 0.10;
-    s.maxTiltDeg = 35.0;
-    s.maxRollDeg = 15.0;
-    list.push_back(s);
+    list.push_back(OrderingScenario::strongDistortion());
 
     s = base;
     s.name = "stress: H corners off by 8 px, noise 0.5 px, 35 deg, 15 deg";

@@ -115,13 +115,7 @@ BENCHMARK(BM_Run)->Name("BM_Run/board")->Unit(benchmark::kMicrosecond);
 // distortion, 1 px noise, 10 % missing, steep tilt), so that the board is
 // placed from the marks after the tracing.
 void BM_RunRejectedTracing(benchmark::State& state) {
-    OrderingScenario scenario;
-    scenario.camera.distortion[0] = -0.35;
-    scenario.camera.distortion[1] = 0.12;
-    scenario.noisePx = 1.0;
-    scenario.missingFraction = 0.10;
-    scenario.maxTiltDeg = 35.0;
-    scenario.maxRollDeg = 15.0;
+    const OrderingScenario scenario = OrderingScenario::strongDistortion();
     const SyntheticBoardView board(scenario.camera, Task::gridUnitCm(kBenchRadius, kScreen));
     const OrderingScenario::Draw d = scenario.draw(board, 23);
     const SyntheticView view = board.generate(d.pose, d.options, 1023);

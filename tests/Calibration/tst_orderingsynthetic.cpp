@@ -65,6 +65,17 @@ class TestOrderingSynthetic : public QObject {
         QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
     }
 
+    // A view at 0.3 px noise whose sent frame keeps the pose's roll.
+    SyntheticView viewAt(const SyntheticPose& pose, double missingFraction, uint64_t seed) const {
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.missingFraction = missingFraction;
+        options.ringCutShiftPx = 1.0;
+        options.residualRotationDeg = pose.rollDeg;
+        options.homographyJitterPx = 2.0;
+        return m_board.generate(pose, options, seed);
+    }
+
 private slots:
     void generatorTellsTheTruth() {
         SyntheticPose pose;
@@ -381,13 +392,7 @@ private slots:
         pose.rollDeg = -3.0;
         pose.tiltDeg = 5.0;
         pose.fill = 0.85;
-        SyntheticOptions options;
-        options.noisePx = 0.3;
-        options.missingFraction = 0.05;
-        options.ringCutShiftPx = 1.0;
-        options.residualRotationDeg = -3.0;
-        options.homographyJitterPx = 2.0;
-        const SyntheticView view = m_board.generate(pose, options, 25);
+        const SyntheticView view = viewAt(pose, 0.05, 25);
         Task task(0, QString());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
         QTest::ignoreMessage(QtDebugMsg,
@@ -472,11 +477,7 @@ private slots:
         pose.rollDeg = 4.0;
         pose.tiltDeg = 20.0;
         pose.tiltAxisDeg = 60.0;
-        SyntheticOptions options;
-        options.noisePx = 0.3;
-        options.residualRotationDeg = 4.0;
-        options.homographyJitterPx = 2.0;
-        SyntheticView view = m_board.generate(pose, options, 8);
+        SyntheticView view = viewAt(pose, 0.0, 8);
         const std::vector<size_t> seen = view.marks;
         for (size_t m = 0; m < 3; ++m) {
             view.marks[m] = marks[m] < 0 ? 0 : seen[static_cast<size_t>(marks[m])];

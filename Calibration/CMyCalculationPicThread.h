@@ -33,10 +33,12 @@ class ImageData;
 //
 // Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
 // (board centimetres, z = 0, single precision), index-aligned, stored by
-// ImageData::storeSorted. Every stage that finds nothing usable, and every
-// piece of bad input (non-finite values, a mark index outside the list, a
-// singular H, a circle that would be listed twice), logs one line and ends
-// the task without storing; the slot keeps what it held.
+// ImageData::storeSorted. Traced lines that contradict themselves (a circle
+// listed twice, a circle off its lattice position), and a missing mark the
+// tracing starts from, leave the placing to growFromMarks. Every stage that
+// finds nothing usable, and every piece of bad input (non-finite values, a
+// mark index outside the list, a singular H), logs one line and ends the
+// task without storing; the slot keeps what it held.
 class CMyCalculationPicThread : public QRunnable {
 public:
     // Physical width of the screen that shows the board, supplied by the GUI

@@ -154,6 +154,13 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount,
         }
     }
 
+    if (!rejected && indices.empty() && !all.empty()) {
+        qDebug() << "-------5.no circle left to store--------";
+        drop(DropReason::Stage::Assembly,
+             QStringLiteral("every circle found is one the mark rings cut"));
+        return false;
+    }
+
     size_t traced = 0;
     if (!rejected && checkLocalConsistency(indices, grid) != Consistency::Inconsistent) {
         traced = indices.size();

@@ -512,8 +512,8 @@ private slots:
         // the square of their number.
         QTest::newRow("too many bends") << 10 << "-------1.too many bend vectors--------";
         // Found by fuzzing: a cut-off board whose mark indexes point past it;
-        // nothing is left once the ring-cut circles go.
-        QTest::newRow("only ring-cut circles") << 11 << "-------5.no circle left to store--------";
+        // no circle keeps a place once the ring-cut ones go.
+        QTest::newRow("only ring-cut circles") << 11 << "-------5.no circle placed--------";
     }
 
     void runEndsWithoutStoringOnUnusableInput() {

@@ -72,6 +72,8 @@ void CMyCalculationPicThread::startTask(unsigned long index, unsigned long camer
     m_vecSortedImagePoints.clear();
     m_vecObjectPoints.clear();
     m_vecSortedIdx.clear();
+    m_nTracedEntries = 0;
+    m_bGrownFromMarks = false;
     m_vecSortedGrid.clear();
     m_lines.clear();
     m_savedLines.clear();
@@ -83,6 +85,7 @@ void CMyCalculationPicThread::startTask(unsigned long index, unsigned long camer
     m_nImageIndex = index > static_cast<unsigned long>(INT32_MAX) ? -1 : static_cast<int>(index);
     m_nCamera = camera > static_cast<unsigned long>(INT32_MAX) ? -1 : static_cast<int>(camera);
     m_vecCentres = centres;
+    m_nDetected = centres.size();
     m_vecMarkIdx = marks;
     homography.copyTo(m_matHomography);
     m_fGridUnit = gridUnitCm(m_fRadius, screen);
@@ -238,15 +241,15 @@ void CMyCalculationPicThread::orderAndStore() {
             return;
     }
 
-    if (!marksAreUsable()) {
-        return;
+    // Without the marks the tracing starts from, the board can still be
+    // placed from the marks that were seen (arrangeSortResult).
+    if (marksAreUsable()) {
+        findMCS(directions, detectedCount, m_vecMarkIdx[0], kFirstMarkPosition, 0);
+        m_savedLines = m_lines;
+        findMCS(directions, detectedCount, m_vecMarkIdx[2], kSecondMarkPosition, 1);
     }
 
-    findMCS(directions, detectedCount, m_vecMarkIdx[0], kFirstMarkPosition, 0);
-    m_savedLines = m_lines;
-    findMCS(directions, detectedCount, m_vecMarkIdx[2], kSecondMarkPosition, 1);
-
-    if (arrangeSortResult(detectedCount)) {
+    if (arrangeSortResult(detectedCount, &directions)) {
         storeResult();
     }
     qDebug() << "CMyCalculationPicThread...end";

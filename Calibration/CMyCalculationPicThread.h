@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -32,9 +33,11 @@ class ImageData;
 //
 // Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
 // (board centimetres, z = 0, single precision), index-aligned, stored by
-// ImageData::storeSorted (or the store handler). Every stage that finds
-// nothing usable, and every piece of bad input (non-finite values, a mark
-// index outside the list, a singular H, a circle that would be listed twice),
+// ImageData::storeSorted (or the store handler). Traced lines that
+// contradict themselves (a circle listed twice, a circle off its lattice
+// position), and a missing mark the tracing starts from, leave the placing to
+// growFromMarks. Every stage that finds nothing usable, and every piece of bad
+// input (non-finite values, a mark index outside the list, a singular H),
 // logs one line, records why in dropReason() and ends the task without
 // storing; the slot keeps what it held.
 class CMyCalculationPicThread : public QRunnable {
@@ -214,10 +217,12 @@ public:
 
     // Assembles the found lines of both passes into the outputs: second pass
     // then first, ring-cut neighbours removed, H^-1 applied, board points from
-    // the lattice positions. Returns false (outputs empty) when a circle would
-    // be listed twice, a circle lies off the place its lattice neighbours give
-    // it, H cannot be inverted or a mapped point is not finite.
-    bool arrangeSortResult(size_t detectedCount);
+    // the lattice positions. When a circle would be listed twice, a circle
+    // lies off the place its lattice neighbours give it or nothing is placed,
+    // the result is instead the one growFromMarks gives with `directions`
+    // (none when null). Returns false (outputs empty) when there is no
+    // result, H cannot be inverted or a mapped point is not finite.
+    bool arrangeSortResult(size_t detectedCount, const LatticeDirections* directions = nullptr);
 
     enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
 
@@ -226,8 +231,53 @@ public:
     // place than the tolerance (0.5 of the fit's own lattice unit) makes the
     // whole result Inconsistent; entries with fewer than three non-collinear
     // neighbours cannot be checked and are removed (DroppedUnverified).
-    Consistency checkLocalConsistency(std::vector<size_t>& indices,
-                                      std::vector<cv::Point>& grid) const;
+    // With maxLeverage, a fit whose LatticeFit::leverage at the entry exceeds
+    // it checks nothing: an entry left without such a fit is unverified.
+    Consistency checkLocalConsistency(
+        std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+        double maxLeverage = std::numeric_limits<double>::infinity()) const;
+
+    // Places the detected circles (index < detectedCount) that the traced
+    // result indices/grid leaves out, by appending them: a circle gets the
+    // lattice position a local affine fit of its placed neighbours predicts,
+    // only when at least four placed circles within two lattice steps of that
+    // position (three steps where two hold fewer) fit the model within the
+    // completion bound (0.25 local lattice units) and keep the board's
+    // orientation, the circle lies within that bound of the position, and
+    // the position is on the board, not ring-cut, not taken and claimed by
+    // no other circle in the same round. A circle the tracing listed in
+    // tracedIdx/tracedGrid is placed only at that same position. Rounds
+    // repeat with the circles placed so far until one adds nothing. Returns
+    // the number of circles added; entries already there are left as they are.
+    // With maxLeverage, the fit around the position must also predict it with
+    // at most that LatticeFit::leverage (neighbours not all to one side).
+    size_t completeAssignment(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+                              const std::vector<size_t>& tracedIdx,
+                              const std::vector<cv::Point>& tracedGrid, size_t detectedCount,
+                              double maxLeverage = std::numeric_limits<double>::infinity()) const;
+
+    // Places the detected circles without any traced line, for a view whose
+    // traced result was rejected or that lacks a mark the tracing starts
+    // from. At least two marks (distinct indices, 0 = not seen) must agree
+    // with the lattice directions; they give an affine map of the lattice
+    // (all three alone, two together with the directions). Each circle
+    // within two lattice steps of a seen mark that is the only one within
+    // twice the completion bound of the map's prediction, and within the
+    // bound itself, seeds the board, which completeAssignment then grows
+    // outwards with fits that do not reach far to one side. The result
+    // passes the local consistency check. Returns false, logging why, with
+    // indices/grid empty when the marks cannot seed the board or the result
+    // is inconsistent; indices/grid are replaced, marks first.
+    bool growFromMarks(const LatticeDirections& directions, std::vector<size_t>& indices,
+                       std::vector<cv::Point>& grid, size_t detectedCount) const;
+
+    // The twelve circles the mark rings cut into.
+    static bool isRingCutPosition(cv::Point position);
+
+    // Image pixels (H^-1 applied) of the sent circles that are not in the
+    // sorted result (all of them when nothing was stored), in sent order;
+    // empty when H cannot be inverted.
+    std::vector<cv::Point2f> unusedImagePoints() const;
 
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
@@ -239,6 +289,12 @@ public:
     // Input-list index and lattice position of each output entry.
     const std::vector<size_t>& sortedIndices() const { return m_vecSortedIdx; }
     const std::vector<cv::Point>& sortedGrid() const { return m_vecSortedGrid; }
+    // How many leading entries of the sorted lists the tracing placed; the
+    // rest were added by completeAssignment.
+    size_t tracedEntries() const { return m_nTracedEntries; }
+    // True when the result was placed from the marks (growFromMarks) instead
+    // of the traced lines; tracedEntries() is then 0.
+    bool grownFromMarks() const { return m_bGrownFromMarks; }
     const TracedLines& tracedLines() const { return m_lines; }
     const TracedLines& savedLines() const { return m_savedLines; }
     bool stored() const { return m_bStored; }
@@ -261,6 +317,7 @@ private:
     std::vector<cv::Point> m_vecSortedGrid;
     float m_fRadius = 0.0f;
     std::vector<cv::Point2f> m_vecCentres;
+    size_t m_nDetected = 0;  // centres as sent, before any virtual point
     std::vector<size_t> m_vecMarkIdx;
     cv::Mat m_matHomography;  // 3x3 CV_64F
     float m_fGridUnit = 0.0f;
@@ -273,6 +330,9 @@ private:
     double m_dDetectedWeight = 10000.0;
     float m_fBendMin = 5.0f;
     float m_fConsistencyTolerance = 0.5f;  // local lattice units
+    float m_fCompletionBound = 0.25f;      // local lattice units
+    size_t m_nTracedEntries = 0;
+    bool m_bGrownFromMarks = false;
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;

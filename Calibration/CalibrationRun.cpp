@@ -209,6 +209,9 @@ void CalibrationRun::taskEnded(const CMyCalculationPicThread& task, int centres,
     record.centres = centres;
     record.stored = task.stored();
     record.points = record.stored ? static_cast<int>(task.sortedImagePoints().size()) : 0;
+    if (ran) {
+        record.unusedPoints = task.unusedImagePoints();
+    }
     if (!record.stored) {
         if (ran) {
             record.dropStage = CMyCalculationPicThread::stageName(task.dropReason().stage);

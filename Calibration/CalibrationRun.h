@@ -68,6 +68,10 @@ public:
         int points = 0;       // ordered points stored
         QString dropStage;    // when not stored: CMyCalculationPicThread::stageName or "run"
         QString dropDetail;   // ... and why, in words
+        // Image pixels of the sent circles the task did not store (all of them
+        // for a dropped image); empty when its homography is unusable or the
+        // task never ran.
+        std::vector<cv::Point2f> unusedPoints;
     };
 
     // Whether addRecord took a record; a refused record starts no task.

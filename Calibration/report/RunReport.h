@@ -26,6 +26,7 @@ struct Image {
     QString dropStage;  // the stage that dropped it (CMyCalculationPicThread::stageName, "run")
     QString dropDetail;                                // ... and why, in words
     double viewRms = CameraDiagnostics::kNotComputed;  // pixels, when calibrated from
+    std::vector<cv::Point2f> unusedPoints;  // image pixels of the sent circles not stored
 };
 
 // One view the camera was calibrated from, with every point's residual.
@@ -42,6 +43,8 @@ struct Camera {
     cv::Size imageSize;
     int received = 0;
     int ordered = 0;
+    int circlesSent = 0;        // circle centres the drone sent, over all images
+    int circlesUsed = 0;        // of them, the points the camera was calibrated from
     std::vector<Image> images;  // by image number
     bool calibrated = false;
     double rms = CameraDiagnostics::kNotComputed;

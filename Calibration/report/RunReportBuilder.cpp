@@ -62,6 +62,8 @@ RunReport::Camera buildCamera(const QString& key, const QString& name, int first
         image.points = t.points;
         image.dropStage = t.dropStage;
         image.dropDetail = t.dropDetail;
+        image.unusedPoints = t.unusedPoints;
+        c.circlesSent += t.centres;
         c.images.push_back(image);
     }
     std::stable_sort(
@@ -75,6 +77,9 @@ RunReport::Camera buildCamera(const QString& key, const QString& name, int first
     c.refinedIntrinsics = diag.refinedIntrinsics;
     c.refinedDistortion = diag.refinedDistortion;
     reproject(c, diag);
+    for (const RunReport::View& view : c.views) {
+        c.circlesUsed += static_cast<int>(view.points.size());
+    }
 
     // The calibration's views are the slots whose last store held points, in
     // slot order (how the store compacts them). Match them up only when the

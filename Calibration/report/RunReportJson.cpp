@@ -56,8 +56,13 @@ QString stateName(RunReport::Check::State s) {
 QJsonObject camera(const RunReport::Camera& c) {
     QJsonArray images, dropped;
     for (const RunReport::Image& i : c.images) {
-        QJsonObject o{{"image", i.image},     {"slot", i.slot},     {"centres", i.centres},
-                      {"ordered", i.ordered}, {"points", i.points}, {"viewRms", number(i.viewRms)}};
+        QJsonObject o{{"image", i.image},
+                      {"slot", i.slot},
+                      {"centres", i.centres},
+                      {"ordered", i.ordered},
+                      {"points", i.points},
+                      {"viewRms", number(i.viewRms)},
+                      {"unusedCircles", static_cast<int>(i.unusedPoints.size())}};
         if (!i.ordered) {
             o.insert("droppedBy", i.dropStage);
             o.insert("dropDetail", i.dropDetail);
@@ -80,6 +85,8 @@ QJsonObject camera(const RunReport::Camera& c) {
                        {"imageSize", QJsonArray{c.imageSize.width, c.imageSize.height}},
                        {"imagesReceived", c.received},
                        {"imagesOrdered", c.ordered},
+                       {"circlesSent", c.circlesSent},
+                       {"circlesUsed", c.circlesUsed},
                        {"imagesDropped", dropped},
                        {"images", images},
                        {"calibrated", c.calibrated},

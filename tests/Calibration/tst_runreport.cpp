@@ -22,7 +22,7 @@ using TaskRecord = CalibrationRun::ImageRecord;
 
 // What the ordering tasks of a run would have recorded for these views: one
 // stored record per non-empty list, one dropped record (with its stage) per
-// camera view left out.
+// camera view left out. Every image had four circles more than were used.
 void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView>& views,
                  bool forward) {
     for (size_t v = 0; v < views.size(); ++v) {
@@ -39,6 +39,8 @@ void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView
                 t.dropStage = "latticeDirections";
                 t.dropDetail = "directions skewed: row step (1.0, 2.0) px";
             }
+            // Four circles of each image were not used, in the picture's corner.
+            t.unusedPoints = {{5, 5}, {9, 5}, {5, 9}, {9, 9}};
             tasks.push_back(t);
         }
     }
@@ -245,8 +247,23 @@ void TestRunReport::successfulRunReportsViewsAndMaps() {
         QVERIFY(m.maxErrorPx < std::sqrt(2.0) / 32 + 1e-6);
     }
 
+    // Circles used against circles sent: what the views hold, against
+    // what every record of the camera counted.
+    int sent = 0, used = 0;
+    for (const RunReport::Image& i : left.images) {
+        sent += i.centres;
+    }
+    for (const RunReport::View& v : left.views) {
+        used += static_cast<int>(v.points.size());
+    }
+    QCOMPARE(left.circlesSent, sent);
+    QCOMPARE(left.circlesUsed, used);
+    QCOMPARE(left.circlesSent - left.circlesUsed, 4 * 26);
+
     const QString html = RunReportHtml::render(report);
     QCOMPARE(html.count("<svg"), 4);
+    QVERIFY(html.contains(QString("Circles used: <b>%1 of %2</b>").arg(used).arg(sent)));
+    QCOMPARE(html.count("class=\"unused\""), 4 * 4 * 26);
     QVERIFY(html.contains(">OK<"));
     QVERIFY(html.contains("latticeDirections: directions skewed"));
     const QJsonObject cam = RunReportJson::toJson(report)["pairs"]
@@ -259,6 +276,9 @@ void TestRunReport::successfulRunReportsViewsAndMaps() {
     QCOMPARE(dropped["image"].toInt(), 3);
     QCOMPARE(dropped["stage"].toString(), QString("latticeDirections"));
     QVERIFY(dropped["detail"].toString().startsWith("directions skewed"));
+    QCOMPARE(cam["circlesSent"].toInt(), sent);
+    QCOMPARE(cam["circlesUsed"].toInt(), used);
+    QCOMPARE(cam["images"].toArray()[3].toObject()["unusedCircles"].toInt(), 4);
 }
 
 void TestRunReport::runFailureOutsideThePairsIsExplained() {

@@ -1,9 +1,6 @@
 #include "Calibration/ImageData.h"
 #include "tests/support/TestMain.h"
 
-#include <QFuture>
-#include <QtConcurrent/QtConcurrent>
-
 #include <algorithm>
 #include <random>
 
@@ -57,78 +54,12 @@ bool noSlotStored(const ImageData& d) {
     return true;
 }
 
-bool isIdentity(const cv::Mat& m, int rows, int cols) {
-    return m.rows == rows && m.cols == cols && m.type() == CV_64F &&
-           cv::countNonZero(m != cv::Mat::eye(rows, cols, CV_64F)) == 0;
-}
-
 }  // namespace
 
 class TestImageData : public QObject {
     Q_OBJECT
 
 private slots:
-    void freshStoreIsSizedForOneRun() {
-        ImageData d;
-        QCOMPARE(d.m_nCalibResult.load(), -1);
-        QVERIFY(noSlotStored(d));
-        for (const auto* v : {&d.m_vecWorld_front, &d.m_vecRightWorld_front, &d.m_vecWorld_down,
-                              &d.m_vecRightWorld_down}) {
-            QCOMPARE(v->size(), size_t(26));
-        }
-        QVERIFY(d.m_vecStereoLeftPix_front.empty() && d.m_vecStereoWorld_down.empty());
-        for (const cv::Mat* m : {&d.m_matLeftCamera_front, &d.m_matRightCamera_front,
-                                 &d.m_matLeftCamera_down, &d.m_matRightCamera_down}) {
-            QVERIFY(isIdentity(*m, 3, 3));
-        }
-        for (const cv::Mat* m : {&d.m_matLeftProj_front, &d.m_matRightProj_front,
-                                 &d.m_matLeftProj_down, &d.m_matRightProj_down}) {
-            QVERIFY(isIdentity(*m, 3, 4));
-        }
-    }
-
-    void pathsFollowTheDocumentsLocation() {
-        ImageData d;
-        const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        // The isolated test home, never the real user's Documents.
-        QVERIFY(docs.startsWith(QDir::tempPath()));
-        const QString base = docs + "/NimbraDesktop/";
-        QCOMPARE(d.m_strFrontLeftMap, base + "480_640_0__LeftMap.dat");
-        QCOMPARE(d.m_strFrontRightMap, base + "480_640_0__RightMap.dat");
-        QCOMPARE(d.m_strFrontLeftDpuMap, base + "480_640_1__LeftMap.dat");
-        QCOMPARE(d.m_strFrontRightDpuMap, base + "480_640_1__RightMap.dat");
-        QCOMPARE(d.m_strDownLeftMap, base + "640_480_0__LeftMap.dat");
-        QCOMPARE(d.m_strDownRightMap, base + "640_480_0__RightMap.dat");
-        QCOMPARE(d.m_strDownLeftDpuMap, base + "640_480_1__LeftMap.dat");
-        QCOMPARE(d.m_strDownRightDpuMap, base + "640_480_1__RightMap.dat");
-        QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(base) +
-                                    R"(log/\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d\.txt$)")
-                     .match(d.m_strLogFile)
-                     .hasMatch(),
-                 qPrintable(d.m_strLogFile));
-    }
-
-    void initDataKeepsResultTranslationsAndPaths() {
-        ImageData d;
-        storeView(d, 3, 1, 3, boardRow(0, 4));
-        d.fixSortData();
-        d.m_nCalibResult = 1;
-        d.m_matT_front = (cv::Mat_<double>(3, 1) << -5.9, 0.01, 0.02);
-        d.m_matLeftCamera_front.at<double>(0, 0) = 450.0;
-        const QString log = d.m_strLogFile;
-
-        d.InitData();
-        QCOMPARE(d.m_nCalibResult.load(), 1);
-        QCOMPARE(d.m_matT_front.at<double>(0), -5.9);
-        QCOMPARE(d.m_strLogFile, log);
-        QVERIFY(isIdentity(d.m_matLeftCamera_front, 3, 3));
-        QCOMPARE(d.m_vecLeftPix_front.size(), size_t(26));
-        QVERIFY(d.m_vecLeftPix_front[3].empty());
-
-        d.startRun();
-        QCOMPARE(d.m_nCalibResult.load(), -1);
-    }
-
     void storeSortedFillsTheSlotOfItsImageAndCamera_data() {
         QTest::addColumn<int>("index");
         QTest::addColumn<int>("camera");
@@ -279,14 +210,6 @@ private slots:
                               d.m_vecStereoWorld_down);
     }
 
-    void fixSortDataWithNothingStoredLeavesEverythingEmpty() {
-        ImageData d;
-        d.fixSortData();
-        QVERIFY(d.m_vecLeftPix_front.empty() && d.m_vecWorld_front.empty());
-        QVERIFY(d.m_vecRightPix_down.empty() && d.m_vecRightWorld_down.empty());
-        QVERIFY(d.m_vecStereoWorld_front.empty() && d.m_vecStereoWorld_down.empty());
-    }
-
     void fixSortDataNeverReadsPastAShortImageList() {
         // A board list longer than its image list is a broken hand-over; matching
         // uses only the points both lists have.
@@ -296,17 +219,6 @@ private slots:
         d.fixSortData();
         QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(1));
         QCOMPARE(d.m_vecStereoWorld_front[0].size(), size_t(2));
-    }
-
-    void getInstanceIsOneObjectAcrossThreads() {
-        QVector<QFuture<ImageData*>> futures;
-        for (int i = 0; i < 8; ++i) {
-            futures << QtConcurrent::run([] { return ImageData::getInstance(); });
-        }
-        ImageData* first = ImageData::getInstance();
-        for (auto& f : futures) {
-            QCOMPARE(f.result(), first);
-        }
     }
 };
 

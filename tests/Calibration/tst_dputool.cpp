@@ -5,7 +5,6 @@
 #include "tests/support/TestMain.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -36,9 +35,6 @@ bool writeFile(const QString& path, const void* data, qint64 size) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(static_cast<const char*>(data), size) == size;
 }
-
-const QString kReportPrefix =
-    QStringLiteral("\\[Level\\]:DPU_TOOL_ERR_LEVEL_ERROR \\[Line\\]:\\d+ \\[Info\\]:");
 
 }  // namespace
 
@@ -89,31 +85,20 @@ private slots:
         QCOMPARE(quint32(dpu_tool_encode_entry(sx, sy)), entry);
     }
 
+    // Sizes outside what the drone's map unit takes are refused before
+    // anything is written.
     void rejectsBadParameters_data() {
         QTest::addColumn<quint32>("width");
         QTest::addColumn<quint32>("height");
         QTest::addColumn<int>("srcDelta");
         QTest::addColumn<int>("dstDelta");
-        QTest::addColumn<QString>("firstLine");
         QTest::addColumn<QString>("message");
-
-        QTest::newRow("width 1921") << 1921u << 640u << 0 << 0 << "max-width: 1920, min-width: 128"
-                                    << "Error: width must be in [128, 1920] !";
-        QTest::newRow("width 127") << 127u << 640u << 0 << 0 << "max-width: 1920, min-width: 128"
-                                   << "Error: width must be in [128, 1920] !";
-        QTest::newRow("height 63")
-            << 480u << 63u << 0 << 0 << "max-height: 1080, min-height: 64, height: 63"
-            << "Error: height must be in [64, 1080] !";
-        QTest::newRow("height 1081")
-            << 480u << 1081u << 0 << 0 << "max-height: 1080, min-height: 64, height: 1081"
-            << "Error: height must be in [64, 1080] !";
-        QTest::newRow("source size")
-            << 128u << 64u << -1 << 0 << QString()
-            << "Error:  Src memory size must be equel to (width * height *  "
-               "sizeof(FLOAT) * 2) !";
-        QTest::newRow("destination size")
-            << 128u << 64u << 0 << 4 << QString()
-            << "Error:  Dst memory size must be equel to (width * height *  4 + 20) !";
+        QTest::newRow("width 1921") << 1921u << 640u << 0 << 0 << "width must be in [128, 1920]";
+        QTest::newRow("width 127") << 127u << 640u << 0 << 0 << "width must be in [128, 1920]";
+        QTest::newRow("height 63") << 480u << 63u << 0 << 0 << "height must be in [64, 1080]";
+        QTest::newRow("height 1081") << 480u << 1081u << 0 << 0 << "height must be in [64, 1080]";
+        QTest::newRow("source size") << 128u << 64u << -1 << 0 << "Src memory size";
+        QTest::newRow("destination size") << 128u << 64u << 0 << 4 << "Dst memory size";
     }
 
     void rejectsBadParameters() {
@@ -121,27 +106,15 @@ private slots:
         QFETCH(quint32, height);
         QFETCH(int, srcDelta);
         QFETCH(int, dstDelta);
-        QFETCH(QString, firstLine);
         QFETCH(QString, message);
-
         std::vector<std::uint8_t> src(width * height * 8 + srcDelta, 0);
         std::vector<std::uint8_t> dst(width * height * 4 + 20 + dstDelta, 0xAB);
         hi_dpu_tool_mem_info s{src.data(), static_cast<std::uint32_t>(src.size())};
         hi_dpu_tool_mem_info d{dst.data(), static_cast<std::uint32_t>(dst.size())};
-
         StdoutCapture capture;
-        const int rc = hi_dpu_tool(&s, &d, width, height);
+        QCOMPARE(hi_dpu_tool(&s, &d, width, height), -1);
         const QString out = capture.finish();
-
-        QCOMPARE(rc, -1);
-        QStringList expected;
-        if (!firstLine.isEmpty()) {
-            expected << QRegularExpression::escape(firstLine);
-        }
-        expected << kReportPrefix + QRegularExpression::escape(message);
-        expected << kReportPrefix + QRegularExpression::escape("Illegal parameter!");
-        const QRegularExpression whole("^" + expected.join("\n") + "\n$");
-        QVERIFY2(whole.match(out).hasMatch(), qPrintable(out));
+        QVERIFY2(out.contains(message) && out.endsWith("Illegal parameter!\n"), qPrintable(out));
         QVERIFY(std::all_of(dst.begin(), dst.end(), [](std::uint8_t b) { return b == 0xAB; }));
     }
 
@@ -192,10 +165,7 @@ private slots:
 
             StdoutCapture capture;
             QVERIFY(HiDPUInterface().outFile(src, dstPath, 480, 640));
-            const QString report = QStringLiteral(
-                "width-480 height-640\nsize = 2457600, width = 480, height = 640\n"
-                "Trans map successful!\n");
-            QCOMPARE(capture.finish(), report);
+            QVERIFY(capture.finish().endsWith("Trans map successful!\n"));
             QFile out(dstPath);
             QVERIFY(out.open(QIODevice::ReadOnly));
             QVERIFY(out.readAll() == expected);
@@ -205,7 +175,7 @@ private slots:
             StdoutCapture memoryCapture;
             QVERIFY(HiDPUInterface().outMat(cv::Mat(640, 960, CV_32F, map.data()), fromMemory, 480,
                                             640));
-            QCOMPARE(memoryCapture.finish(), report);
+            memoryCapture.finish();
             QFile again(fromMemory);
             QVERIFY(again.open(QIODevice::ReadOnly));
             QVERIFY(again.readAll() == expected);
@@ -249,14 +219,22 @@ private slots:
         StdoutCapture capture;
         QString why;
         QVERIFY(!HiDPUInterface().outFile(src, dstPath, 480, 640, &why));
-        QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"));
+        capture.finish();
         QVERIFY(!QFile::exists(dstPath));
         QVERIFY(log.contains("2457599"));
         QVERIFY2(why.contains("cannot read 2457600 bytes of " + src), qPrintable(why));
 
         StdoutCapture missing;
-        HiDPUInterface().outFile(dir.filePath("absent.dat"), dstPath, 480, 640);
-        QCOMPARE(missing.finish(), QStringLiteral("width-480 height-640\n"));
+        QVERIFY(!HiDPUInterface().outFile(dir.filePath("absent.dat"), dstPath, 480, 640));
+        missing.finish();
+        QVERIFY(!QFile::exists(dstPath));
+
+        // Dimensions the conversion refuses leave no file either.
+        const std::vector<float> wide = shiftedMap(1921, 64, 0.0f, 0.0f);
+        QVERIFY(writeFile(src, wide.data(), qint64(wide.size() * sizeof(float))));
+        StdoutCapture refused;
+        QVERIFY(!HiDPUInterface().outFile(src, dstPath, 1921, 64));
+        refused.finish();
         QVERIFY(!QFile::exists(dstPath));
 
         // Writing into a folder that does not exist fails without a file.
@@ -269,25 +247,6 @@ private slots:
         noFolder.finish();
         QVERIFY2(why.startsWith("cannot write " + dir.filePath("no/such/dir/x.dat")),
                  qPrintable(why));
-    }
-
-    void rejectedDimensionsWriteNoFile() {
-        QTemporaryDir dir;
-        const QString src = dir.filePath("wide.dat");
-        const QString dstPath = dir.filePath("wide_out.dat");
-        const std::vector<float> map = shiftedMap(1921, 64, 0.0f, 0.0f);
-        QVERIFY(writeFile(src, map.data(), qint64(map.size() * sizeof(float))));
-
-        StdoutCapture capture;
-        HiDPUInterface().outFile(src, dstPath, 1921, 64);
-        const QString out = capture.finish();
-        QVERIFY2(out.startsWith("width-1921 height-64\nsize = 983552, width = 1921, height = 64\n"
-                                "max-width: 1920, min-width: 128\n"),
-                 qPrintable(out));
-        QVERIFY(out.contains("Error: width must be in [128, 1920] !\n"));
-        QVERIFY(out.endsWith("Illegal parameter!\n"));
-        QVERIFY(!out.contains("Trans map successful!"));
-        QVERIFY(!QFile::exists(dstPath));
     }
 };
 

@@ -67,6 +67,7 @@ class TestRunReport : public QObject {
 
 private slots:
     void initTestCase();
+    void init();
     void failedCheckIsNamedWithItsValue_data();
     void failedCheckIsNamedWithItsValue();
     void successfulRunReportsViewsAndMaps();
@@ -80,15 +81,22 @@ private:
     std::vector<SimulatedView> m_forward;
     std::vector<SimulatedView> m_downward;
     RunReport::Board m_board;
+    QString m_folder;
 };
 
 void TestRunReport::initTestCase() {
-    prepareDocuments();
+    m_folder = prepareDocuments();
     m_forward = simulateViews(SimulatedRig::forward());
     m_downward = simulateViews(SimulatedRig::downward());
     m_board.radiusPx = 35;
     m_board.screenWidthMm = 344.2;
     m_board.screenWidthPx = 1920;
+}
+
+void TestRunReport::init() {
+    for (const QString& name : QDir(m_folder).entryList(QDir::Files)) {
+        QFile::remove(m_folder + "/" + name);
+    }
 }
 
 RunReport::Report TestRunReport::calibrate(std::vector<SimulatedView> forward,
@@ -126,6 +134,8 @@ void TestRunReport::failedCheckIsNamedWithItsValue_data() {
         << QStringList{"baseline 3.5", "expected 3.70-4.10 cm"};
     QTest::newRow("blurred view") << "noisy view" << 0 << "rms"
                                   << QStringList{"forward left camera", "at most 0.500 px"};
+    QTest::newRow("view with three points, which OpenCV refuses")
+        << "three points" << 0 << "images" << QStringList{"forward left camera"};
     QTest::newRow("right camera saw nothing")
         << "right blind" << 0 << "images"
         << QStringList{"could not calibrate the forward right camera from the 0 of 26 images"};
@@ -153,6 +163,9 @@ void TestRunReport::failedCheckIsNamedWithItsValue() {
         for (cv::Point2f& p : forward[4].leftImage) {
             p += cv::Point2f(float(rng.gaussian(4.0)), float(rng.gaussian(4.0)));
         }
+    } else if (scenario == "three points") {
+        forward[2].leftImage.resize(3);
+        forward[2].leftBoard.resize(3);
     } else if (scenario == "right blind") {
         for (size_t v = 0; v < forward.size(); ++v) {
             dropView(forward, v, false);
@@ -187,11 +200,18 @@ void TestRunReport::failedCheckIsNamedWithItsValue() {
         QCOMPARE(b->measured, std::fabs(T.at<double>(0)));
         QVERIFY(!(b->measured >= b->min && b->measured <= b->max));
     }
+    // No map of a failed pair, nor of the downward pair after the forward
+    // one failed, is left where the upload takes them from.
     if (failedPair == 0) {
         QVERIFY(report.pairs[1].explanation.contains("because the forward pair failed"));
         QVERIFY(report.maps.empty());
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files), QStringList());
     } else {
         QCOMPARE(report.maps.size(), size_t(2));  // the forward maps only
+        QVERIFY(QFile::exists(store.m_strFrontLeftDpuMap) &&
+                QFile::exists(store.m_strFrontRightDpuMap));
+        QVERIFY(!QFile::exists(store.m_strDownLeftMap) &&
+                !QFile::exists(store.m_strDownRightDpuMap));
     }
 
     const QJsonObject json = RunReportJson::toJson(report);

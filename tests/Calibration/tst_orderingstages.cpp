@@ -73,24 +73,6 @@ class TestOrderingStages : public QObject {
     Q_OBJECT
 
 private slots:
-    void neighbourhoodGraphKeepsTiesAndDropsBlockedPairs() {
-        Task task(0, QString());
-        // Square: the sides tie with the blocker candidates and stay; the
-        // diagonals are blocked by both other corners.
-        start(task, {{0, 0}, {10, 0}, {0, 10}, {10, 10}});
-        QCOMPARE(edgesOf(task.findCirclesNeighbor()),
-                 (std::set<std::pair<size_t, size_t>>{{0, 1}, {0, 2}, {1, 3}, {2, 3}}));
-
-        // Isosceles: the long sides tie with the third side's ends and stay.
-        start(task, {{0, 0}, {10, 0}, {5, 12}});
-        QCOMPARE(edgesOf(task.findCirclesNeighbor()).size(), size_t(3));
-
-        // Collinear: the middle point blocks the long pair.
-        start(task, {{0, 0}, {10, 0}, {20, 0}});
-        QCOMPARE(edgesOf(task.findCirclesNeighbor()),
-                 (std::set<std::pair<size_t, size_t>>{{0, 1}, {1, 2}}));
-    }
-
     void neighbourhoodGraphMatchesItsDefinition() {
         std::mt19937 rng(7);
         std::uniform_real_distribution<float> coordinate(0.0f, 200.0f);
@@ -111,43 +93,8 @@ private slots:
         }
     }
 
-    void bendVectorsComeFromBentTwoStepPaths() {
-        Task task(0, QString());
-        start(task, row(13));
-        QVERIFY(task.findSecondNeighbor_diff(task.findCirclesNeighbor()).empty());
-
-        start(task, {{0, 0}, {10, 10}});
-        QVERIFY(task.findSecondNeighbor_diff(task.findCirclesNeighbor()).empty());
-
-        start(task, {{0, 0}, {10, 10}, {20, 0}});
-        QCOMPARE(task.findSecondNeighbor_diff(task.findCirclesNeighbor()),
-                 (Points{{-20, 0}, {20, 0}}));
-
-        // Diamond: each far pair has two common neighbours and is listed twice.
-        start(task, {{0, 0}, {10, 10}, {10, -10}, {20, 0}});
-        QCOMPARE(
-            task.findSecondNeighbor_diff(task.findCirclesNeighbor()),
-            (Points{{-20, 0}, {20, 0}, {-20, 0}, {20, 0}, {0, 20}, {0, -20}, {0, 20}, {0, -20}}));
-
-        // A bend below the 5 px minimum is straight enough.
-        start(task, {{0, 0}, {10, 1}, {20, 0}});
-        QVERIFY(task.findSecondNeighbor_diff(task.findCirclesNeighbor()).empty());
-    }
-
-    void densityFilterUsesAHalfOpenBox() {
-        Task task(0, QString());
-        start(task, row(3));
-        Points vectors(9, {40, 0});
-        vectors.push_back(
-            {32, 0});  // inside the box of (40, 0), which does not hold (40, 0) for it
-        vectors.push_back({0, 40});  // isolated
-        QCOMPARE(task.checkSecondCirclesNeighbor_diff(vectors), Points(9, {40, 0}));
-
-        Points upper(9, {40, 0});
-        upper.push_back({48, 0});  // outside the box of (40, 0); its own box holds all ten
-        QCOMPARE(task.checkSecondCirclesNeighbor_diff(upper), (Points{{48, 0}}));
-    }
-
+    // Clusters that cannot be a lattice's two directions end the view, so
+    // that no board is laid along them.
     void latticeDirectionsFromClusters() {
         Task task(0, QString());
         start(task, row(3));
@@ -165,13 +112,6 @@ private slots:
                  Task::DirectionStatus::Found);
         QVERIFY(cv::norm(directions.row - cv::Point2f(40, 2)) < 0.5);
         QVERIFY(cv::norm(directions.column - cv::Point2f(-1, 39)) < 0.5);
-
-        // Independent of the state the pool thread's generator was left in.
-        cv::theRNG().next();
-        Task::LatticeDirections again;
-        task.findSecondCirclesNeighbor_Idx(vectors, again);
-        QCOMPARE(again.row, directions.row);
-        QCOMPARE(again.column, directions.column);
 
         QCOMPARE(task.findSecondCirclesNeighbor_Idx({{40, 0}, {0, 40}, {-40, 0}}, directions),
                  Task::DirectionStatus::TooFewVectors);
@@ -192,104 +132,6 @@ private slots:
         }
         QCOMPARE(task.findSecondCirclesNeighbor_Idx(tight, directions),
                  Task::DirectionStatus::TooClose);
-    }
-
-    void matchBoundaryAndTies() {
-        Task task(0, QString());
-        Task::TracedLine line;
-        start(task, {{100, 100}, {152, 100}});
-        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 2), size_t(1));
-        QCOMPARE(line.foundGrid, (std::vector<cv::Point>{{13, 12}}));
-
-        start(task, {{100, 100}, {152.01f, 100}});
-        line = Task::TracedLine();
-        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 2), size_t(2));
-        QCOMPARE(task.centres().size(), size_t(3));
-        QCOMPARE(task.centres()[2], cv::Point2f(140, 100));
-        QVERIFY(line.foundIdx.empty());
-        QCOMPARE(line.allGrid, (std::vector<cv::Point>{{13, 12}}));
-
-        // Equally near: the lower index wins, whichever comes first in space.
-        start(task, {{100, 100}, {140, 110}, {140, 90}});
-        line = Task::TracedLine();
-        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 3), size_t(1));
-
-        // A column offset moves two rows, up or down.
-        line = Task::TracedLine();
-        task.addPoint({140, 100}, {11, 12}, line, {3, -40}, 3);
-        task.addPoint({140, 100}, {11, 12}, line, {-3, 40}, 3);
-        QCOMPARE(line.allGrid, (std::vector<cv::Point>{{11, 10}, {11, 14}}));
-
-        // Index 1 plays a virtual point (detected count 1) near the prediction:
-        // matched, never found.
-        start(task, {{100, 100}, {141, 100}});
-        line = Task::TracedLine();
-        QCOMPARE(task.addPoint({140, 100}, {11, 12}, line, {40, 0}, 1), size_t(1));
-        QCOMPARE(line.allIdx, std::vector<size_t>{1});
-        QVERIFY(line.foundIdx.empty());
-        QVERIFY(line.foundGrid.empty());
-    }
-
-    void markRowWalksOverAGapAndPastTheEdge() {
-        Task task(0, QString());
-        Points points = row(13);           // columns 1..25 of row 12; the mark (11, 12) is index 5
-        points.erase(points.begin() + 7);  // column 15 not detected
-        start(task, points);
-        const size_t n = points.size();
-        const Task::TracedLine line = task.findMarkPath(5, {11, 12}, {40, 0}, 0, n);
-
-        std::vector<cv::Point> columns;
-        for (int x = 1; x <= 25; x += 2) {
-            columns.emplace_back(x, 12);
-        }
-        QCOMPARE(line.allGrid, columns);
-        QCOMPARE(line.allIdx[7], n);  // the gap became the first virtual point
-        QCOMPARE(task.centres()[n], cv::Point2f(380, 100));
-        QCOMPARE(line.allIdx[8], size_t(7));  // the circle behind the gap, column 17
-        QCOMPARE(line.foundIdx.size(), size_t(12));
-        std::vector<cv::Point> found = columns;
-        found.erase(found.begin() + 7);
-        QCOMPARE(line.foundGrid, found);
-
-        // Variant 1 walks one step further: past the edge, virtual only.
-        start(task, row(13));
-        const Task::TracedLine longer = task.findMarkPath(5, {11, 12}, {40, 0}, 1, 13);
-        QCOMPARE(longer.allGrid.size(), size_t(14));
-        QCOMPARE(longer.allGrid.back(), cv::Point(27, 12));
-        QCOMPARE(longer.allIdx.back(), size_t(13));
-        QCOMPARE(longer.foundIdx.size(), size_t(13));
-    }
-
-    void tracingGrowsLinesWithoutCircles() {
-        Task task(0, QString());
-        Points points = row(13);
-        const Points below = row(13, 140.0f);  // row 14, shifted by one column
-        for (const cv::Point2f& p : below) {
-            points.emplace_back(p.x + 20.0f, p.y);
-        }
-        start(task, points);
-        // Lattice directions of a board seen straight on, 20 px per step.
-        const Task::LatticeDirections directions{{40, 0}, {0, 40}};
-        task.findMCS(directions, points.size(), 5, {11, 12}, 0);
-
-        const Task::TracedLines& lines = task.tracedLines();
-        QCOMPARE(lines.allIdx.size(), size_t(13));
-        QCOMPARE(lines.allGrid.front().front(), cv::Point(1, 0));
-        QCOMPARE(lines.allGrid.back().back(), cv::Point(25, 24));
-        // Only the mark's row found circles: the row below is offset by half
-        // a row step and is 20 px from every prediction.
-        QCOMPARE(lines.foundIdx.size(), size_t(1));
-        QCOMPARE(lines.foundIdx.front().size(), size_t(13));
-
-        // Row 16, 80 px down, is reached through the virtual row 14 and joins.
-        Points twoBelow = row(13);
-        for (const cv::Point2f& p : row(13, 180.0f)) {
-            twoBelow.push_back(p);
-        }
-        start(task, twoBelow);
-        task.findMCS(directions, twoBelow.size(), 5, {11, 12}, 0);
-        QCOMPARE(task.tracedLines().foundIdx.size(), size_t(2));
-        QCOMPARE(task.tracedLines().foundGrid.back().front(), cv::Point(1, 16));
     }
 
     void consistencyCheckCatchesCirclesOffTheirPlace() {
@@ -483,14 +325,6 @@ private slots:
         QVERIFY(!task.arrangeSortResult(13));
         QVERIFY(task.sortedImagePoints().empty());
         QVERIFY(task.objectPoints().empty());
-    }
-
-    void gridUnitAndRunTrigger() {
-        QCOMPARE(Task::gridUnitCm(19.0f, kScreen),
-                 19.0f * 4.0f * 0.5f * (344.0f / 1440.0f) / 10.0f);
-        QVERIFY(Task::isLastImageOfRun(51, 2));
-        QVERIFY(!Task::isLastImageOfRun(51, 1));
-        QVERIFY(!Task::isLastImageOfRun(25, 2));
     }
 
     void runEndsWithoutStoringOnUnusableInput_data() {

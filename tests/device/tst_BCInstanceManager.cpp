@@ -1,63 +1,19 @@
 #include "device/BCInstanceManager.h"
 #include "device/DeviceAddress.h"
 #include "device/ImageCapture.h"
-#include "device/ImageDeal.h"
 #include "device/ModelChange.h"
 #include "tests/support/TestMain.h"
 #include "video/VideoShow.h"
-
-#include <QFuture>
-#include <QtConcurrent/QtConcurrent>
 
 class TestBCInstanceManager : public QObject {
     Q_OBJECT
 
 private slots:
-    void gettersReturnTheSameObjectsFromEveryThread() {
-        struct Seen {
-            BCInstanceManager* mgr;
-            ImageCapture* capture;
-            ImageDeal* deal;
-            VideoShow* video;
-            ModelChange* model;
-        };
-        auto look = [] {
-            BCInstanceManager* m = BCInstanceManager::getInstance();
-            return Seen{m, m->getImageCapture(), m->getImageDeal(), m->getVideoShow(),
-                        m->getModelChange()};
-        };
-        const Seen here = look();
-        QVERIFY(here.mgr && here.capture && here.deal && here.video && here.model);
-        QVERIFY(!here.mgr->parent());
-        QVector<QFuture<Seen>> there;
-        for (int i = 0; i < 6; ++i)
-            there << QtConcurrent::run(look);
-        for (auto& f : there) {
-            const Seen s = f.result();
-            QCOMPARE(s.mgr, here.mgr);
-            QCOMPARE(s.capture, here.capture);
-            QCOMPARE(s.deal, here.deal);
-            QCOMPARE(s.video, here.video);
-            QCOMPARE(s.model, here.model);
-        }
-    }
-
     void captureAndModeSwitchListenToTheRegistrysReader() {
         BCInstanceManager* mgr = BCInstanceManager::getInstance();
         VideoShow* video = mgr->getVideoShow();
         QCOMPARE(mgr->getImageCapture()->videoShow(), video);
         QCOMPARE(mgr->getModelChange()->videoShow(), video);
-    }
-
-    void sessionThreadsAreNotRunningYet() {
-        BCInstanceManager* mgr = BCInstanceManager::getInstance();
-        QVERIFY(!mgr->getVideoShow()->isRunning());
-        QVERIFY(!mgr->getImageDeal()->isRunning());
-        QVERIFY(!mgr->getImageCapture()->isRunning());
-        // The channel objects belong to their own (not yet started) threads.
-        QCOMPARE(mgr->getImageDeal()->thread(), static_cast<QThread*>(mgr->getImageDeal()));
-        QCOMPARE(mgr->getImageCapture()->thread(), static_cast<QThread*>(mgr->getImageCapture()));
-        QCOMPARE(mgr->getModelChange()->thread(), QThread::currentThread());
     }
 
     void deviceAddressDefaultsAndOverride() {

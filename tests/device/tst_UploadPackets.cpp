@@ -113,43 +113,16 @@ private slots:
         QCOMPARE(r.tx, position < 2 ? 21.0 : 22.0);
     }
 
-    void packResultOutsideTheFourCamerasSetsOnlyHeadAndTail() {
-        ImageData store;
-        for (int position : {4, -1, 99}) {
-            ResultData r;
-            r.fx = 3;
-            r.pair = 9;
-            store.packResult(&r, position);
-            QCOMPARE(r.toBytes(), QByteArray::fromHex("0102") + QByteArray(70, '\0') +
-                                      QByteArray::fromHex("0304"));
-        }
-    }
-
+    // Matrices a failed or unfinished run left empty or too small are sent as
+    // zeros, never read past their end.
     void packResultSendsZeroForMatricesNeverComputed() {
         ImageData store;  // the translations stay empty until a stereo calibration
         store.m_matLeftProj_down = cv::Mat();
         store.m_matLeftCamera_down = cv::Mat_<float>(2, 2, 5.f);  // too small for cx, cy
         ResultData r;
         store.packResult(&r, ResultData::kDownwardLeft);
-        QCOMPARE(r.tx, 0.0);
-        QCOMPARE(r.p00, 0.0);
-        QCOMPARE(r.fx, 5.0);
-        QCOMPARE(r.fy, 5.0);
-        QCOMPARE(r.cx, 0.0);
-        QCOMPARE(r.cy, 0.0);
-    }
-
-    void packFileSetsOnlyHeadAndTail() {
-        ImageData store;
-        FileData f;
-        f.number = 9;
-        f.data[0] = 'x';
-        store.packFile(&f);
-        QCOMPARE(f.number, 9);
-        QCOMPARE(f.toBytes(1).toHex(), QByteArray("01020900000078"
-                                                  "0304"));
-        QCOMPARE(f.toBytes().size(), FileData::kWireSize);
-        QCOMPARE(f.toBytes().mid(4102).toHex(), QByteArray("0304"));
+        QCOMPARE(std::vector<double>({r.fx, r.fy, r.cx, r.cy, r.tx, r.p00}),
+                 std::vector<double>({5, 5, 0, 0, 0, 0}));
     }
 
     void fileChunking_data() {

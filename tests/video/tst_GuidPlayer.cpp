@@ -197,18 +197,13 @@ private slots:
         player.resize(500, 300);
         player.startPlayer(GuidPlayer::GuideForwardOK);
         QVERIFY(player.isPlaying());
-        QCOMPARE(player.iconPath(), QStringLiteral("://image/ok.png"));
-        QCOMPARE(player.cornerRadius(), 20);
         // More frames than the clip holds: it loops.
         QTRY_VERIFY_WITH_TIMEOUT(player.frameCount() > 3 * kShortClipFrames, 10000);
         player.quitPlayer();
         QVERIFY(!player.isPlaying());
 
+        // The last frame fills the player, scaled.
         const QImage shot = player.grab().toImage();
-        QCOMPARE(shot.size(), QSize(500, 300));
-        // Corners masked in the page colour, the clip inside, the badge on top.
-        QCOMPARE(QColor(shot.pixel(1, 1)), QColor("#222425"));
-        QCOMPARE(QColor(shot.pixel(498, 298)), QColor("#222425"));
         const QImage expected =
             player.currentFrame().scaled(500, 300, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         QVERIFY(expected.height() == 300);
@@ -231,10 +226,6 @@ private slots:
             }
         }
         QVERIFY2(colours.size() > 20, "the picture is blank");
-        // The ok badge (green disc, white tick) sits in the bottom right corner;
-        // probe the disc above the tick.
-        const QColor badge(shot.pixel(500 - 65 + 25, 300 - 50 + 5));
-        QVERIFY2(badge.green() > 150 && badge.red() < 150, qPrintable(badge.name()));
     }
 
     void playerWithoutClipsStaysEmpty() {
@@ -245,7 +236,6 @@ private slots:
         player.resize(200, 120);
         const QImage before = player.grab().toImage();
         player.startPlayer(GuidPlayer::GuideNG);
-        QCOMPARE(player.iconPath(), QStringLiteral("://image/ng.png"));
         QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 5000);
         QCoreApplication::processEvents();
         QVERIFY(player.currentFrame().isNull());
@@ -290,75 +280,9 @@ private slots:
         QVERIFY(QDir::setCurrent(dir.path()));
         GuidPlayer player(nullptr);
         player.startPlayer(static_cast<GuidPlayer::PlayerTyper>(6));
-        QCOMPARE(int(player.playerType()), 6);
         QVERIFY(!player.isPlaying());
-        QCOMPARE(player.cornerRadius(), 0);
-        QVERIFY(player.iconPath().isEmpty());
         QTest::qWait(100);
         QCOMPARE(player.frameCount(), quint64(0));
-
-        // The tip types keep the badge the player already had.
-        player.startPlayer(GuidPlayer::GuideNG);
-        player.startPlayer(GuidPlayer::TipDownward);
-        QCOMPARE(player.iconPath(), QStringLiteral("://image/ng.png"));
-        player.quitPlayer();
-    }
-
-    void layoutAndMaskFollowClipType_data() {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QRect>("picture");
-        QTest::addColumn<QColor>("mask");
-        QTest::addColumn<QPoint>("badge");
-        const QColor page("#222425");
-        const QColor white(Qt::white);
-        // Widget 400 x 240, a 100 x 60 frame.
-        QTest::newRow("guide NG") << 0 << QRect(0, 0, 500, 300) << page
-                                  << QPoint(345 + 19, 190 + 18);
-        QTest::newRow("guide forward OK")
-            << 1 << QRect(0, 0, 500, 300) << page << QPoint(335 + 25, 190 + 18);
-        QTest::newRow("guide downward OK")
-            << 2 << QRect(0, 0, 500, 300) << page << QPoint(335 + 25, 190 + 18);
-        QTest::newRow("tip forward") << 3 << QRect(50, 40, 400, 240) << white << QPoint();
-        QTest::newRow("tip downward") << 4 << QRect(50, 40, 400, 240) << white << QPoint();
-        QTest::newRow("finished") << 5 << QRect(0, 0, 400, 240) << white << QPoint();
-    }
-
-    void layoutAndMaskFollowClipType() {
-        QFETCH(int, type);
-        QFETCH(QRect, picture);
-        QFETCH(QColor, mask);
-        QFETCH(QPoint, badge);
-        QTemporaryDir dir;  // no clips: the decoder ends at once
-        QVERIFY(QDir::setCurrent(dir.path()));
-        LogCapture log;
-
-        GuidPlayer player(nullptr);
-        player.resize(400, 240);
-        player.startPlayer(GuidPlayer::GuideNG);  // gives the player a badge
-        player.startPlayer(static_cast<GuidPlayer::PlayerTyper>(type));
-        player.quitPlayer();
-        QImage frame(100, 60, QImage::Format_RGB32);
-        frame.fill(QColor(200, 0, 0));
-        player.onImageframe(frame);
-
-        const QImage shot = player.grab().toImage();
-        QCOMPARE(QColor(shot.pixel(0, 0)), mask);
-        QCOMPARE(QColor(shot.pixel(399, 0)), mask);
-        QCOMPARE(QColor(shot.pixel(0, 239)), mask);
-        QCOMPARE(QColor(shot.pixel(399, 239)), mask);
-        const QRect inside = picture.intersected(QRect(0, 0, 400, 240)).adjusted(20, 20, -20, -20);
-        for (const QPoint& p : {inside.topLeft(), inside.bottomLeft(), inside.center()}) {
-            if (badge.isNull() || (p - badge).manhattanLength() > 40) {
-                QCOMPARE(QColor(shot.pixel(p)), QColor(200, 0, 0));
-            }
-        }
-        if (picture.left() > 0) {
-            // Left of the shifted picture the clip does not reach.
-            QVERIFY(QColor(shot.pixel(picture.left() / 2, 120)) != QColor(200, 0, 0));
-        }
-        if (!badge.isNull()) {
-            QVERIFY(QColor(shot.pixel(badge)) != QColor(200, 0, 0));
-        }
     }
 
 private:

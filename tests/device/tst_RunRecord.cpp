@@ -92,33 +92,37 @@ private slots:
         QVERIFY(!writer.isOpen());
     }
 
+    // What the replay prints for a record it refuses: the fault and its offset.
     void malformedRecordsNameTheOffset_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         const QByteArray good = RunRecordWriter::encodeHeader(header());
-        auto withHeader = [&](const RunRecordFormat::Header& h) {
-            return RunRecordWriter::encodeHeader(h);
-        };
         QByteArray wrongVersion = good;
         wrongVersion[8] = 2;
-        QByteArray badChannel = good + RunRecordWriter::encodeRecord(5, 2, "abc");
         QByteArray pastEnd = good + RunRecordWriter::encodeRecord(5, 1, "abcdef");
         pastEnd.chop(2);
-        QByteArray hugeLength = good + QByteArray::fromHex(
-                                           "0000000000000000"
-                                           "01"
-                                           "ffffffff");
+        QTest::newRow("empty") << QByteArray() << "too short for its 32-byte header at byte 0";
         QTest::newRow("truncated header") << good.left(20) << "at byte 20";
-        QTest::newRow("wrong magic") << QByteArray("NIMBREC2").append(good.mid(8)) << "at byte 0";
-        QTest::newRow("wrong version") << wrongVersion << "at byte 8";
-        QTest::newRow("zero radius") << withHeader(header(0)) << "at byte 12";
-        QTest::newRow("negative radius") << withHeader(header(-3)) << "at byte 12";
-        QTest::newRow("zero screen mm") << withHeader(header(35, 0.0)) << "at byte 16";
-        QTest::newRow("zero screen px") << withHeader(header(35, 344.2, 0)) << "at byte 24";
-        QTest::newRow("channel other than 1") << badChannel << "at byte 40";
-        QTest::newRow("length past the end") << pastEnd << "at byte 41";
-        QTest::newRow("huge length") << hugeLength << "at byte 41";
-        QTest::newRow("truncated record header") << good + QByteArray(5, '\0') << "at byte 32";
+        QTest::newRow("wrong magic") << QByteArray("NIMBREC2").append(good.mid(8))
+                                     << "not a run record (magic is not \"NIMBREC1\") at byte 0";
+        QTest::newRow("wrong version") << wrongVersion << "unsupported record version 2 at byte 8";
+        QTest::newRow("zero radius") << RunRecordWriter::encodeHeader(header(0))
+                                     << "board radius 0 px is not positive at byte 12";
+        QTest::newRow("negative radius") << RunRecordWriter::encodeHeader(header(-3))
+                                         << "board radius -3 px is not positive at byte 12";
+        QTest::newRow("zero screen mm") << RunRecordWriter::encodeHeader(header(35, 0.0))
+                                        << "screen width 0 mm is not positive at byte 16";
+        QTest::newRow("zero screen px") << RunRecordWriter::encodeHeader(header(35, 344.2, 0))
+                                        << "screen width of 0 pixels at byte 24";
+        QTest::newRow("channel other than 1")
+            << good + RunRecordWriter::encodeRecord(5, 2, "abc") << "unknown channel 2 at byte 40";
+        QTest::newRow("length past the end")
+            << pastEnd << "record length 6 runs past the end of the record at byte 41";
+        QTest::newRow("huge length")
+            << good + QByteArray::fromHex("000000000000000001ffffffff")
+            << "record length 4294967295 runs past the end of the record at byte 41";
+        QTest::newRow("truncated record header")
+            << good + QByteArray(5, '\0') << "truncated record header at byte 32";
     }
 
     void malformedRecordsNameTheOffset() {

@@ -60,46 +60,19 @@ private:
     QTemporaryDir m_dir;
 };
 
+// The record's own checks are tst_RunRecord's; here, that the program
+// refuses what they refuse, with exit status 2, naming the file.
 void TestReplayCli::malformedRecordExitsTwoNamingTheOffset_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("message");
-    const QByteArray good = RunRecordWriter::encodeHeader(header());
-    const QByteArray chunk = RunRecordWriter::encodeRecord(1000, 1, "\x01\x02garbage");
-    QByteArray wrongVersion = good;
-    wrongVersion[8] = 2;
-    QByteArray pastEnd = good + chunk + RunRecordWriter::encodeRecord(5, 1, "abcdef");
-    pastEnd.chop(2);
-    // A real run cut inside its third packet.
-    const QByteArray run = SyntheticRunRecord::build().left(32 + 3 * 13 + 2000 * 3);
-
     QTest::newRow("empty file") << QByteArray() << "too short for its 32-byte header at byte 0";
-    QTest::newRow("truncated header") << good.left(20) << "at byte 20";
-    QTest::newRow("wrong magic") << QByteArray("NIMBREC9").append(good.mid(8))
-                                 << "not a run record (magic is not \"NIMBREC1\") at byte 0";
-    QTest::newRow("wrong version") << wrongVersion << "unsupported record version 2 at byte 8";
-    QTest::newRow("radius 0") << RunRecordWriter::encodeHeader(header(0))
-                              << "board radius 0 px is not positive at byte 12";
-    QTest::newRow("radius negative") << RunRecordWriter::encodeHeader(header(-4))
-                                     << "board radius -4 px is not positive at byte 12";
-    QTest::newRow("screen width 0 mm") << RunRecordWriter::encodeHeader(header(35, 0.0))
-                                       << "screen width 0 mm is not positive at byte 16";
-    QTest::newRow("screen width 0 px") << RunRecordWriter::encodeHeader(header(35, 344.2, 0))
-                                       << "screen width of 0 pixels at byte 24";
-    QTest::newRow("channel other than 1")
-        << good + chunk + RunRecordWriter::encodeRecord(9, 7, "x")
-        << QString("unknown channel 7 at byte %1").arg(32 + chunk.size() + 8);
-    QTest::newRow("length past the end") << pastEnd
-                                         << QString(
-                                                "record length 6 runs past the end of the "
-                                                "record at byte %1")
-                                                .arg(32 + chunk.size() + 9);
-    QTest::newRow("4 GiB length") << good + QByteArray::fromHex("000000000000000001ffffffff")
-                                  << "record length 4294967295 runs past the end of the record "
-                                     "at byte 41";
-    QTest::newRow("truncated record header")
-        << good + chunk + QByteArray(7, '\0')
-        << QString("truncated record header at byte %1").arg(32 + chunk.size());
-    QTest::newRow("run cut inside a packet") << run << "runs past the end of the record at byte";
+    QTest::newRow("wrong magic")
+        << QByteArray("NIMBREC9").append(RunRecordWriter::encodeHeader(header()).mid(8))
+        << "not a run record";
+    // A real run cut inside its third packet.
+    QTest::newRow("run cut inside a packet")
+        << SyntheticRunRecord::build().left(32 + 3 * 13 + 2000 * 3)
+        << "runs past the end of the record at byte";
 }
 
 void TestReplayCli::malformedRecordExitsTwoNamingTheOffset() {

@@ -60,40 +60,6 @@ class TestImageData : public QObject {
     Q_OBJECT
 
 private slots:
-    void storeSortedFillsTheSlotOfItsImageAndCamera_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("camera");
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<int>("vector");  // 0 fwd left, 1 fwd right, 2 down left, 3 down right
-        QTest::newRow("first forward left") << 0 << 1 << 0 << 0;
-        QTest::newRow("last forward right") << 25 << 2 << 25 << 1;
-        QTest::newRow("first downward left") << 26 << 1 << 0 << 2;
-        QTest::newRow("last downward right") << 51 << 2 << 25 << 3;
-        QTest::newRow("middle downward left") << 40 << 1 << 14 << 2;
-    }
-
-    void storeSortedFillsTheSlotOfItsImageAndCamera() {
-        QFETCH(int, index);
-        QFETCH(int, camera);
-        QFETCH(int, slot);
-        QFETCH(int, vector);
-        ImageData d;
-        storeView(d, index, camera, 7, boardRow(1, 5));
-
-        std::vector<Pix>* pix[] = {&d.m_vecLeftPix_front, &d.m_vecRightPix_front,
-                                   &d.m_vecLeftPix_down, &d.m_vecRightPix_down};
-        std::vector<World>* world[] = {&d.m_vecWorld_front, &d.m_vecRightWorld_front,
-                                       &d.m_vecWorld_down, &d.m_vecRightWorld_down};
-        for (int v = 0; v < 4; ++v) {
-            for (int s = 0; s < 26; ++s) {
-                const bool expected = v == vector && s == slot;
-                QCOMPARE((*pix[v])[s].size(), expected ? size_t(5) : size_t(0));
-                QCOMPARE((*world[v])[s].size(), expected ? size_t(5) : size_t(0));
-            }
-        }
-        QCOMPARE((*world[vector])[slot][4].x, 5.0f);
-    }
-
     void storeSortedRefusesIndexesAndCamerasWithoutSlot() {
         ImageData d;
         const World w = boardRow(0, 3);

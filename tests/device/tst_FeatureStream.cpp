@@ -330,15 +330,6 @@ private slots:
         }
     }
 
-    void lengthEighteenIsConsumedAndIgnored() {
-        Channel c;
-        LogCapture log;
-        c.read(FeaturePacket::encodeIgnored() + FeaturePacket::encode(record(5, 2, 4, 3)));
-        QCOMPARE(c.packets.size(), 1);
-        QCOMPARE(c.indexes(), (Indexes{4}));
-        QVERIFY(log.messages().filter("skipped").isEmpty());
-    }
-
     // A flood of garbage whose heads claim the longest packet holds back no
     // more than one packet's bytes, and a packet after it still arrives.
     void floodOfGarbageKeepsMemoryBounded() {

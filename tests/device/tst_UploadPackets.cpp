@@ -83,36 +83,6 @@ private slots:
         QVERIFY(!ResultData::fromBytes(golden.left(73), &back));
     }
 
-    void typeCodes_data() {
-        QTest::addColumn<int>("position");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<double>("fx");
-        QTest::newRow("forward left") << 0 << 257 << 11.0;
-        QTest::newRow("forward right") << 1 << 513 << 12.0;
-        QTest::newRow("downward left") << 2 << 258 << 13.0;
-        QTest::newRow("downward right") << 3 << 514 << 14.0;
-    }
-    void typeCodes() {
-        QFETCH(int, position);
-        QFETCH(int, code);
-        QFETCH(double, fx);
-        ImageData store;
-        store.m_matLeftCamera_front.at<double>(0, 0) = 11;
-        store.m_matRightCamera_front.at<double>(0, 0) = 12;
-        store.m_matLeftCamera_down.at<double>(0, 0) = 13;
-        store.m_matRightCamera_down.at<double>(0, 0) = 14;
-        store.m_matT_front = (cv::Mat_<double>(3, 1) << 21, 0, 0);
-        store.m_matT_down = (cv::Mat_<double>(3, 1) << 22, 0, 0);
-        ResultData r;
-        store.packResult(&r, position);
-        const QByteArray bytes = r.toBytes();
-        QCOMPARE(static_cast<unsigned char>(bytes[2]) | static_cast<unsigned char>(bytes[3]) << 8,
-                 code);
-        QCOMPARE(r.typeCode(), std::uint16_t(code));
-        QCOMPARE(r.fx, fx);
-        QCOMPARE(r.tx, position < 2 ? 21.0 : 22.0);
-    }
-
     // Matrices a failed or unfinished run left empty or too small are sent as
     // zeros, never read past their end.
     void packResultSendsZeroForMatricesNeverComputed() {

@@ -176,16 +176,6 @@ private slots:
         QCOMPARE(s.messages, texts);
     }
 
-    // The console's prompts are answered by the session that owns the client,
-    // never by the client itself, before and after plain login is settled.
-    void promptsAreOnlyPassedOn() {
-        Session s;
-        QVERIFY(s.open());
-        COMPARE_ANSWER(s, QByteArray("login: \0Password: ", 18), QByteArray());
-        COMPARE_ANSWER(s, bytes({IAC, DONT, AUTH}) + "login: ", QByteArray());
-        QCOMPARE(s.messages, (QStringList{"login: ", "Password: ", "login: "}));
-    }
-
     void unterminatedSubNegotiationIsDropped() {
         Session s;
         QTest::ignoreMessage(QtDebugMsg,

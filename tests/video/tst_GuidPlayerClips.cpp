@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -73,29 +72,6 @@ private slots:
         QVERIFY2(frames >= 50, qPrintable(QString::number(frames)));
         const double seconds = info.value(QStringLiteral("duration")).toDouble();
         QVERIFY2(seconds >= 2.0 && seconds <= 6.0, qPrintable(QString::number(seconds)));
-    }
-
-    void clipToolRefusesBadArguments_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("unknown kind") << QStringList{QStringLiteral("teapot")};
-        QTest::newRow("odd size") << QStringList{QStringLiteral("ng"), QStringLiteral("--size"),
-                                                 QStringLiteral("161x96")};
-        QTest::newRow("zero rate")
-            << QStringList{QStringLiteral("ng"), QStringLiteral("--rate"), QStringLiteral("0/1")};
-        QTest::newRow("option without value")
-            << QStringList{QStringLiteral("ng"), QStringLiteral("--frames")};
-    }
-
-    void clipToolRefusesBadArguments() {
-        QFETCH(QStringList, args);
-        QTemporaryDir dir;
-        const QString out = dir.filePath(QStringLiteral("out.mp4"));
-        args.insert(1, out);
-        QProcess tool;
-        tool.start(QStringLiteral(NIMBRA_CLIPMAKER_BIN), args);
-        QVERIFY(tool.waitForFinished(30000));
-        QCOMPARE(tool.exitCode(), 2);
-        QVERIFY(!QFileInfo::exists(out));
     }
 };
 

@@ -48,6 +48,9 @@ public:
 signals:
     void progress(int value);
     void result(bool ret);
+    // After result: the run's report.json and report.html are in this folder
+    // (or could not be written there; the log says why).
+    void runReported(const QString& runFolder);
     void sendResult(bool rst);
     // Declared for the channel's users; this channel never emits them.
     void connected();

@@ -10,24 +10,27 @@ namespace {
 
 const QString kGroup = QStringLiteral("ScreenScale");
 
-bool densityPlausible(double px, double mm) {
+bool densityWithin(double px, double mm, double minPpi, double maxPpi) {
     if (!(px > 0.0) || !(mm > 0.0) || !std::isfinite(mm)) {
         return false;
     }
     const double ppi = px * ScreenScale::kMmPerInch / mm;
-    return ppi >= ScreenScale::kMinPlausiblePpi && ppi <= ScreenScale::kMaxPlausiblePpi;
+    return ppi >= minPpi && ppi <= maxPpi;
+}
+
+bool densityPlausible(double px, double mm) {
+    return densityWithin(px, mm, ScreenScale::kMinPlausiblePpi, ScreenScale::kMaxPlausiblePpi);
 }
 
 }  // namespace
 
 QString ScreenScale::key(const Screen& screen) {
-    return kGroup + QLatin1Char('/') +
-           QString::fromLatin1(QUrl::toPercentEncoding(screen.name)) +
+    return kGroup + QLatin1Char('/') + QString::fromLatin1(QUrl::toPercentEncoding(screen.name)) +
            QStringLiteral("@%1x%2").arg(screen.sizePx.width()).arg(screen.sizePx.height());
 }
 
-bool ScreenScale::isPlausible(double mmPerPx) {
-    return densityPlausible(1.0, mmPerPx);
+bool ScreenScale::isCheckable(double mmPerPx) {
+    return densityWithin(1.0, mmPerPx, kMinCheckedPpi, kMaxCheckedPpi);
 }
 
 double ScreenScale::reportedMmPerPx(const Screen& screen) {
@@ -51,7 +54,7 @@ double ScreenScale::storedMmPerPx(const Screen& screen) {
     }
     bool ok = false;
     const double mmPerPx = value.toDouble(&ok);
-    if (!ok || !isPlausible(mmPerPx)) {
+    if (!ok || !isCheckable(mmPerPx)) {
         qDebug().noquote() << QStringLiteral("screen scale: ignoring the stored value \"%1\" of %2")
                                   .arg(value.toString(), key(screen));
         return 0.0;
@@ -60,7 +63,7 @@ double ScreenScale::storedMmPerPx(const Screen& screen) {
 }
 
 bool ScreenScale::store(const Screen& screen, double mmPerPx) {
-    if (!isPlausible(mmPerPx)) {
+    if (!isCheckable(mmPerPx)) {
         qDebug().noquote() << QStringLiteral("screen scale: not storing %1 mm per pixel (%2 ppi)")
                                   .arg(mmPerPx)
                                   .arg(ppi(mmPerPx));

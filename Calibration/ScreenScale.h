@@ -22,17 +22,22 @@ public:
     static constexpr double kCardWidthMm = 85.60;
     static constexpr double kCardHeightMm = 53.98;
     static constexpr double kCardCornerRadiusMm = 3.18;
-    // Pixel densities a real screen can have; a report outside them is taken
-    // as wrong. Logical pixels: a 2x HiDPI panel counts at half its density.
+    // Pixel densities a monitor's report is believed in; outside them it is
+    // taken as wrong. Logical pixels: a 2x HiDPI panel counts at half its
+    // density.
     static constexpr double kMinPlausiblePpi = 50.0;
     static constexpr double kMaxPlausiblePpi = 400.0;
+    // Densities a card check may find: a large TV is truly below 50 pixels per
+    // inch (a 65-inch 1080p panel has 34).
+    static constexpr double kMinCheckedPpi = 20.0;
+    static constexpr double kMaxCheckedPpi = 400.0;
     static constexpr double kMmPerInch = 25.4;
 
     // A screen as the operating system describes it.
     struct Screen {
-        QString name;    // e.g. "DP-1", "DELL U2415"
-        QSize sizePx;    // whole screen, logical pixels (what the board is drawn in)
-        QSizeF sizeMm;   // physical size as reported; 0 (or empty) when unknown
+        QString name;   // e.g. "DP-1", "DELL U2415"
+        QSize sizePx;   // whole screen, logical pixels (what the board is drawn in)
+        QSizeF sizeMm;  // physical size as reported; 0 (or empty) when unknown
     };
 
     // From a QScreen (or anything with name(), geometry() and physicalSize()).
@@ -49,12 +54,12 @@ public:
     static bool reportIsPlausible(const Screen& screen);
 
     // The value the user stored for this screen by the card check; 0 when
-    // none is stored, or when the stored one is not a plausible density
+    // none is stored, or when the stored one is no density a check can find
     // (hand-edited preferences; one log line).
     static double storedMmPerPx(const Screen& screen);
     // Stores a checked value for this screen (name and resolution). False,
-    // with a log line, for a value that is not a plausible density or when
-    // the preferences cannot be written.
+    // with a log line, for a value outside kMinCheckedPpi..kMaxCheckedPpi or
+    // when the preferences cannot be written.
     static bool store(const Screen& screen, double mmPerPx);
     static void forget(const Screen& screen);
 
@@ -68,7 +73,8 @@ public:
     static bool needsCheck(const Screen& screen);
 
     static double ppi(double mmPerPx) { return mmPerPx > 0.0 ? kMmPerInch / mmPerPx : 0.0; }
-    static bool isPlausible(double mmPerPx);
+    // Within kMinCheckedPpi..kMaxCheckedPpi.
+    static bool isCheckable(double mmPerPx);
 
     // The preference key of a screen: its name (percent-encoded, so that a
     // "/" in it makes no settings group) and resolution.

@@ -44,6 +44,8 @@ public:
     bool sendResult(QString path, VideoShow::VideoPosition pos);
 
     int radius() const { return m_nRadius; }
+    // The screen width (mm) last published with setScreenMetrics.
+    double screenWidthMm() const { return m_fScreenWidthMm; }
 
 signals:
     void progress(int value);

@@ -7,9 +7,7 @@
 
 #include <cmath>
 
-CardOutline::CardOutline(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
+CardOutline::CardOutline(QWidget* parent) : QWidget(parent) {}
 
 void CardOutline::setCardWidthPx(int widthPx) {
     if (widthPx == m_widthPx) {
@@ -20,8 +18,8 @@ void CardOutline::setCardWidthPx(int widthPx) {
 }
 
 QRect CardOutline::cardRect() const {
-    const int height = int(std::lround(m_widthPx * ScreenScale::kCardHeightMm /
-                                       ScreenScale::kCardWidthMm));
+    const int height =
+        int(std::lround(m_widthPx * ScreenScale::kCardHeightMm / ScreenScale::kCardWidthMm));
     return QRect(0, 0, m_widthPx, height);
 }
 

@@ -36,11 +36,10 @@ void OKWidget::showRunReport(const RunReportSummary& report) {
 }
 
 void OKWidget::showQuality() {
-    ui->quality->setText(m_report ? RunResultTexts::quality(*m_report,
-                                                            [this](const QString& zh) {
-                                                                return inLangue(zh);
-                                                            })
-                                  : QString());
+    ui->quality->setText(
+        m_report
+            ? RunResultTexts::quality(*m_report, [this](const QString& zh) { return inLangue(zh); })
+            : QString());
     ui->quality->setVisible(m_report.has_value());
     ui->reportBtn->setVisible(m_report.has_value());
 }

@@ -104,8 +104,7 @@ QString failureReason(const RunReportSummary& report, const InLangue& inLangue) 
               << inLangue(QStringLiteral(
                      "屏幕报告的尺寸可能有误，请用一张银行卡校准屏幕尺寸后重新标定"));
     } else if (check == QLatin1String("rms")) {
-        lines << inLangue(QStringLiteral(
-                              "图像模糊或角度过斜：%1重投影误差 %2 px，最多允许 %3 px"))
+        lines << inLangue(QStringLiteral("图像模糊或角度过斜：%1重投影误差 %2 px，最多允许 %3 px"))
                      .arg(pair, px(f.measured), px(f.max));
     } else if (check == QLatin1String("images")) {
         lines << imagesReason(report, inLangue);
@@ -152,8 +151,8 @@ QString quality(const RunReportSummary& report, const InLangue& inLangue) {
             name[0] = name[0].toUpper();
         }
         parts << inLangue(QStringLiteral("%1：RMS %2 px，基线 %3 cm（%4–%5）"))
-                     .arg(name, px(pair.stereoRmsPx), cm(pair.baselineCm),
-                          cm(pair.minBaselineCm), cm(pair.maxBaselineCm));
+                     .arg(name, px(pair.stereoRmsPx), cm(pair.baselineCm), cm(pair.minBaselineCm),
+                          cm(pair.maxBaselineCm));
     }
     return parts.join(QStringLiteral("    "));
 }

@@ -14,7 +14,7 @@ int widthForMmPerPx(double mmPerPx) {
 }  // namespace
 
 int ScreenSizeWidget::minCardWidthPx() {
-    return int(std::ceil(ScreenScale::kCardWidthMm * ScreenScale::kMinPlausiblePpi /
+    return int(std::ceil(ScreenScale::kCardWidthMm * ScreenScale::kMinCheckedPpi /
                          ScreenScale::kMmPerInch));
 }
 
@@ -84,17 +84,14 @@ void ScreenSizeWidget::showValues() {
         return;
     }
     const double reportedMm = m_screen.sizeMm.width();
-    const QString reported = reportedMm > 0.0
-                                 ? QStringLiteral("%1 mm").arg(reportedMm, 0, 'f', 0)
-                                 : inLangue(QStringLiteral("未报告"));
-    ui->screenInfo->setText(
-        inLangue(QStringLiteral("屏幕“%1”，%2 × %3 像素，系统报告宽度：%4"))
-            .arg(m_screen.name, QString::number(m_screen.sizePx.width()),
-                 QString::number(m_screen.sizePx.height()), reported));
-    ui->value->setText(
-        inLangue(QStringLiteral("方框与卡片重合时：屏幕宽 %1 mm，每英寸 %2 像素"))
-            .arg(QString::number(mmPerPx() * m_screen.sizePx.width(), 'f', 1),
-                 QString::number(ScreenScale::ppi(mmPerPx()), 'f', 0)));
+    const QString reported = reportedMm > 0.0 ? QStringLiteral("%1 mm").arg(reportedMm, 0, 'f', 0)
+                                              : inLangue(QStringLiteral("未报告"));
+    ui->screenInfo->setText(inLangue(QStringLiteral("屏幕“%1”，%2 × %3 像素，系统报告宽度：%4"))
+                                .arg(m_screen.name, QString::number(m_screen.sizePx.width()),
+                                     QString::number(m_screen.sizePx.height()), reported));
+    ui->value->setText(inLangue(QStringLiteral("方框与卡片重合时：屏幕宽 %1 mm，每英寸 %2 像素"))
+                           .arg(QString::number(mmPerPx() * m_screen.sizePx.width(), 'f', 1),
+                                QString::number(ScreenScale::ppi(mmPerPx()), 'f', 0)));
 }
 
 void ScreenSizeWidget::onSaveClicked() {

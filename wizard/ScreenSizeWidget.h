@@ -17,8 +17,8 @@ class ScreenSizeWidget : public WizardPage {
     Q_OBJECT
 
 public:
-    // Outline widths the page can show: from 50 pixels per inch up to what
-    // fits the page's width (about 280 pixels per inch).
+    // Outline widths the page can show: from 20 pixels per inch (a large TV)
+    // up to what fits the page's width (about 280 pixels per inch).
     static int minCardWidthPx();
     static constexpr int kMaxCardWidthPx = 960;
     // The outline's width when nothing better is known: 96 pixels per inch.

@@ -59,7 +59,7 @@ struct RunReportSummary {
     static RunReportSummary read(const QString& folder);
     static RunReportSummary fromJson(const QByteArray& json);
 
-    // The pair of the failure, or of key; null when the report has none.
+    // The pair named key ("forward", "downward"); null when the report has none.
     const Pair* pair(const QString& key) const;
     QString htmlPath() const;
 };

@@ -69,6 +69,49 @@ private slots:
         QVERIFY(raw.endsWith('\n'));
     }
 
+    void addedTableLeavesTheFirstAloneAndKeepsItsPlaceholders() {
+        auto lines = [](const QString& resource) {
+            QFile file(resource);
+            if (!file.open(QIODevice::ReadOnly)) {
+                return QStringList();
+            }
+            return QTextCodec::codecForName("GBK")
+                ->toUnicode(file.readAll())
+                .split('\n', Qt::SkipEmptyParts);
+        };
+        const QStringList first = lines(QStringLiteral("://ch_en.qm"));
+        const QStringList added = lines(QStringLiteral("://ch_en_more.qm"));
+        QCOMPARE(first.size(), 49);
+        QVERIFY(added.size() > 20);
+        QStringList firstKeys, firstValues;
+        for (const QString& line : first) {
+            firstKeys << line.section('|', 0, 0);
+            firstValues << line.section('|', 1, 1);
+        }
+        const QRegularExpression placeholder(QStringLiteral("%\\d"));
+        for (const QString& line : added) {
+            const QStringList parts = line.split('|');
+            QCOMPARE(parts.size(), 2);
+            // Neither side may reach a text of the first table: its labels
+            // and buttons must translate exactly as before.
+            QVERIFY2(!firstKeys.contains(parts[0]) && !firstValues.contains(parts[1]),
+                     qPrintable(line));
+            QVERIFY2(!parts[0].isEmpty() && !parts[1].contains(kChinese), qPrintable(line));
+            auto found = [&](const QString& text) {
+                QStringList all;
+                for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+                    all << it.next().captured();
+                }
+                all.sort();
+                return all;
+            };
+            QCOMPARE(found(parts[1]), found(parts[0]));
+        }
+        // Both tables reach the main window.
+        QCOMPARE(NimbraDesktop::getInstance()->zhToEn(QStringLiteral("查看报告")),
+                 QStringLiteral("View report"));
+    }
+
     void conversionsBothWays() {
         NimbraDesktop* w = NimbraDesktop::getInstance();
         QCOMPARE(w->zhToEn(QStringLiteral("确定")), QStringLiteral("OK"));

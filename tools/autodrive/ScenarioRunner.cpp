@@ -174,8 +174,7 @@ bool ScenarioRunner::checkScreenSize(double trueMmPerPx) {
            (from == Page::GuideLocked || from == Page::GuideReady
                 ? m_d.waitForPage({Page::GuideLocked, Page::GuideReady}, 5000,
                                   QStringLiteral("guide page back from the screen size check"))
-                : m_d.waitForPage({from}, 5000,
-                                  QStringLiteral("back from the screen size check")));
+                : m_d.waitForPage({from}, 5000, QStringLiteral("back from the screen size check")));
 }
 
 bool ScenarioRunner::recalibrate(qint64* lockedMs) {

@@ -196,9 +196,9 @@ RunReportSummary failedRun(const QString& folder, const QString& pair, const QSt
                                  downward ? rightOrdered : 26));
     r.pairs[downward ? 1 : 0].calibrated = pair.isEmpty();
     if (check == QLatin1String("outputs")) {
-        r.pairs[downward ? 1 : 0].outputError =
-            QStringLiteral("/home/user/Documents/NimbraDesktop/1_forward_LeftMap.dat: No space "
-                           "left on device");
+        r.pairs[downward ? 1 : 0].outputError = QStringLiteral(
+            "/home/user/Documents/NimbraDesktop/1_forward_LeftMap.dat: No space "
+            "left on device");
     }
     return r;
 }
@@ -219,16 +219,17 @@ void GalleryScenes::renderRunResults() {
         {QStringLiteral("board_size"),
          failedRun(folder, QStringLiteral("forward"), QStringLiteral("baseline"), 6.19, 5.7, 6.1)},
         {QStringLiteral("blurred"),
-         failedRun(folder, QStringLiteral("downward"), QStringLiteral("rms"), 0.734, RunReportSummary::kUnknown, 0.5)},
+         failedRun(folder, QStringLiteral("downward"), QStringLiteral("rms"), 0.734,
+                   RunReportSummary::kUnknown, 0.5)},
         {QStringLiteral("camera_saw_nothing"),
-         failedRun(folder, QStringLiteral("forward"), QStringLiteral("images"), 0, 1, RunReportSummary::kUnknown, 0,
-                   25)},
+         failedRun(folder, QStringLiteral("forward"), QStringLiteral("images"), 0, 1,
+                   RunReportSummary::kUnknown, 0, 25)},
         {QStringLiteral("too_few_images"),
-         failedRun(folder, QStringLiteral("downward"), QStringLiteral("images"), 3, 1, RunReportSummary::kUnknown, 24,
-                   3)},
+         failedRun(folder, QStringLiteral("downward"), QStringLiteral("images"), 3, 1,
+                   RunReportSummary::kUnknown, 24, 3)},
         {QStringLiteral("no_common_images"),
-         failedRun(folder, QStringLiteral("forward"), QStringLiteral("stereoViews"), 0, 1, RunReportSummary::kUnknown,
-                   12, 11)},
+         failedRun(folder, QStringLiteral("forward"), QStringLiteral("stereoViews"), 0, 1,
+                   RunReportSummary::kUnknown, 12, 11)},
         {QStringLiteral("not_saved"),
          failedRun(folder, QStringLiteral("forward"), QStringLiteral("outputs"))},
         {QStringLiteral("last_image"), failedRun(folder, QString(), QStringLiteral("lastImage"))},

@@ -4,13 +4,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <vector>
 
 #include <opencv2/core.hpp>
 
 #include "Calibration/cmygraph/cmygraph.h"
 
-class CalibrationRunTracker;
 class ImageData;
 
 // Orders the circle centres that the drone detected in one calibration image
@@ -32,10 +33,13 @@ class ImageData;
 //
 // Output: sortedImagePoints() (image pixels, H^-1 applied) and objectPoints()
 // (board centimetres, z = 0, single precision), index-aligned, stored by
-// ImageData::storeSorted. Every stage that finds nothing usable, and every
-// piece of bad input (non-finite values, a mark index outside the list, a
-// singular H, a circle that would be listed twice), logs one line and ends
-// the task without storing; the slot keeps what it held.
+// ImageData::storeSorted (or the store handler). Traced lines that
+// contradict themselves (a circle listed twice, a circle off its lattice
+// position), and a missing mark the tracing starts from, leave the placing to
+// growFromMarks. Every stage that finds nothing usable, and every piece of bad
+// input (non-finite values, a mark index outside the list, a singular H),
+// logs one line, records why in dropReason() and ends the task without
+// storing; the slot keeps what it held.
 class CMyCalculationPicThread : public QRunnable {
 public:
     // Physical width of the screen that shows the board, supplied by the GUI
@@ -78,6 +82,33 @@ public:
     // columns of the lattice.
     enum class DirectionStatus { Found, TooFewVectors, NotTwoPositive, TooClose, Skewed };
 
+    // Why a task stored nothing for its image: the stage that gave up and
+    // what it found, in words. The stage's debug line is logged as well.
+    struct DropReason {
+        enum class Stage {
+            None,               // not dropped (or not run yet)
+            Input,              // unusable input: too many centres, non-finite values
+            BendVectors,        // no bent two-step path between the centres
+            DensityFilter,      // no bend vector dense enough to be a lattice step
+            LatticeDirections,  // no clean pair of row and column directions
+            Marks,              // a mark circle missing or outside the centres
+            Assembly,           // the traced lines did not give a consistent board
+            Store,              // the store refused the lists (no slot, run over)
+        };
+        Stage stage = Stage::None;
+        QString detail;
+    };
+
+    // "input", "bendVectors", "densityFilter", "latticeDirections", "marks",
+    // "assembly", "store"; "" for None.
+    static QString stageName(DropReason::Stage stage);
+
+    // Where the ordered lists go when set, instead of a store: returns
+    // whether they were taken. Runs on the task's thread.
+    using StoreHandler =
+        std::function<bool(int imageIndex, int camera, const std::vector<cv::Point2f>& imagePoints,
+                           const std::vector<cv::Point3f>& boardPoints)>;
+
     // The last image of a run: its task is where the run's calibration starts.
     static constexpr int kLastImageIndex = 51;
     static constexpr int kLastImageCamera = 2;
@@ -102,15 +133,9 @@ public:
     // Store to write into; ImageData::getInstance() when never set.
     void setStore(ImageData* store) { m_pStore = store; }
 
-    // Run bookkeeping for a live run: the task then stores through the tracker
-    // (which refuses stores of a run that has ended) and reports its end to it
-    // on every path, so that the run's calibration starts once the last image
-    // is stored and no other task of the run is still writing. Without a
-    // tracker the task stores straight into the store and starts nothing.
-    void setRun(CalibrationRunTracker* tracker, std::uint64_t runId) {
-        m_pTracker = tracker;
-        m_nRunId = runId;
-    }
+    // A calibration run stores through its own handler (which takes its lock
+    // and refuses lists of a run that is over); the store is then not used.
+    void setStoreHandler(StoreHandler handler) { m_storeHandler = std::move(handler); }
 
     // Clears outputs and traced lines, copies the inputs and computes the grid
     // unit from the radius and the screen. index is the global image number
@@ -192,10 +217,12 @@ public:
 
     // Assembles the found lines of both passes into the outputs: second pass
     // then first, ring-cut neighbours removed, H^-1 applied, board points from
-    // the lattice positions. Returns false (outputs empty) when a circle would
-    // be listed twice, a circle lies off the place its lattice neighbours give
-    // it, H cannot be inverted or a mapped point is not finite.
-    bool arrangeSortResult(size_t detectedCount);
+    // the lattice positions. When a circle would be listed twice, a circle
+    // lies off the place its lattice neighbours give it or nothing is placed,
+    // the result is instead the one growFromMarks gives with `directions`
+    // (none when null). Returns false (outputs empty) when there is no
+    // result, H cannot be inverted or a mapped point is not finite.
+    bool arrangeSortResult(size_t detectedCount, const LatticeDirections* directions = nullptr);
 
     enum class Consistency { Consistent, DroppedUnverified, Inconsistent };
 
@@ -204,8 +231,53 @@ public:
     // place than the tolerance (0.5 of the fit's own lattice unit) makes the
     // whole result Inconsistent; entries with fewer than three non-collinear
     // neighbours cannot be checked and are removed (DroppedUnverified).
-    Consistency checkLocalConsistency(std::vector<size_t>& indices,
-                                      std::vector<cv::Point>& grid) const;
+    // With maxLeverage, a fit whose LatticeFit::leverage at the entry exceeds
+    // it checks nothing: an entry left without such a fit is unverified.
+    Consistency checkLocalConsistency(
+        std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+        double maxLeverage = std::numeric_limits<double>::infinity()) const;
+
+    // Places the detected circles (index < detectedCount) that the traced
+    // result indices/grid leaves out, by appending them: a circle gets the
+    // lattice position a local affine fit of its placed neighbours predicts,
+    // only when at least four placed circles within two lattice steps of that
+    // position (three steps where two hold fewer) fit the model within the
+    // completion bound (0.25 local lattice units) and keep the board's
+    // orientation, the circle lies within that bound of the position, and
+    // the position is on the board, not ring-cut, not taken and claimed by
+    // no other circle in the same round. A circle the tracing listed in
+    // tracedIdx/tracedGrid is placed only at that same position. Rounds
+    // repeat with the circles placed so far until one adds nothing. Returns
+    // the number of circles added; entries already there are left as they are.
+    // With maxLeverage, the fit around the position must also predict it with
+    // at most that LatticeFit::leverage (neighbours not all to one side).
+    size_t completeAssignment(std::vector<size_t>& indices, std::vector<cv::Point>& grid,
+                              const std::vector<size_t>& tracedIdx,
+                              const std::vector<cv::Point>& tracedGrid, size_t detectedCount,
+                              double maxLeverage = std::numeric_limits<double>::infinity()) const;
+
+    // Places the detected circles without any traced line, for a view whose
+    // traced result was rejected or that lacks a mark the tracing starts
+    // from. At least two marks (distinct indices, 0 = not seen) must agree
+    // with the lattice directions; they give an affine map of the lattice
+    // (all three alone, two together with the directions). Each circle
+    // within two lattice steps of a seen mark that is the only one within
+    // twice the completion bound of the map's prediction, and within the
+    // bound itself, seeds the board, which completeAssignment then grows
+    // outwards with fits that do not reach far to one side. The result
+    // passes the local consistency check. Returns false, logging why, with
+    // indices/grid empty when the marks cannot seed the board or the result
+    // is inconsistent; indices/grid are replaced, marks first.
+    bool growFromMarks(const LatticeDirections& directions, std::vector<size_t>& indices,
+                       std::vector<cv::Point>& grid, size_t detectedCount) const;
+
+    // The twelve circles the mark rings cut into.
+    static bool isRingCutPosition(cv::Point position);
+
+    // Image pixels (H^-1 applied) of the sent circles that are not in the
+    // sorted result (all of them when nothing was stored), in sent order;
+    // empty when H cannot be inverted.
+    std::vector<cv::Point2f> unusedImagePoints() const;
 
     // --- Read access for callers and tests. ---
     int imageIndex() const { return m_nImageIndex; }
@@ -217,16 +289,25 @@ public:
     // Input-list index and lattice position of each output entry.
     const std::vector<size_t>& sortedIndices() const { return m_vecSortedIdx; }
     const std::vector<cv::Point>& sortedGrid() const { return m_vecSortedGrid; }
+    // How many leading entries of the sorted lists the tracing placed; the
+    // rest were added by completeAssignment.
+    size_t tracedEntries() const { return m_nTracedEntries; }
+    // True when the result was placed from the marks (growFromMarks) instead
+    // of the traced lines; tracedEntries() is then 0.
+    bool grownFromMarks() const { return m_bGrownFromMarks; }
     const TracedLines& tracedLines() const { return m_lines; }
     const TracedLines& savedLines() const { return m_savedLines; }
     bool stored() const { return m_bStored; }
+    // Why nothing was stored; stage None when the lists were stored.
+    const DropReason& dropReason() const { return m_drop; }
 
 private:
     // Every stage of run() from the input checks to the store.
     void orderAndStore();
-    bool inputIsUsable() const;
-    bool marksAreUsable() const;
+    bool inputIsUsable();
+    bool marksAreUsable();
     void storeResult();
+    void drop(DropReason::Stage stage, const QString& detail);
 
     int m_nImageIndex = 0;
     int m_nCamera = 0;
@@ -236,6 +317,7 @@ private:
     std::vector<cv::Point> m_vecSortedGrid;
     float m_fRadius = 0.0f;
     std::vector<cv::Point2f> m_vecCentres;
+    size_t m_nDetected = 0;  // centres as sent, before any virtual point
     std::vector<size_t> m_vecMarkIdx;
     cv::Mat m_matHomography;  // 3x3 CV_64F
     float m_fGridUnit = 0.0f;
@@ -248,10 +330,13 @@ private:
     double m_dDetectedWeight = 10000.0;
     float m_fBendMin = 5.0f;
     float m_fConsistencyTolerance = 0.5f;  // local lattice units
+    float m_fCompletionBound = 0.25f;      // local lattice units
+    size_t m_nTracedEntries = 0;
+    bool m_bGrownFromMarks = false;
     TracedLines m_lines;
     TracedLines m_savedLines;
     ImageData* m_pStore = nullptr;
-    CalibrationRunTracker* m_pTracker = nullptr;
-    std::uint64_t m_nRunId = 0;
+    StoreHandler m_storeHandler;
     bool m_bStored = false;
+    DropReason m_drop;
 };

@@ -2,6 +2,8 @@
 
 #include "Calibration/CMyCalculationPicThread.h"
 
+#include "Calibration/LatticeFit.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -31,24 +33,6 @@ const std::array<cv::Point, 12> kRingCutPositions = {{
     {16, 13},  // around (15, 12)
 }};
 
-// Lattice offsets of the circles around a circle that the local fit uses:
-// the diagonal neighbours, the next circle along the row and column, and the
-// diagonal ones two steps away.
-const std::array<cv::Point, 12> kFitWindow = {{
-    {-1, -1},
-    {1, -1},
-    {-1, 1},
-    {1, 1},
-    {-2, 0},
-    {2, 0},
-    {0, -2},
-    {0, 2},
-    {-2, -2},
-    {2, -2},
-    {-2, 2},
-    {2, 2},
-}};
-
 bool isRingCut(cv::Point position) {
     return std::find(kRingCutPositions.begin(), kRingCutPositions.end(), position) !=
            kRingCutPositions.end();
@@ -68,58 +52,18 @@ void appendFoundLines(const CMyCalculationPicThread::TracedLines& lines,
 
 }  // namespace
 
-namespace {
-
-struct Neighbour {
-    cv::Point offset;
-    cv::Point2f point;
-};
-
-// Least-squares affine map from lattice offsets to sent-frame points over the
-// neighbours except `skip`; its value at offset 0 is where the circle should
-// be, and the root of its determinant is the local lattice unit in pixels.
-// False when fewer than `minimum` neighbours remain or they are collinear.
-bool fitAffine(const std::vector<Neighbour>& neighbours, size_t skip, size_t minimum,
-               cv::Point2d& expected, double& unit) {
-    cv::Matx33d normal = cv::Matx33d::zeros();
-    cv::Vec3d sumX(0.0, 0.0, 0.0);
-    cv::Vec3d sumY(0.0, 0.0, 0.0);
-    size_t used = 0;
-    for (size_t k = 0; k < neighbours.size(); ++k) {
-        if (k == skip) {
-            continue;
-        }
-        const cv::Vec3d a(neighbours[k].offset.x, neighbours[k].offset.y, 1.0);
-        normal += a * a.t();
-        sumX += a * static_cast<double>(neighbours[k].point.x);
-        sumY += a * static_cast<double>(neighbours[k].point.y);
-        ++used;
-    }
-    if (used < minimum || cv::determinant(normal) < 0.5) {
-        return false;
-    }
-    const cv::Matx33d inverse = normal.inv(cv::DECOMP_CHOLESKY);
-    const cv::Vec3d fitX = inverse * sumX;
-    const cv::Vec3d fitY = inverse * sumY;
-    expected = {fitX[2], fitY[2]};
-    unit = std::sqrt(std::fabs(fitX[0] * fitY[1] - fitX[1] * fitY[0]));
-    return true;
-}
-
-}  // namespace
-
 CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsistency(
-    std::vector<size_t>& indices, std::vector<cv::Point>& grid) const {
+    std::vector<size_t>& indices, std::vector<cv::Point>& grid, double maxLeverage) const {
     std::map<std::pair<int, int>, size_t> entryAt;
     for (size_t e = 0; e < grid.size(); ++e) {
         entryAt[{grid[e].x, grid[e].y}] = e;
     }
 
     std::vector<char> verified(grid.size(), 0);
-    std::vector<Neighbour> neighbours;
+    std::vector<LatticeFit::Neighbour> neighbours;
     for (size_t e = 0; e < grid.size(); ++e) {
         neighbours.clear();
-        for (const cv::Point& offset : kFitWindow) {
+        for (const cv::Point& offset : LatticeFit::kWindow) {
             const auto it = entryAt.find({grid[e].x + offset.x, grid[e].y + offset.y});
             if (it != entryAt.end()) {
                 neighbours.push_back({offset, m_vecCentres[indices[it->second]]});
@@ -131,17 +75,20 @@ CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsiste
         // in the first, not in the one without the other. The tolerance is
         // in local lattice units, since lens distortion the drone's H does
         // not remove can halve the steps near the image corners.
-        cv::Point2d expected;
-        double unit = 0.0;
-        if (!fitAffine(neighbours, neighbours.size(), 3, expected, unit)) {
+        LatticeFit::Affine fit;
+        if (!LatticeFit::fit(neighbours, neighbours.size(), 3, fit) ||
+            LatticeFit::leverage(neighbours, neighbours.size()) > maxLeverage) {
             continue;
         }
         for (size_t skip = neighbours.size() + 1; skip-- > 0;) {
-            if (skip < neighbours.size() && !fitAffine(neighbours, skip, 4, expected, unit)) {
+            if (skip < neighbours.size() &&
+                (!LatticeFit::fit(neighbours, skip, 4, fit) ||
+                 LatticeFit::leverage(neighbours, skip) > maxLeverage)) {
                 continue;
             }
+            const cv::Point2d expected = fit.at({0.0, 0.0});
             const double residual = std::hypot(p.x - expected.x, p.y - expected.y);
-            if (!(residual <= m_fConsistencyTolerance * unit)) {
+            if (!(residual <= m_fConsistencyTolerance * fit.unit())) {
                 qDebug() << "-------5.circle off its lattice position--------" << indices[e]
                          << grid[e].x << grid[e].y << residual;
                 return Consistency::Inconsistent;
@@ -164,7 +111,14 @@ CMyCalculationPicThread::Consistency CMyCalculationPicThread::checkLocalConsiste
     return dropped ? Consistency::DroppedUnverified : Consistency::Consistent;
 }
 
-bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
+bool CMyCalculationPicThread::isRingCutPosition(cv::Point position) {
+    return isRingCut(position);
+}
+
+bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount,
+                                                const LatticeDirections* directions) {
+    m_nTracedEntries = 0;
+    m_bGrownFromMarks = false;
     m_vecSortedImagePoints.clear();
     m_vecObjectPoints.clear();
     m_vecSortedIdx.clear();
@@ -178,25 +132,62 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
 
     // The passes cover rows of opposite parity, so a circle listed twice got
     // two lattice positions and at least one of them is wrong.
+    bool rejected = false;
+    QString why;  // for the drop reason, when the board cannot be placed at all
     std::vector<char> listed(m_vecCentres.size(), 0);
     for (size_t index : all) {
         if (index >= detectedCount || index >= m_vecCentres.size() || listed[index]) {
             qDebug() << "-------5.circle listed twice--------" << index;
-            return false;
+            rejected = true;
+            why = QStringLiteral("circle %1 was traced at two board positions").arg(index);
+            break;
         }
         listed[index] = 1;
     }
 
     std::vector<size_t> indices;
     std::vector<cv::Point> grid;
-    for (size_t e = 0; e < all.size(); ++e) {
+    for (size_t e = 0; !rejected && e < all.size(); ++e) {
         if (!isRingCut(allGrid[e])) {
             indices.push_back(all[e]);
             grid.push_back(allGrid[e]);
         }
     }
 
-    if (checkLocalConsistency(indices, grid) == Consistency::Inconsistent) {
+    if (!rejected && indices.empty() && !all.empty()) {
+        qDebug() << "-------5.no circle left to store--------";
+        drop(DropReason::Stage::Assembly,
+             QStringLiteral("every circle found is one the mark rings cut"));
+        return false;
+    }
+
+    size_t traced = 0;
+    if (!rejected && checkLocalConsistency(indices, grid) != Consistency::Inconsistent) {
+        traced = indices.size();
+        completeAssignment(indices, grid, all, allGrid, detectedCount);
+        if (indices.empty()) {
+            if (!all.empty()) {
+                qDebug() << "-------5.no circle placed--------";
+            }
+            rejected = true;
+            why = QStringLiteral("no traced circle could be placed");
+        }
+    } else if (!rejected) {
+        rejected = true;
+        why = QStringLiteral("a traced circle lies off the place its board neighbours give it");
+    }
+    // Which entries of lines that contradict themselves are right cannot be
+    // told, so none of them is used: the board is placed from the marks.
+    if (rejected && (!directions || !growFromMarks(*directions, indices, grid, detectedCount))) {
+        if (m_drop.stage == DropReason::Stage::Marks) {
+            // The tracing never ran: the missing mark is the reason.
+            m_drop.detail += QStringLiteral(", and the board could not be placed from the marks "
+                                            "that were seen");
+        } else {
+            drop(DropReason::Stage::Assembly,
+                 why +
+                     QStringLiteral(", and the board could not be placed from the marks either"));
+        }
         return false;
     }
 
@@ -204,11 +195,14 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     // transform an empty list (an exception that would end the process).
     if (indices.empty()) {
         qDebug() << "-------5.no circle left to store--------";
+        drop(DropReason::Stage::Assembly,
+             QStringLiteral("every circle found is one the mark rings cut"));
         return false;
     }
     cv::Mat inverse;
     if (cv::invert(m_matHomography, inverse, cv::DECOMP_LU) == 0.0) {
         qDebug() << "-------5.homography is not invertible--------";
+        drop(DropReason::Stage::Assembly, QStringLiteral("the homography cannot be inverted"));
         return false;
     }
     std::vector<cv::Point2f> sent;
@@ -222,6 +216,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     for (const cv::Point3f& h : homogeneous) {
         if (h.z == 0.0f) {
             qDebug() << "-------5.point mapped to infinity--------";
+            drop(DropReason::Stage::Assembly,
+                 QStringLiteral("the inverse homography maps a circle to infinity"));
             return false;
         }
     }
@@ -231,6 +227,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     for (const cv::Point2f& p : image) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
             qDebug() << "-------5.mapped point not finite--------";
+            drop(DropReason::Stage::Assembly,
+                 QStringLiteral("the inverse homography maps a circle to a non-finite point"));
             return false;
         }
     }
@@ -238,6 +236,8 @@ bool CMyCalculationPicThread::arrangeSortResult(size_t detectedCount) {
     m_vecSortedImagePoints = std::move(image);
     m_vecSortedIdx = std::move(indices);
     m_vecSortedGrid = std::move(grid);
+    m_nTracedEntries = traced;
+    m_bGrownFromMarks = rejected;
     m_vecObjectPoints.reserve(m_vecSortedGrid.size());
     for (const cv::Point& position : m_vecSortedGrid) {
         // Single precision from the integer position: equal positions give

@@ -38,11 +38,13 @@ struct PairDiagnostics {
         TranslationEmpty,  // the stereo calibration gave no translation
         BaselineOutOfRange,
         RmsTooHigh,
+        OutputFailed,  // every check held, but the log or a map could not be written
         Passed,
     };
 
     Stop stop = Stop::NotRun;
     QString opencvError;
+    QString outputError;  // the first output that could not be written, and why
     cv::Size imageSize;
     double minBaselineCm = 0.0;
     double maxBaselineCm = 0.0;

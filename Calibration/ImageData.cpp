@@ -163,10 +163,18 @@ bool ImageData::storeSorted(int imageIndex, int camera, const ImagePoints& image
 }
 
 void ImageData::fixSortData() {
-    fixPair(m_vecLeftPix_front, m_vecWorld_front, m_vecRightPix_front, m_vecRightWorld_front,
-            m_vecStereoLeftPix_front, m_vecStereoRightPix_front, m_vecStereoWorld_front);
-    fixPair(m_vecLeftPix_down, m_vecWorld_down, m_vecRightPix_down, m_vecRightWorld_down,
-            m_vecStereoLeftPix_down, m_vecStereoRightPix_down, m_vecStereoWorld_down);
+    fixSortPair(true);
+    fixSortPair(false);
+}
+
+void ImageData::fixSortPair(bool forward) {
+    if (forward) {
+        fixPair(m_vecLeftPix_front, m_vecWorld_front, m_vecRightPix_front, m_vecRightWorld_front,
+                m_vecStereoLeftPix_front, m_vecStereoRightPix_front, m_vecStereoWorld_front);
+    } else {
+        fixPair(m_vecLeftPix_down, m_vecWorld_down, m_vecRightPix_down, m_vecRightWorld_down,
+                m_vecStereoLeftPix_down, m_vecStereoRightPix_down, m_vecStereoWorld_down);
+    }
 }
 
 // --- Upload packets of the data channel ---

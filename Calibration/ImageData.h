@@ -14,19 +14,21 @@
 struct ResultData;
 struct FileData;
 
-// The one store of a calibration run.
+// The store of a calibration run.
 //
 // Ordering tasks hand over, per image and camera, the circle centres in board
 // order (pixels, cv::Point2f) and the matching board points (centimetres,
 // cv::Point3f with z = 0); entry j of one list is the image of entry j of the
-// other. The last task of a run compacts and pairs them (fixSortData) and
-// calibrates; the data channel waits on m_nCalibResult and then reads the
-// matrices and map paths.
+// other. Once a pair's lists are complete they are compacted and paired
+// (fixSortPair) and the pair calibrated; the data channel then reads the
+// matrices and map paths. Every CalibrationRun owns a store of its own;
+// getInstance() is the process-wide one for callers outside a run.
 //
-// Threading: ordering tasks write disjoint slots without a lock. This only works
-// because InitData sizes every per-slot vector before a run starts and nothing
-// resizes it until every task of the run has stored; storeSorted never grows a
-// vector. m_nCalibResult is the only field touched by several threads at once.
+// Threading: ordering tasks write disjoint slots (a CalibrationRun serialises
+// them). This only works because InitData sizes every per-slot vector before a
+// run starts and nothing resizes a pair's vectors until every task of that
+// pair has stored; storeSorted never grows a vector. m_nCalibResult is the
+// only field touched by several threads at once.
 class ImageData : public QObject {
     Q_OBJECT
 
@@ -68,6 +70,9 @@ public:
     // at least one board point in common, left and right points paired by
     // bit-identical board coordinates. Forward pair first, then downward.
     void fixSortData();
+    // The same for one pair only; the other pair's lists are not touched, so
+    // its tasks may go on storing meanwhile.
+    void fixSortPair(bool forward);
 
     // Where the calibration log ("<folder>/log/<time>.txt") and the eight map
     // files ("<folder>/<w>_<h>_<kind>__<Side>Map.dat", kind 0 raw float map, 1
@@ -142,14 +147,17 @@ public:
     // (ImageDataCalibration.cpp, ImageDataOutputs.cpp)
 
     // Calibrate one pair from the lists fixSortData left: each camera
-    // (cv::calibrateCamera), then the pair (cv::stereoCalibrate), checked
-    // against |T[0]| in [5.7, 6.1] cm (forward) or [3.7, 4.1] cm (downward) and
-    // every RMS <= 0.5 px; on success rectify, write the two raw maps and convert
-    // them to depth-unit maps. Forward images are 480 x 640, downward 640 x 480.
-    // Returns false when a check fails or OpenCV refuses the input (it throws
-    // on a camera without views or a view with too few points); the matrices
-    // computed up to that point stay in the store. calibration_front starts a
-    // new calibration log file.
+    // (cv::calibrateCamera, the two at the same time), then the pair
+    // (cv::stereoCalibrate), checked against |T[0]| in [5.7, 6.1] cm (forward)
+    // or [3.7, 4.1] cm (downward) and every RMS <= 0.5 px; on success rectify,
+    // write the two raw maps and the two depth-unit maps converted from them
+    // in memory. Forward images are 480 x 640, downward 640 x 480. The log
+    // entries of the call are appended to the log file together once the
+    // computation is over. Returns false when a check fails, when OpenCV
+    // refuses the input (it throws on a camera without views or a view with
+    // too few points), or when the log or a map cannot be written
+    // (m_diagnostics says which and why); the matrices computed up to that
+    // point stay in the store. calibration_front starts a new log file.
     bool calibration_front();
     bool calibration_down();
 
@@ -159,16 +167,24 @@ public:
     // ordering task writes the store meanwhile.
     bool calibrateRun();
 
-    // Appends one entry to m_strLogFile: the title line, the rows of matrix
-    // (read as CV_64F; other types are converted, an empty matrix gives no
-    // rows), each element in %g with 6 digits followed by two tabs, then the
-    // separator line and a blank line. A file that cannot be opened gives one
-    // debug line and no entry.
-    void abWrite(const QString& title, const cv::Mat& matrix);
+    // One log entry as UTF-8: the title line, the rows of matrix (read as
+    // CV_64F; other types are converted, an empty matrix gives no rows), each
+    // element in %g with 6 digits followed by two tabs, then the separator
+    // line and a blank line.
+    static QByteArray logEntry(const QString& title, const cv::Mat& matrix);
+
+    // Appends entries (logEntry's) to m_strLogFile. False, with one debug line
+    // and why in error, when the file cannot be opened or written whole.
+    bool appendLog(const QByteArray& entries, QString* error = nullptr);
+
+    // Appends one entry to m_strLogFile (appendLog of logEntry).
+    bool abWrite(const QString& title, const cv::Mat& matrix);
 
     // Writes the rows of matrix (any element type) to path as raw bytes,
-    // truncating the file; no header. One debug line when it cannot be opened.
-    void abWriteDat(const QString& path, const cv::Mat& matrix);
+    // truncating the file; no header. False, with one debug line and why in
+    // error, when it cannot be opened or written whole; a partly written file
+    // is removed.
+    bool abWriteDat(const QString& path, const cv::Mat& matrix, QString* error = nullptr);
 
     // ---- end of the calibration computation ----
 

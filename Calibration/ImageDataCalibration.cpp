@@ -9,6 +9,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <future>
 
 namespace {
 
@@ -79,11 +80,27 @@ void keepMono(CameraDiagnostics& c, double rms, const cv::Mat& K, const cv::Mat&
     }
 }
 
-bool calibratePair(ImageData& d, PairSetup& p) {
+// What one pair's computation leaves to be written: its log entries, in
+// order, and, when every check passed, the two merged maps.
+struct PairOutputs {
+    QByteArray log;
+    cv::Mat leftMap;  // CV_32F, rows x (2 x width): the raw map file's layout
+    cv::Mat rightMap;
+};
+
+// The checks and the OpenCV work of one pair; nothing is written to disk
+// here. The two single-camera calibrations are independent and run at the
+// same time; each result enters the store and the diagnostics in the order
+// a one-after-the-other computation gives them, so the outcome, the log and
+// the maps do not depend on which finishes first.
+bool calibratePair(ImageData& d, PairSetup& p, PairOutputs& out) {
     const QString side = p.forward ? "FRONT" : "DOWN";
     const QString cn = p.forward ? QString::fromUtf8("前视") : QString::fromUtf8("下视");
     cv::Mat leftDist = cv::Mat::zeros(5, 1, CV_64F);
     cv::Mat rightDist = cv::Mat::zeros(5, 1, CV_64F);
+    const auto log = [&out](const QString& title, const cv::Mat& matrix) {
+        out.log += ImageData::logEntry(title, matrix);
+    };
 
     if (p.forward) {
         logListSizes(p.leftWorld, "m_vecWorld_front.size(): ");
@@ -94,26 +111,34 @@ bool calibratePair(ImageData& d, PairSetup& p) {
 
     const cv::TermCriteria monoCriteria(cv::TermCriteria::COUNT + cv::TermCriteria::EPS, 30,
                                         DBL_EPSILON);
-    std::vector<cv::Mat> rvecs, tvecs;
     keepViews(p.diag.left, p.leftPix, p.leftWorld);
     keepViews(p.diag.right, p.rightPix, p.rightWorld);
-    const double leftRms = cv::calibrateCamera(p.leftWorld, p.leftPix, p.imageSize, p.leftCamera,
-                                               leftDist, rvecs, tvecs, 0, monoCriteria);
-    keepMono(p.diag.left, leftRms, p.leftCamera, leftDist, rvecs, tvecs);
-    const double rightRms =
-        cv::calibrateCamera(p.rightWorld, p.rightPix, p.imageSize, p.rightCamera, rightDist, rvecs,
-                            tvecs, 0, monoCriteria);
-    keepMono(p.diag.right, rightRms, p.rightCamera, rightDist, rvecs, tvecs);
+    cv::Mat leftCamera = p.leftCamera.clone();
+    cv::Mat rightCamera = p.rightCamera.clone();
+    std::vector<cv::Mat> leftRvecs, leftTvecs, rightRvecs, rightTvecs;
+    std::future<double> right = std::async(std::launch::async, [&] {
+        return cv::calibrateCamera(p.rightWorld, p.rightPix, p.imageSize, rightCamera, rightDist,
+                                   rightRvecs, rightTvecs, 0, monoCriteria);
+    });
+    // Should the left calibration throw, the future still waits for the
+    // right one before the locals it writes go away.
+    const double leftRms = cv::calibrateCamera(p.leftWorld, p.leftPix, p.imageSize, leftCamera,
+                                               leftDist, leftRvecs, leftTvecs, 0, monoCriteria);
+    p.leftCamera = leftCamera;
+    keepMono(p.diag.left, leftRms, p.leftCamera, leftDist, leftRvecs, leftTvecs);
+    const double rightRms = right.get();
+    p.rightCamera = rightCamera;
+    keepMono(p.diag.right, rightRms, p.rightCamera, rightDist, rightRvecs, rightTvecs);
 
     if (p.forward) {
         d.m_strLogFile = d.newLogFilePath();
     }
-    d.abWrite("\t<----" + side + "_LEFT_RMS = " + g6(leftRms) + "---->", cv::Mat());
-    d.abWrite("\t<----" + side + "_RIGHT_RMS = " + g6(rightRms) + "---->", cv::Mat());
-    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机内参---->"), p.leftCamera);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机内参---->"), p.rightCamera);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机畸变---->"), leftDist);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机畸变---->"), rightDist);
+    log("\t<----" + side + "_LEFT_RMS = " + g6(leftRms) + "---->", cv::Mat());
+    log("\t<----" + side + "_RIGHT_RMS = " + g6(rightRms) + "---->", cv::Mat());
+    log("\t<----" + cn + QString::fromUtf8("左侧相机内参---->"), p.leftCamera);
+    log("\t<----" + cn + QString::fromUtf8("右侧相机内参---->"), p.rightCamera);
+    log("\t<----" + cn + QString::fromUtf8("左侧相机畸变---->"), leftDist);
+    log("\t<----" + cn + QString::fromUtf8("右侧相机畸变---->"), rightDist);
 
     if (p.stereoWorld.empty() || p.stereoWorld.size() != p.stereoLeft.size() ||
         p.stereoWorld.size() != p.stereoRight.size()) {
@@ -141,17 +166,17 @@ bool calibratePair(ImageData& d, PairSetup& p) {
 
     const QString errTitle = "\t<----" + side + "_ERR = " + g6(stereoRms) + "---->";
     if (p.forward) {
-        d.abWrite(errTitle, cv::Mat());
+        log(errTitle, cv::Mat());
     }
-    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机内参优化---->"), p.leftCamera);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机内参优化---->"), p.rightCamera);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("左侧相机畸变优化---->"), leftDist);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("右侧相机畸变优化---->"), rightDist);
+    log("\t<----" + cn + QString::fromUtf8("左侧相机内参优化---->"), p.leftCamera);
+    log("\t<----" + cn + QString::fromUtf8("右侧相机内参优化---->"), p.rightCamera);
+    log("\t<----" + cn + QString::fromUtf8("左侧相机畸变优化---->"), leftDist);
+    log("\t<----" + cn + QString::fromUtf8("右侧相机畸变优化---->"), rightDist);
     if (!p.forward) {
-        d.abWrite(errTitle, cv::Mat());
+        log(errTitle, cv::Mat());
     }
-    d.abWrite("\t<----" + cn + QString::fromUtf8("R矩阵---->"), R);
-    d.abWrite("\t<----" + cn + QString::fromUtf8("T矩阵---->"), p.translation);
+    log("\t<----" + cn + QString::fromUtf8("R矩阵---->"), R);
+    log("\t<----" + cn + QString::fromUtf8("T矩阵---->"), p.translation);
 
     if (p.translation.empty() || p.translation.total() == 0) {
         qDebug() << (p.forward ? "mat front is empty" : "mat down is empty");
@@ -187,45 +212,68 @@ bool calibratePair(ImageData& d, PairSetup& p) {
     cv::initUndistortRectifyMap(p.rightCamera, rightDist, R2, p.rightProj, p.imageSize, CV_32FC1,
                                 rightX, rightY);
 
-    d.abWrite(p.forward ? "\t<----forw-Rl---->" : "\t<----DOWN-Rl---->", R1);
-    d.abWrite(p.forward ? "\t<----forw-Rr---->" : "\t<----DOWN-Rr---->", R2);
-    d.abWrite(p.forward ? "\t<----forw-pl---->" : "\t<----DOWN_pl---->", p.leftProj);
-    d.abWrite(p.forward ? "\t<----forw-pr---->" : "\t<----DOWN_pr---->", p.rightProj);
+    log(p.forward ? "\t<----forw-Rl---->" : "\t<----DOWN-Rl---->", R1);
+    log(p.forward ? "\t<----forw-Rr---->" : "\t<----DOWN-Rr---->", R2);
+    log(p.forward ? "\t<----forw-pl---->" : "\t<----DOWN_pl---->", p.leftProj);
+    log(p.forward ? "\t<----forw-pr---->" : "\t<----DOWN_pr---->", p.rightProj);
 
-    const cv::Mat leftMerged = mergeMaps(leftX, leftY);
-    const cv::Mat rightMerged = mergeMaps(rightX, rightY);
-
-    for (const QString& path : {p.leftMap, p.rightMap, p.leftDpuMap, p.rightDpuMap}) {
-        QFile::remove(path);
-    }
-    d.abWriteDat(p.leftMap, leftMerged);
-    d.abWriteDat(p.rightMap, rightMerged);
-
-    const auto width = static_cast<std::uint32_t>(p.imageSize.width);
-    const auto height = static_cast<std::uint32_t>(p.imageSize.height);
-    HiDPUInterface().outFile(p.leftMap, p.leftDpuMap, width, height);
-    HiDPUInterface().outFile(p.rightMap, p.rightDpuMap, width, height);
+    out.leftMap = mergeMaps(leftX, leftY);
+    out.rightMap = mergeMaps(rightX, rightY);
     p.diag.stop = PairDiagnostics::Stop::Passed;
     return true;
 }
 
+// Writes what the computation left: the log entries (those of a pair that
+// failed a check too), and for a pair that passed its raw maps and, converted
+// in memory, its depth-unit maps. Stops at the first failure, with why in
+// error; no file is left half written.
+bool writePairOutputs(ImageData& d, const PairSetup& p, const PairOutputs& out, QString* error) {
+    if (!out.log.isEmpty() && !d.appendLog(out.log, error)) {
+        return false;
+    }
+    if (out.leftMap.empty() || out.rightMap.empty()) {
+        return true;
+    }
+    for (const QString& path : {p.leftMap, p.rightMap, p.leftDpuMap, p.rightDpuMap}) {
+        QFile::remove(path);
+    }
+    const auto width = static_cast<std::uint32_t>(p.imageSize.width);
+    const auto height = static_cast<std::uint32_t>(p.imageSize.height);
+    return d.abWriteDat(p.leftMap, out.leftMap, error) &&
+           d.abWriteDat(p.rightMap, out.rightMap, error) &&
+           HiDPUInterface().outMat(out.leftMap, p.leftDpuMap, width, height, error) &&
+           HiDPUInterface().outMat(out.rightMap, p.rightDpuMap, width, height, error);
+}
+
 // OpenCV throws on inputs it cannot calibrate (a camera without views, a view
 // with fewer than four points, lists of different lengths); that is a failed
-// calibration of the pair, not a reason to end the process.
+// calibration of the pair, not a reason to end the process. Outputs that
+// cannot be written fail a pair that passed its checks.
 bool calibrateGuarded(ImageData& d, PairSetup& p) {
     p.diag = PairDiagnostics();
     p.diag.imageSize = p.imageSize;
     p.diag.minBaselineCm = p.minBaseline;
     p.diag.maxBaselineCm = p.maxBaseline;
     p.diag.maxRmsPx = kMaxRms;
+    PairOutputs out;
+    bool ok = false;
     try {
-        return calibratePair(d, p);
+        ok = calibratePair(d, p, out);
     } catch (const cv::Exception& e) {
         qDebug() << (p.forward ? "front" : "down") << "calibration refused by OpenCV:" << e.what();
         p.diag.stop = PairDiagnostics::Stop::OpenCvRefused;
         p.diag.opencvError = QString::fromStdString(e.err);
-        return false;
     }
+    QString error;
+    if (!writePairOutputs(d, p, out, &error)) {
+        qDebug().noquote() << (p.forward ? "front" : "down") << "calibration not saved:" << error;
+        p.diag.outputError = error;
+        if (ok) {
+            p.diag.stop = PairDiagnostics::Stop::OutputFailed;
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 }  // namespace

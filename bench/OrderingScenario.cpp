@@ -2,6 +2,18 @@
 
 #include <cmath>
 
+OrderingScenario OrderingScenario::strongDistortion() {
+    OrderingScenario s;
+    s.name = "stress: k1 -0.35, noise 1 px, 10 %, 35 deg, 15 deg";
+    s.camera.distortion[0] = -0.35;
+    s.camera.distortion[1] = 0.12;
+    s.noisePx = 1.0;
+    s.missingFraction = 0.10;
+    s.maxTiltDeg = 35.0;
+    s.maxRollDeg = 15.0;
+    return s;
+}
+
 OrderingScenario::Draw OrderingScenario::draw(const SyntheticBoardView& board,
                                               uint64_t view) const {
     std::mt19937_64 rng(0x0b0a4dULL * 1000003ULL + view);

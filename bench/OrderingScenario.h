@@ -26,6 +26,11 @@ struct OrderingScenario {
         SyntheticPose pose;
         SyntheticOptions options;
     };
+    // Far more barrel distortion than the drone's lenses (k1 -0.35, k2
+    // 0.12), 1 px noise, 10 % of the circles missing, tilt up to 35 and roll
+    // up to 15 degrees.
+    static OrderingScenario strongDistortion();
+
     // The pose and options of view number `view`.
     Draw draw(const SyntheticBoardView& board, uint64_t view) const;
 };

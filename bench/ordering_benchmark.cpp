@@ -4,7 +4,10 @@
 //
 // BM_Run/board: a whole task, from run() to the store, on a synthetic
 // 270-circle view (distorted camera, 0.3 px noise). BM_Stage_*: each stage of
-// that run on its own, for the stage shares. BM_RunPoints/N: whole runs on
+// that run on its own, for the stage shares (BM_Stage_7_Completion/K: the
+// completion placing K circles taken out of the result; BM_Stage_8: the
+// whole board placed from the marks). BM_Run/rejected-tracing: a whole task
+// on a view whose traced lines are rejected. BM_RunPoints/N: whole runs on
 // staggered patches of N circles (60, 135, 270, 540) seen straight on, for
 // the growth with the number of points. OpenCV runs single-threaded here.
 
@@ -16,6 +19,7 @@
 #include "Calibration/ImageData.h"
 #include "bench/OrderingScenario.h"
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -107,6 +111,18 @@ void BM_Run(benchmark::State& state) {
 }
 BENCHMARK(BM_Run)->Name("BM_Run/board")->Unit(benchmark::kMicrosecond);
 
+// A whole task on a view whose traced lines are rejected (strong barrel
+// distortion, 1 px noise, 10 % missing, steep tilt), so that the board is
+// placed from the marks after the tracing.
+void BM_RunRejectedTracing(benchmark::State& state) {
+    const OrderingScenario scenario = OrderingScenario::strongDistortion();
+    const SyntheticBoardView board(scenario.camera, Task::gridUnitCm(kBenchRadius, kScreen));
+    const OrderingScenario::Draw d = scenario.draw(board, 23);
+    const SyntheticView view = board.generate(d.pose, d.options, 1023);
+    runTask(state, {view.centres, view.marks, view.homography});
+}
+BENCHMARK(BM_RunRejectedTracing)->Name("BM_Run/rejected-tracing")->Unit(benchmark::kMicrosecond);
+
 void BM_RunPoints(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     // 27 columns hold 13.5 circles per row on average; 60 circles as 15 x 8.
@@ -194,12 +210,60 @@ void BM_Stage_6_AssembleAndStore(benchmark::State& state) {
         s.store.storeSorted(0, 1, s.task.sortedImagePoints(), s.task.objectPoints());
     }
 }
+// The completion alone: the board run's result with `open` of its circles
+// taken out again (spread over the board), to be placed back.
+void BM_Stage_7_Completion(benchmark::State& state) {
+    Stages& s = stages();
+    start(s.task, s.input, s.store);
+    s.trace();
+    const size_t n = s.input.centres.size();
+    s.task.arrangeSortResult(n);
+    const size_t open = static_cast<size_t>(state.range(0));
+    const size_t stride = std::max<size_t>(1, s.task.sortedIndices().size() / open);
+    std::vector<size_t> keptIdx;
+    std::vector<cv::Point> keptGrid;
+    for (size_t e = 0; e < s.task.sortedIndices().size(); ++e) {
+        if (e % stride != 0 || e / stride >= open) {
+            keptIdx.push_back(s.task.sortedIndices()[e]);
+            keptGrid.push_back(s.task.sortedGrid()[e]);
+        }
+    }
+    size_t added = 0;
+    for (auto _ : state) {
+        std::vector<size_t> idx = keptIdx;
+        std::vector<cv::Point> grid = keptGrid;
+        added = s.task.completeAssignment(idx, grid, {}, {}, n);
+    }
+    state.counters["open"] = static_cast<double>(s.task.sortedIndices().size() - keptIdx.size());
+    state.counters["placed"] = static_cast<double>(added);
+}
+
+// The board placed from the marks alone, as when the traced lines are
+// rejected: every circle of the board run grown from the marks.
+void BM_Stage_8_GrowFromMarks(benchmark::State& state) {
+    Stages& s = stages();
+    start(s.task, s.input, s.store);
+    const size_t n = s.input.centres.size();
+    std::vector<size_t> idx;
+    std::vector<cv::Point> grid;
+    bool grown = false;
+    for (auto _ : state) {
+        grown = s.task.growFromMarks(s.directions, idx, grid, n);
+    }
+    if (!grown) {
+        state.SkipWithError("the board was not grown from the marks");
+    }
+    state.counters["placed"] = static_cast<double>(idx.size());
+}
+
 BENCHMARK(BM_Stage_1_Graph)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_2_Bends)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_3_Density)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_4_KMeans)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_5_Tracing)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Stage_6_AssembleAndStore)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Stage_7_Completion)->Arg(10)->Arg(40)->Arg(160)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Stage_8_GrowFromMarks)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

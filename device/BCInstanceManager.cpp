@@ -14,6 +14,10 @@ BCInstanceManager::BCInstanceManager(QObject* parent) : QObject(parent) {
     m_pDeal = new ImageDeal(nullptr);
     m_pCapture = new ImageCapture(m_pVideo, nullptr);
     m_pModelChange = new ModelChange(m_pVideo, nullptr);
+    // The end of the capture bounds how long the data channel waits for the
+    // run's last image.
+    QObject::connect(m_pCapture, &ImageCapture::downwardFinished, m_pDeal,
+                     &ImageDeal::onDownwardFinished, Qt::QueuedConnection);
 }
 
 BCInstanceManager::~BCInstanceManager() {

@@ -57,6 +57,7 @@ void ImageCapture::run() {
     // The socket was made by an earlier run of this thread object: it stays
     // with it, since this object lives in its own thread.
     m_pSocket->abort();
+    m_assembler.reset();  // a new connection is a new stream
     m_pSocket->connectToHost(DeviceAddress::host(), kPort, QIODevice::ReadWrite);
     if (m_pSocket->waitForConnected(3000)) {
         qDebug() << "ImageCapture connected";

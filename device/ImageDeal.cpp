@@ -1,15 +1,16 @@
 #include "device/ImageDeal.h"
 
 #include "device/BCInstanceManager.h"
-#include "Calibration/CalibrationRunTracker.h"
 #include "device/DeviceAddress.h"
 #include "device/wire/FeaturePacket.h"
 #include "device/wire/FileChunkSender.h"
 #include "device/wire/FileData.h"
 #include "device/ImageCapture.h"
+#include "device/UploadDelivery.h"
 #include "Calibration/ImageData.h"
 #include "device/wire/ResultData.h"
 #include "device/record/RunFolders.h"
+#include "Calibration/report/RunReportBuilder.h"
 #include "Calibration/report/RunReportWriter.h"
 #include "Calibration/ScreenScale.h"
 
@@ -74,15 +75,21 @@ void ImageDeal::run() {
         m_pSocket = new QTcpSocket();
         connect(m_pSocket, &QTcpSocket::readyRead, this, &ImageDeal::onReadyRead);
         connect(m_pSocket, &QAbstractSocket::errorOccurred, this, &ImageDeal::onSocketError);
-        connect(m_pSocket, &QTcpSocket::disconnected, this, [] {
+        connect(m_pSocket, &QTcpSocket::disconnected, this, [this] {
             qDebug() << "ImageDeal disconnected";
             // No record of this run can come any more.
-            CalibrationRunTracker::getInstance()->streamEnded();
+            if (m_run) {
+                m_run->connectionLost();
+            }
         });
         connect(m_pSocket, &QAbstractSocket::stateChanged, this,
                 [](QAbstractSocket::SocketState s) { qDebug() << s << "ImageDeal"; });
     }
+    // A restart abandons the run of the earlier connection: it must neither
+    // report into this one nor be waited for.
+    abandonRun();
     m_pSocket->abort();
+    m_assembler.reset();  // a new connection is a new stream
     m_pSocket->connectToHost(DeviceAddress::host(), kPort, QIODevice::ReadWrite);
     if (m_pSocket->waitForConnected(3000)) {
         qDebug() << "ImageDeal connected";
@@ -90,6 +97,7 @@ void ImageDeal::run() {
                                   "startCapture", Qt::DirectConnection);
     }
     exec();
+    abandonRun();
     if (m_pSocket->state() == QAbstractSocket::ConnectedState) {
         m_pSocket->write("quit");
         m_pSocket->flush();
@@ -104,15 +112,52 @@ void ImageDeal::writeStart() {
     qDebug() << "writeStart" << QThread::currentThreadId();
     const qint64 n = m_pSocket ? m_pSocket->write("start") : -1;
     qDebug() << "write start bytes" << n;
-    // A fresh store and result for the new run; stale records of an earlier
-    // run must not be ordered into it.
+    // A fresh run; stale records of an earlier run must not be ordered into it.
     {
         QMutexLocker lock(&m_listMutex);
         qDeleteAll(m_dataList);
         m_dataList.clear();
     }
-    CalibrationRunTracker::getInstance()->beginRun();
+    beginRun();
     beginRunRecord();
+}
+
+void ImageDeal::beginRun() {
+    abandonRun();
+    const quint64 serial = ++m_runSerial;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+                           QStringLiteral("/NimbraDesktop");
+    // Called on a pool or watchdog thread; the outcome is handled here.
+    m_run = CalibrationRun::create(folder, [this, serial](const RunOutcome& outcome) {
+        QMetaObject::invokeMethod(
+            this, [this, serial, outcome] { onRunFinished(serial, outcome); },
+            Qt::QueuedConnection);
+    });
+    m_outcome = RunOutcome();
+}
+
+void ImageDeal::abandonRun() {
+    if (m_run) {
+        m_run->abort();
+        m_run.reset();
+        ++m_runSerial;
+    }
+}
+
+void ImageDeal::onRunFinished(quint64 serial, const RunOutcome& outcome) {
+    if (serial != m_runSerial || !m_run) {
+        return;  // a run abandoned since
+    }
+    m_outcome = outcome;
+    emit sendResult(outcome.passed());
+}
+
+void ImageDeal::onDownwardFinished() {
+    if (m_run && !m_run->isFinished()) {
+        qDebug() << "downward capture finished; the last image may take" << kLastImageBoundMs
+                 << "ms";
+        m_run->captureFinished(std::chrono::milliseconds(kLastImageBoundMs));
+    }
 }
 
 void ImageDeal::beginRunRecord() {
@@ -130,10 +175,13 @@ void ImageDeal::takeRunGeometry() {
     header.screenWidthMm = m_fScreenWidthMm.load();
     header.screenWidthPx = static_cast<std::uint32_t>(m_fScreenWidthPx.load());
     m_runHeader = header;
-    m_runRadius = header.radiusPx;
-    m_runScreenWidthMm = m_fScreenWidthMm.load();
-    m_runScreenWidthPx = m_fScreenWidthPx.load();
     m_runGeometryTaken = true;
+    if (m_run) {
+        CMyCalculationPicThread::ScreenMetrics screen;
+        screen.widthMm = m_fScreenWidthMm.load();
+        screen.widthPx = m_fScreenWidthPx.load();
+        m_run->setBoard(static_cast<float>(header.radiusPx), screen);
+    }
     if (!m_strRunFolder.isEmpty()) {
         m_record.open(m_strRunFolder + QStringLiteral("/record.nrec"), header);
     }
@@ -141,13 +189,19 @@ void ImageDeal::takeRunGeometry() {
 
 void ImageDeal::finishRunRecord() {
     m_record.close();
-    if (m_strRunFolder.isEmpty()) {
+    if (m_strRunFolder.isEmpty() || !m_run) {
+        m_strRunFolder.clear();
         return;
     }
-    ImageData* store = ImageData::getInstance();
-    for (const QString& path :
-         {store->m_strLogFile, store->m_strFrontLeftDpuMap, store->m_strFrontRightDpuMap,
-          store->m_strDownLeftDpuMap, store->m_strDownRightDpuMap}) {
+    const ImageData& store = m_run->store();
+    // The maps in the folder are this run's only when it passed; a failed run
+    // may have left an earlier run's there.
+    QStringList files{store.m_strLogFile};
+    if (m_outcome.passed()) {
+        files << store.m_strFrontLeftDpuMap << store.m_strFrontRightDpuMap
+              << store.m_strDownLeftDpuMap << store.m_strDownRightDpuMap;
+    }
+    for (const QString& path : files) {
         if (!QFile::exists(path)) {
             continue;
         }
@@ -191,105 +245,118 @@ void ImageDeal::dataDeal() {
     QThreadPool* pool = QThreadPool::globalInstance();
     qDebug() << "activeThreadCount" << pool->activeThreadCount();
     qDebug() << "maxThreadCount" << pool->maxThreadCount();
-    QThreadPool::globalInstance()->start([this] { handOff(); });
-}
-
-void ImageDeal::handOff() {
-    QThreadPool* pool = QThreadPool::globalInstance();
-    CalibrationRunTracker* tracker = CalibrationRunTracker::getInstance();
-    int n = pool->activeThreadCount();
-    bool lastWasFinal = false;
-    // Every queued record is handed off: a full pool queues the ordering task
-    // instead of dropping the record, so no packet waits for a later one.
     for (;;) {
-        FeatureData* record = nullptr;
-        CalibrationRunTracker::RunId runId = 0;
+        std::unique_ptr<FeatureData> record;
         {
             QMutexLocker lock(&m_listMutex);
             qDebug() << "m_dataList" << m_dataList.size();
             if (m_dataList.isEmpty()) {
                 break;
             }
-            record = m_dataList.takeFirst();
-            n = record->view == 5 ? static_cast<int>(record->index) + 26
-                                  : static_cast<int>(record->index);
-            runId = tracker->taskStarted(n, record->view1);
+            record.reset(m_dataList.takeFirst());
         }
-        lastWasFinal = n == 51 && record->view1 == 2;
-        if (runId == 0) {
-            qDebug() << "no run open for image" << n << "camera" << record->view1;
-            delete record;
+        if (!m_run) {
+            qDebug() << "no run open for pair" << record->view << "image" << record->index
+                     << "camera" << record->view1;
             continue;
         }
-
-        // The geometry fixed for the run (the record's header); the live
-        // values only when records come outside a run's bytes (never live).
-        const bool fixed = m_runGeometryTaken.load();
-        auto* task = new CMyCalculationPicThread(0, QString());
-        task->setRadius(static_cast<float>(fixed ? m_runRadius.load() : m_nRadius.load()));
-        task->setRun(tracker, runId);
-        const cv::Mat homography(3, 3, CV_64F, record->mat.data());
-        const std::vector<size_t> marks{static_cast<size_t>(record->size[0]),
-                                        static_cast<size_t>(record->size[1]),
-                                        static_cast<size_t>(record->size[2])};
-        CMyCalculationPicThread::ScreenMetrics screen;
-        screen.widthMm = fixed ? m_runScreenWidthMm.load() : m_fScreenWidthMm.load();
-        screen.widthPx = fixed ? m_runScreenWidthPx.load() : m_fScreenWidthPx.load();
-        task->startTask(static_cast<unsigned long>(n), record->view1, record->points, marks,
-                        homography.clone(), screen);
-        pool->start(task);
+        // The run starts the image's ordering task on the pool; nothing here
+        // waits for it.
+        const CalibrationRun::Admission admission = m_run->addRecord(*record);
+        if (!admission.accepted) {
+            continue;
+        }
         if (record->view1 == 2) {
-            emit progress(n);
+            emit progress(admission.imageIndex);
         }
-        delete record;
-    }
-
-    if (lastWasFinal) {
-        qDebug() << "index" << 51 << pool->activeThreadCount();
-        tracker->streamEnded();
-        ImageData* store = ImageData::getInstance();
-        while (store->m_nCalibResult.load() == ImageData::kResultPending) {
-            QThread::msleep(1000);
+        if (admission.imageIndex == CalibrationRun::kLastImageIndex &&
+            record->view1 == CalibrationRun::kLastCamera) {
+            qDebug() << "index" << admission.imageIndex << pool->activeThreadCount();
         }
-        emit sendResult(store->m_nCalibResult.load() != ImageData::kResultFailed);
     }
 }
 
 void ImageDeal::onResult(bool ok) {
     qDebug() << "onResult" << (ok ? "true" : "false");
+    RunOutcome outcome = m_outcome;
     if (ok) {
-        m_pSocket->write("right");
-        ImageData* store = ImageData::getInstance();
-        sendResult(store->m_strFrontLeftDpuMap, VideoShow::ForwardLeft);
-        sendResult(store->m_strFrontRightDpuMap, VideoShow::ForwardRight);
-        sendResult(store->m_strDownLeftDpuMap, VideoShow::DownwardLeft);
-        sendResult(store->m_strDownRightDpuMap, VideoShow::DownwardRight);
-        store->InitData();
-    } else {
+        QString why;
+        bool sent = uploadCalibration(&why);
+        if (sent) {
+            // The OK page's button reboots the drone: success only once it
+            // holds every map.
+            const UploadDelivery::Result delivery = UploadDelivery::wait(
+                m_pSocket, UploadDelivery::kDefaultTimeoutMs,
+                [this](qint64 done, qint64 total) { emit uploadProgress(done, total); });
+            if (delivery.outcome == UploadDelivery::Outcome::Stopped) {
+                return;  // the run was abandoned (quitDeal): its pages have moved on
+            }
+            if (delivery.outcome != UploadDelivery::Outcome::Delivered) {
+                sent = false;
+                why = delivery.reason;
+            }
+        }
+        if (!sent) {
+            ok = false;
+            outcome = RunOutcome::failure(
+                RunOutcome::Reason::UploadFailed,
+                QStringLiteral("the calibration could not be sent to the drone: %1").arg(why));
+            qDebug().noquote() << "upload failed:" << why;
+        }
+    } else if (m_pSocket) {
         m_pSocket->write("wrong");
     }
-    m_pSocket->flush();
+    if (m_pSocket) {
+        m_pSocket->flush();
+    }
     const QString runFolder = m_strRunFolder;
     finishRunRecord();
     emit progress(52);
     emit result(ok);
     // After the upload and the result: the report costs the run nothing.
-    writeRunReport(runFolder);
+    writeRunReport(runFolder, outcome);
     if (!runFolder.isEmpty()) {
         emit runReported(runFolder);
     }
 }
 
-void ImageDeal::writeRunReport(const QString& runFolder) {
-    if (runFolder.isEmpty()) {
+bool ImageDeal::uploadCalibration(QString* why) {
+    if (!m_run || !m_pSocket || m_pSocket->state() != QAbstractSocket::ConnectedState) {
+        *why = QStringLiteral("the data connection is closed");
+        return false;
+    }
+    if (m_pSocket->write("right") != 5) {
+        *why = QStringLiteral("\"right\" could not be written (%1)").arg(m_pSocket->errorString());
+        return false;
+    }
+    const ImageData& store = m_run->store();
+    const struct {
+        const QString& path;
+        VideoShow::VideoPosition position;
+    } uploads[] = {{store.m_strFrontLeftDpuMap, VideoShow::ForwardLeft},
+                   {store.m_strFrontRightDpuMap, VideoShow::ForwardRight},
+                   {store.m_strDownLeftDpuMap, VideoShow::DownwardLeft},
+                   {store.m_strDownRightDpuMap, VideoShow::DownwardRight}};
+    for (const auto& upload : uploads) {
+        if (!sendResult(upload.path, upload.position)) {
+            *why = QStringLiteral("%1 could not be sent").arg(QFileInfo(upload.path).fileName());
+            return false;
+        }
+    }
+    return true;
+}
+
+void ImageDeal::writeRunReport(const QString& runFolder, const RunOutcome& outcome) {
+    if (runFolder.isEmpty() || !m_run) {
         return;
     }
     RunReport::Board board;
     board.radiusPx = m_runHeader.radiusPx;
     board.screenWidthMm = m_runHeader.screenWidthMm;
     board.screenWidthPx = static_cast<int>(m_runHeader.screenWidthPx);
-    RunReportWriter::writeForCurrentRun(runFolder, QStringLiteral("live"),
-                                        runFolder + QStringLiteral("/record.nrec"), board);
+    RunReportWriter::write(runFolder,
+                           RunReportBuilder::build(*m_run, outcome, board, QStringLiteral("live"),
+                                                   runFolder + QStringLiteral("/record.nrec")));
 }
 
 bool ImageDeal::sendResult(QString path, VideoShow::VideoPosition pos) {
@@ -298,12 +365,20 @@ bool ImageDeal::sendResult(QString path, VideoShow::VideoPosition pos) {
         qDebug().noquote() << info.fileName() + "is not exist";
         return false;
     }
+    if (!m_run || !m_pSocket) {
+        qDebug() << "no calibration to send for camera" << pos;
+        return false;
+    }
     const qint64 size = info.size();
     ResultData data;
-    ImageData::getInstance()->packResult(&data, static_cast<int>(pos));
+    m_run->store().packResult(&data, static_cast<int>(pos));
     qDebug() << "ResultData" << data.typeCode() << "file size" << size;
     qDebug().noquote() << QString(44, QLatin1Char('*'));
-    m_pSocket->write(data.toBytes());
+    const QByteArray bytes = data.toBytes();
+    if (m_pSocket->write(bytes) != bytes.size()) {
+        qDebug() << "ResultData" << data.typeCode() << "not sent:" << m_pSocket->errorString();
+        return false;
+    }
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

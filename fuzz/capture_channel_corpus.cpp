@@ -1,14 +1,16 @@
 // Seed inputs for fuzz_capture_channel: status packets built by the project's
 // own encoder, in the sequences that drive guidance, the camera switch and the
-// end of a pair, cut into reads at the places where reassembly changes.
+// end of a pair, with garbage and broken packets between them, cut into reads
+// of the sizes a link gives.
 
 #include "fuzz/CorpusFiles.h"
-#include "fuzz/SplitReads.h"
+#include "fuzz/StreamPieces.h"
 
 #include "device/wire/StatusPacket.h"
 
 namespace {
 
+// The tagged piece the fuzz target turns into this status packet.
 QByteArray status(int pos, int frame, int index, float ratio, int rotation) {
     IMAGE::ImageData d;
     d.circles[0] = {120.5f, 300.25f, 18.0f};
@@ -19,16 +21,20 @@ QByteArray status(int pos, int frame, int index, float ratio, int rotation) {
     d.index = index;
     d.ratio = ratio;
     d.rotation = rotation;
-    return d.toBytes();
+    const QByteArray bytes = d.toBytes();
+    return QByteArray(1, 0x00) + bytes.mid(2, 66);
 }
 
-QByteArray repeated(const QByteArray& packet, int times) {
+QByteArray repeated(const QByteArray& piece, int times) {
     QByteArray out;
     for (int i = 0; i < times; ++i) {
-        out += packet;
+        out += piece;
     }
     return out;
 }
+
+const QByteArray kJunk = QByteArray(1, 0x05) + char(3) + "busy";
+const QByteArray kFalseHeads = QByteArray(1, 0x02) + char(3);
 
 }  // namespace
 
@@ -45,15 +51,21 @@ int main(int argc, char* argv[]) {
     const QByteArray leftDone = status(1, 5, 12, 1.0f, 0);
     const QByteArray pairDone = status(1, 5, 25, 1.0f, 0);
     const QByteArray lastOrdinary = status(1, 4, 25, 1.0f, 3);
+    // A packet without its tail, and one cut short after 31 bytes.
+    const QByteArray noTail = QByteArray(1, 0x03) + normal.mid(1) + char(1) + char(0);
+    const QByteArray cutShort = QByteArray(1, 0x03) + normal.mid(1) + char(60);
 
-    for (unsigned flags = 0; flags < 4; ++flags) {
-        corpus.add(SplitReads::encode(flags, {}, normal + leftDone + lastOrdinary + pairDone));
+    for (char flags = 0; flags < 4; ++flags) {
+        corpus.add(StreamPieces::encode(
+            {}, QByteArray(1, flags) + normal + leftDone + lastOrdinary + pairDone));
     }
-    corpus.add(SplitReads::encode(0, {}, repeated(tooClose, 11) + turning + repeated(tooFar, 10)));
-    corpus.add(SplitReads::encode(0, {100}, normal + turning + normal));
-    corpus.add(SplitReads::encode(0, {30, 41}, normal + normal));
-    corpus.add(SplitReads::encode(0, {1}, normal + turning));
-    corpus.add(SplitReads::encode(2, {72, 5, 64}, repeated(leftDone, 4)));
-    corpus.add(SplitReads::encode(1, {7, 200}, repeated(tooFar, 12) + pairDone));
+    corpus.add(StreamPieces::encode(
+        {}, QByteArray(1, 0) + repeated(tooClose, 11) + turning + repeated(tooFar, 10)));
+    corpus.add(StreamPieces::encode({1}, QByteArray(1, 0) + normal + kJunk + turning));
+    corpus.add(StreamPieces::encode({30, 41}, QByteArray(1, 0) + normal + noTail + normal));
+    corpus.add(StreamPieces::encode(
+        {536}, QByteArray(1, 2) + repeated(leftDone, 8) + cutShort + kFalseHeads + pairDone));
+    corpus.add(StreamPieces::encode({7, 200, 1448},
+                                    QByteArray(1, 1) + repeated(tooFar, 12) + kJunk + pairDone));
     return corpus.exitCode();
 }

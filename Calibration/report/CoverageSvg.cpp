@@ -63,6 +63,12 @@ QString render(const RunReport::Camera& camera, int displayPx) {
                 << "\" r=\"2.2\" fill=\"" << residualColour(r) << "\"/>";
         }
     }
+    for (const RunReport::Image& image : camera.images) {
+        for (const cv::Point2f& p : image.unusedPoints) {
+            out << "<circle class=\"unused\" cx=\"" << f1(p.x) << "\" cy=\"" << f1(p.y)
+                << "\" r=\"3.2\" fill=\"none\" stroke=\"#6b6b6b\" stroke-width=\"1.3\"/>";
+        }
+    }
     for (size_t rank = 0; rank < camera.worstViews.size(); ++rank) {
         const RunReport::View& view = camera.views[static_cast<size_t>(camera.worstViews[rank])];
         if (view.points.size() < 3) {

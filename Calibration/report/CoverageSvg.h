@@ -7,8 +7,9 @@
 // The coverage picture of one camera as an inline SVG element: the image
 // frame (image pixels, scaled so its longer side is displayPx), every point
 // the camera was calibrated from coloured by its residual (green 0 px,
-// yellow 0.5 px, red 1 px and more) and the worst views outlined and
-// labelled with their image number. An empty frame with a note when the
+// yellow 0.5 px, red 1 px and more), every sent circle that was not used as
+// a grey ring, and the worst views outlined and labelled with their image
+// number. An empty frame with a note when the
 // camera has no views.
 namespace CoverageSvg {
 

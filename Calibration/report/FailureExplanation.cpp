@@ -33,8 +33,10 @@ int stopRank(Stop stop) {
             return 3;
         case Stop::RmsTooHigh:
             return 4;
-        case Stop::Passed:
+        case Stop::OutputFailed:
             return 5;
+        case Stop::Passed:
+            return 6;
     }
     return -1;
 }
@@ -160,7 +162,17 @@ void explainPair(RunReport::Pair& pair, const RunReport::Board& board, bool forw
         rms.message = rmsMessage(pair);
     }
 
-    pair.checks = {images, stereo, translation, baseline, rms};
+    Check outputs = makeCheck(QStringLiteral("outputs"),
+                              QStringLiteral("calibration log and maps written"), 5, pair);
+    if (outputs.state == Check::State::Failed) {
+        outputs.message =
+            QStringLiteral(
+                "The %1 pair passed every check, but its calibration could not be saved (%2). "
+                "Make room on the disk or make the folder writable, then calibrate again.")
+                .arg(pair.name, pair.outputError);
+    }
+
+    pair.checks = {images, stereo, translation, baseline, rms, outputs};
     // A check that was never made has no measured value, whatever the
     // numbers hold.
     for (Check& c : pair.checks) {
@@ -191,31 +203,23 @@ void explainPair(RunReport::Pair& pair, const RunReport::Board& board, bool forw
     }
 }
 
-QString explainRun(const RunReport::Report& report, const RunReport::Image* finalImage) {
+QString explainRun(const RunReport::Report& report) {
     if (report.succeeded) {
         return QStringLiteral(
             "Result OK: both camera pairs passed every check and their depth-unit maps were "
             "written.");
     }
     for (const RunReport::Pair& pair : report.pairs) {
-        if (pair.stop != Stop::Passed && pair.stop != Stop::NotRun) {
+        if (!pair.failedCheck.isEmpty()) {
             return QStringLiteral("Result NG: %1").arg(pair.explanation);
         }
     }
-    if (!finalImage) {
-        return QStringLiteral(
-            "Result NG: the run ended before its last image (downward pair, image 26, right "
-            "camera) arrived, so the calibration never started.");
+    QString message = report.outcome.message;
+    if (message.isEmpty()) {
+        return QStringLiteral("Result NG: the calibration did not finish.");
     }
-    if (!finalImage->ordered) {
-        return QStringLiteral(
-                   "Result NG: the last image of the run (downward pair, image 26, right "
-                   "camera) could not be ordered (%1), and the calibration starts only from "
-                   "that image, so it never started.")
-            .arg(finalImage->dropStage.isEmpty() ? QStringLiteral("no stage named")
-                                                 : finalImage->dropStage.trimmed());
-    }
-    return QStringLiteral("Result NG: the calibration did not finish.");
+    message[0] = message[0].toUpper();
+    return QStringLiteral("Result NG: %1.").arg(message);
 }
 
 }  // namespace FailureExplanation

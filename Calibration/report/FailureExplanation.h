@@ -14,10 +14,9 @@ namespace FailureExplanation {
 // board: the geometry the board points were computed from.
 void explainPair(RunReport::Pair& pair, const RunReport::Board& board, bool forwardFailed);
 
-// The run's explanation. finalImage describes the last image of the run
-// (downward image 26, right camera) when no pair was calibrated: null when it
-// never arrived.
-QString explainRun(const RunReport::Report& report, const RunReport::Image* finalImage);
+// The run's explanation: a pair's failed check when there is one, else the
+// run's outcome.
+QString explainRun(const RunReport::Report& report);
 
 // "6.43" style: two decimals for centimetres, three for pixels.
 QString cm(double value);

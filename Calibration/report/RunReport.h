@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Calibration/CalibrationDiagnostics.h"
+#include "Calibration/RunOutcome.h"
 
 #include <QDateTime>
 #include <QString>
@@ -22,8 +23,10 @@ struct Image {
     int centres = 0;  // circle centres the drone sent
     bool ordered = false;
     int points = 0;     // ordered points stored
-    QString dropStage;  // why it was dropped: the ordering task's log line
+    QString dropStage;  // the stage that dropped it (CMyCalculationPicThread::stageName, "run")
+    QString dropDetail;                                // ... and why, in words
     double viewRms = CameraDiagnostics::kNotComputed;  // pixels, when calibrated from
+    std::vector<cv::Point2f> unusedPoints;  // image pixels of the sent circles not stored
 };
 
 // One view the camera was calibrated from, with every point's residual.
@@ -40,6 +43,8 @@ struct Camera {
     cv::Size imageSize;
     int received = 0;
     int ordered = 0;
+    int circlesSent = 0;        // circle centres the drone sent, over all images
+    int circlesUsed = 0;        // of them, the points the camera was calibrated from
     std::vector<Image> images;  // by image number
     bool calibrated = false;
     double rms = CameraDiagnostics::kNotComputed;
@@ -66,6 +71,7 @@ struct Pair {
     QString name;
     PairDiagnostics::Stop stop = PairDiagnostics::Stop::NotRun;
     QString opencvError;
+    QString outputError;  // the log or map file that could not be written, and why
     int stereoViews = 0;
     double stereoRms = CameraDiagnostics::kNotComputed;
     double baselineCm = CameraDiagnostics::kNotComputed;
@@ -100,6 +106,7 @@ struct Report {
     QString record;  // path of the run record, when known
     QDateTime generated;
     bool succeeded = false;
+    RunOutcome outcome;   // how the run ended; a pair's failed check gives the details
     QString explanation;  // the run's outcome in one or two sentences
     Board board;
     std::vector<Pair> pairs;  // forward, downward

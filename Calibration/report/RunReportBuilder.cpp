@@ -13,7 +13,7 @@
 
 namespace {
 
-using TaskRecord = CalibrationRunTracker::TaskRecord;
+using TaskRecord = CalibrationRun::ImageRecord;
 
 // Reprojects every view with the camera's single-camera result; fills each
 // view's residuals and RMS (as cv::calibrateCamera's per-view errors).
@@ -60,7 +60,10 @@ RunReport::Camera buildCamera(const QString& key, const QString& name, int first
         image.centres = t.centres;
         image.ordered = t.stored;
         image.points = t.points;
-        image.dropStage = t.stageLine;
+        image.dropStage = t.dropStage;
+        image.dropDetail = t.dropDetail;
+        image.unusedPoints = t.unusedPoints;
+        c.circlesSent += t.centres;
         c.images.push_back(image);
     }
     std::stable_sort(
@@ -74,6 +77,9 @@ RunReport::Camera buildCamera(const QString& key, const QString& name, int first
     c.refinedIntrinsics = diag.refinedIntrinsics;
     c.refinedDistortion = diag.refinedDistortion;
     reproject(c, diag);
+    for (const RunReport::View& view : c.views) {
+        c.circlesUsed += static_cast<int>(view.points.size());
+    }
 
     // The calibration's views are the slots whose last store held points, in
     // slot order (how the store compacts them). Match them up only when the
@@ -125,6 +131,7 @@ RunReport::Pair buildPair(bool forward, const PairDiagnostics& diag,
                           2, size, diag.right, tasks);
     p.stop = diag.stop;
     p.opencvError = diag.opencvError;
+    p.outputError = diag.outputError;
     p.stereoViews = diag.stereoViews;
     p.stereoRms = diag.stereoRms;
     p.baselineCm = diag.baselineCm;
@@ -141,13 +148,27 @@ RunReport::Pair buildPair(bool forward, const PairDiagnostics& diag,
 
 }  // namespace
 
+RunReport::Report RunReportBuilder::build(const CalibrationRun& run, const RunOutcome& outcome,
+                                          const RunReport::Board& board, const QString& source,
+                                          const QString& record) {
+    Input input;
+    input.store = &run.store();
+    input.outcome = outcome;
+    input.tasks = run.imageRecords();
+    input.board = board;
+    input.source = source;
+    input.record = record;
+    return build(input);
+}
+
 RunReport::Report RunReportBuilder::build(const Input& input) {
     RunReport::Report report;
     const ImageData& store = *input.store;
     report.source = input.source;
     report.record = input.record;
     report.generated = QDateTime::currentDateTime();
-    report.succeeded = store.m_nCalibResult.load() == ImageData::kResultSucceeded;
+    report.outcome = input.outcome;
+    report.succeeded = input.outcome.passed();
     report.board = input.board;
     CMyCalculationPicThread::ScreenMetrics screen;
     screen.widthMm = static_cast<float>(input.board.screenWidthMm);
@@ -178,12 +199,6 @@ RunReport::Report RunReportBuilder::build(const Input& input) {
         }
     }
 
-    const RunReport::Image* finalImage = nullptr;
-    for (const RunReport::Image& image : report.pairs[1].right.images) {
-        if (image.image == ImageData::kImagesPerRun - 1) {
-            finalImage = &image;
-        }
-    }
-    report.explanation = FailureExplanation::explainRun(report, finalImage);
+    report.explanation = FailureExplanation::explainRun(report);
     return report;
 }

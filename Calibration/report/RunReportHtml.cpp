@@ -154,6 +154,13 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
         << (std::isfinite(c.rms) ? px(c.rms) + QStringLiteral(" px")
                                  : QStringLiteral("not computed"))
         << "</b> (limit " << px(maxRms) << " px).</p>";
+    if (c.circlesSent > 0) {
+        out << "<p>Circles used: <b>" << c.circlesUsed << " of " << c.circlesSent
+            << "</b> the drone detected ("
+            << QString::number(100.0 * c.circlesUsed / c.circlesSent, 'f', 1)
+            << " %); the twelve next to the marks of each image never are, as the white rings "
+               "around the marks cut into them.</p>";
+    }
     if (!c.worstViews.empty()) {
         QStringList worst;
         for (int w : c.worstViews) {
@@ -168,8 +175,9 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
         out << CoverageSvg::render(c);
         out << "<div class=\"legend\">Every point the camera was calibrated from, where it lay "
                "in the image, coloured by how far the calibrated camera model misses it: "
-               "<span class=\"scale\"></span> 0 &rarr; 0.5 &rarr; 1 px or more. Dashed "
-               "outlines: the images with the largest error.</div>";
+               "<span class=\"scale\"></span> 0 &rarr; 0.5 &rarr; 1 px or more. Grey rings: "
+               "circles the drone detected that were not used. Dashed outlines: the images "
+               "with the largest error.</div>";
     } else {
         out << "<p class=\"small\">Not calibrated in this run.</p>";
     }
@@ -183,7 +191,8 @@ void cameraCard(QTextStream& out, const RunReport::Camera& c, double maxRms) {
             }
             out << "<li>image " << imageName(i.image) << " (" << i.centres
                 << " circles sent): <span class=\"drop\">"
-                << esc(i.dropStage.isEmpty() ? QStringLiteral("no stage named") : i.dropStage)
+                << esc(i.dropStage.isEmpty() ? QStringLiteral("no stage named")
+                                             : i.dropStage + QStringLiteral(": ") + i.dropDetail)
                 << "</span></li>";
         }
     }

@@ -56,11 +56,18 @@ QString stateName(RunReport::Check::State s) {
 QJsonObject camera(const RunReport::Camera& c) {
     QJsonArray images, dropped;
     for (const RunReport::Image& i : c.images) {
-        QJsonObject o{{"image", i.image},     {"slot", i.slot},     {"centres", i.centres},
-                      {"ordered", i.ordered}, {"points", i.points}, {"viewRms", number(i.viewRms)}};
+        QJsonObject o{{"image", i.image},
+                      {"slot", i.slot},
+                      {"centres", i.centres},
+                      {"ordered", i.ordered},
+                      {"points", i.points},
+                      {"viewRms", number(i.viewRms)},
+                      {"unusedCircles", static_cast<int>(i.unusedPoints.size())}};
         if (!i.ordered) {
             o.insert("droppedBy", i.dropStage);
-            dropped.append(QJsonObject{{"image", i.image}, {"stage", i.dropStage}});
+            o.insert("dropDetail", i.dropDetail);
+            dropped.append(
+                QJsonObject{{"image", i.image}, {"stage", i.dropStage}, {"detail", i.dropDetail}});
         }
         images.append(o);
     }
@@ -78,6 +85,8 @@ QJsonObject camera(const RunReport::Camera& c) {
                        {"imageSize", QJsonArray{c.imageSize.width, c.imageSize.height}},
                        {"imagesReceived", c.received},
                        {"imagesOrdered", c.ordered},
+                       {"circlesSent", c.circlesSent},
+                       {"circlesUsed", c.circlesUsed},
                        {"imagesDropped", dropped},
                        {"images", images},
                        {"calibrated", c.calibrated},
@@ -117,6 +126,8 @@ QJsonObject pair(const RunReport::Pair& p) {
                        {"rmsLimitPx", p.maxRmsPx},
                        {"opencvError", p.opencvError.isEmpty() ? QJsonValue(QJsonValue::Null)
                                                                : QJsonValue(p.opencvError)},
+                       {"outputError", p.outputError.isEmpty() ? QJsonValue(QJsonValue::Null)
+                                                               : QJsonValue(p.outputError)},
                        {"R", matrix(p.R)},
                        {"T", matrix(p.T)},
                        {"checks", checks},
@@ -134,6 +145,13 @@ QJsonObject toJson(const RunReport::Report& report) {
             failure =
                 QJsonObject{{"pair", p.key}, {"check", p.failedCheck}, {"message", p.explanation}};
         }
+    }
+    // A run can fail outside every pair's checks: the last image missing,
+    // the connection lost, a map or the upload failing.
+    if (failure.isNull() && !report.succeeded) {
+        failure = QJsonObject{{"pair", QJsonValue(QJsonValue::Null)},
+                              {"check", RunOutcome::reasonId(report.outcome.reason)},
+                              {"message", report.outcome.message}};
     }
     for (const RunReport::Map& m : report.maps) {
         QJsonObject o{{"file", m.file},

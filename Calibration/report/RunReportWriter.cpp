@@ -1,8 +1,5 @@
 #include "Calibration/report/RunReportWriter.h"
 
-#include "Calibration/CalibrationRunTracker.h"
-#include "Calibration/ImageData.h"
-#include "Calibration/report/RunReportBuilder.h"
 #include "Calibration/report/RunReportHtml.h"
 #include "Calibration/report/RunReportJson.h"
 
@@ -15,11 +12,14 @@ namespace RunReportWriter {
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& bytes) {
+bool writeFile(const QString& path, const QByteArray& bytes, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        qDebug().noquote()
-            << QStringLiteral("run report: cannot write %1 (%2)").arg(path, file.errorString());
+        const QString why = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        qDebug().noquote() << QStringLiteral("run report:") << why;
+        if (error && error->isEmpty()) {
+            *error = why;
+        }
         return false;
     }
     return true;
@@ -27,25 +27,14 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 
 }  // namespace
 
-bool write(const QString& folder, const RunReport::Report& report) {
+bool write(const QString& folder, const RunReport::Report& report, QString* error) {
     const QDir dir(folder);
-    const bool json =
-        writeFile(dir.filePath(QStringLiteral("report.json")),
-                  QJsonDocument(RunReportJson::toJson(report)).toJson(QJsonDocument::Indented));
+    const bool json = writeFile(
+        dir.filePath(QStringLiteral("report.json")),
+        QJsonDocument(RunReportJson::toJson(report)).toJson(QJsonDocument::Indented), error);
     const bool html = writeFile(dir.filePath(QStringLiteral("report.html")),
-                                RunReportHtml::render(report).toUtf8());
+                                RunReportHtml::render(report).toUtf8(), error);
     return json && html;
-}
-
-bool writeForCurrentRun(const QString& folder, const QString& source, const QString& record,
-                        const RunReport::Board& board) {
-    RunReportBuilder::Input input;
-    input.store = ImageData::getInstance();
-    input.tasks = CalibrationRunTracker::getInstance()->taskRecords();
-    input.board = board;
-    input.source = source;
-    input.record = record;
-    return write(folder, RunReportBuilder::build(input));
 }
 
 }  // namespace RunReportWriter

@@ -9,10 +9,6 @@
 
 namespace {
 
-bool startsWithHead(const char* p, int size) {
-    return size >= 2 && p[0] == 0x01 && p[1] == 0x02;
-}
-
 // Milliseconds since the previous call, process-wide; the first call measures
 // from the first use of the clock.
 qint64 restartArrivalClock() {
@@ -25,7 +21,25 @@ qint64 restartArrivalClock() {
     return clock.restart();
 }
 
+PacketScanner::Frame frameStatusPacket(const char* head, int available) {
+    using Kind = PacketScanner::Frame::Kind;
+    constexpr int kSize = IMAGE::ImageData::kWireSize;
+    if (available < kSize) {
+        return {Kind::NeedMore, 0, nullptr};
+    }
+    if (head[68] != 0x03 || head[69] != 0x04 || head[70] != 0x00) {
+        return {Kind::NotAPacket, 0, "no tail 03 04 00 at bytes 68-70"};
+    }
+    return {Kind::Packet, kSize, nullptr};
+}
+
+void logSkipped(const PacketScanner::SkippedRun& run) {
+    qDebug().noquote() << PacketScanner::describe("capture channel", run);
+}
+
 }  // namespace
+
+CaptureStreamAssembler::CaptureStreamAssembler() : m_scanner(frameStatusPacket, logSkipped) {}
 
 void CaptureStreamAssembler::receive(const QByteArray& chunk, const PacketHandler& onPacket) {
     qDebug() << restartArrivalClock() << "***************";
@@ -33,34 +47,5 @@ void CaptureStreamAssembler::receive(const QByteArray& chunk, const PacketHandle
 }
 
 void CaptureStreamAssembler::dowork(const QByteArray& data, const PacketHandler& onPacket) {
-    QByteArray buffer;
-    if (startsWithHead(data.constData(), data.size())) {
-        buffer = data;
-    } else if (!m_cache.isEmpty()) {
-        buffer = m_cache + data;
-    } else {
-        if (!data.isEmpty()) {
-            qDebug() << "capture channel: dropped" << data.size() << "bytes without a packet head";
-        }
-        return;
-    }
-
-    constexpr int kSize = IMAGE::ImageData::kWireSize;
-    int offset = 0;
-    while (offset < buffer.size()) {
-        const int remaining = buffer.size() - offset;
-        if (!startsWithHead(buffer.constData() + offset, remaining)) {
-            // Trailing bytes after a complete packet; the cache is empty here.
-            qDebug() << "capture channel: dropped" << remaining << "bytes after a packet";
-            break;
-        }
-        if (remaining < kSize) {
-            m_cache = buffer.mid(offset);
-            break;
-        }
-        m_cache.clear();
-        QByteArray packet = buffer.mid(offset, kSize);
-        offset += kSize;
-        onPacket(packet);
-    }
+    m_scanner.feed(data, onPacket);
 }

@@ -1,18 +1,23 @@
 #pragma once
 
+#include "device/wire/PacketScanner.h"
+
 #include <QByteArray>
 
 #include <functional>
 
 // Cuts the capture control channel's incoming byte stream into 71-byte status
-// packets. There is no length field and no tail check: a packet is the 71
-// bytes from a head 0x01 0x02 that begins a read. Fewer bytes are held back
-// (the cache, under 71 bytes) until the rest arrives; a read that does not
-// begin with the head continues the held-back packet or, when nothing is held
-// back, is dropped.
+// packets, whatever the read boundaries. The channel has no length field: a
+// packet is the 71 bytes from a head 0x01 0x02 that end with the tail
+// 0x03 0x04 0x00. Fewer bytes are held back (the cache, under 71 bytes) until the
+// rest arrives; bytes that are not a packet are skipped while scanning for the
+// next head, with one log line per resynchronisation, and cost only
+// themselves.
 class CaptureStreamAssembler {
 public:
     using PacketHandler = std::function<void(QByteArray& packet)>;
+
+    CaptureStreamAssembler();
 
     // One read from the socket: logs the milliseconds since the previous read
     // on any capture channel of the process, then runs dowork.
@@ -22,9 +27,12 @@ public:
     // packet, in stream order.
     void dowork(const QByteArray& data, const PacketHandler& onPacket);
 
-    // Held-back bytes; empty or beginning with the head, under 71 bytes.
-    const QByteArray& cache() const { return m_cache; }
+    // Held-back bytes of an unfinished packet, under 71.
+    const QByteArray& cache() const { return m_scanner.held(); }
+
+    // Forgets the held-back bytes, for a new connection.
+    void reset() { m_scanner.reset(); }
 
 private:
-    QByteArray m_cache;
+    PacketScanner m_scanner;
 };

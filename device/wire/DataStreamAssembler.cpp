@@ -5,60 +5,51 @@
 
 #include <QDebug>
 
-void DataStreamAssembler::receive(const QByteArray& chunk, const PacketHandler& onPacket) {
-    if (chunk == QByteArrayLiteral("end")) {
+namespace {
+
+const QByteArray kEnd = QByteArrayLiteral("end");
+
+PacketScanner::Frame frameFeaturePacket(const char* head, int available) {
+    using Kind = PacketScanner::Frame::Kind;
+    if (available < FeaturePacket::kHeaderSize) {
+        return {Kind::NeedMore, 0, nullptr};
+    }
+    const std::uint32_t len = LittleEndian::readU32(head + 8);
+    if (!FeaturePacket::isFramableLength(len)) {
+        return {Kind::NotAPacket, 0, "bad length field"};
+    }
+    const int size = static_cast<int>(len);
+    if (available < size) {
+        return {Kind::NeedMore, 0, nullptr};
+    }
+    if (head[size - 2] != 0x03 || head[size - 1] != 0x04) {
+        return {Kind::NotAPacket, 0, "no tail where the length ends"};
+    }
+    return {size == FeaturePacket::kIgnoredLength ? Kind::Ignored : Kind::Packet, size, nullptr};
+}
+
+void logSkipped(const PacketScanner::SkippedRun& run) {
+    if (run.size == kEnd.size() && run.start == kEnd) {
         qDebug() << "end";
         return;
     }
+    qDebug().noquote() << PacketScanner::describe("data channel", run);
+}
+
+}  // namespace
+
+DataStreamAssembler::DataStreamAssembler() : m_scanner(frameFeaturePacket, logSkipped) {}
+
+void DataStreamAssembler::receive(const QByteArray& chunk, const PacketHandler& onPacket) {
     dowork(chunk, onPacket);
 }
 
 void DataStreamAssembler::dowork(const QByteArray& data, const PacketHandler& onPacket) {
-    QByteArray buffer;
-    if (FeaturePacket::startsWithHead(data.constData(), data.size())) {
-        buffer = data;
-    } else if (!m_cache.isEmpty()) {
-        // A continuation of the held-back packet; the cache begins with the head.
-        buffer = m_cache + data;
-    } else {
-        if (!data.isEmpty()) {
-            qDebug() << "data channel: dropped" << data.size() << "bytes without a packet head";
-        }
-        return;
-    }
-
-    int offset = 0;
-    while (offset < buffer.size()) {
-        const char* start = buffer.constData() + offset;
-        const int remaining = buffer.size() - offset;
-        if (!FeaturePacket::startsWithHead(start, remaining)) {
-            // Only trailing bytes after a complete packet get here, never a
-            // continuation: the cache was cleared when that packet was cut.
-            qDebug() << "data channel: dropped" << remaining << "bytes after a packet";
-            break;
-        }
-        if (remaining < FeaturePacket::kHeaderSize) {
-            m_cache.clear();
-            qDebug() << "data channel: dropped a" << remaining << "byte packet start";
-            break;
-        }
-        const std::uint32_t len = LittleEndian::readU32(start + 8);
-        if (!FeaturePacket::isFramableLength(len)) {
-            m_cache.clear();
-            qDebug() << "data channel: bad length field" << len << "- dropped" << remaining
-                     << "bytes";
-            break;
-        }
-        const int packetSize = static_cast<int>(len);
-        if (remaining < packetSize) {
-            m_cache = buffer.mid(offset);
-            break;
-        }
-        m_cache.clear();
-        QByteArray packet = buffer.mid(offset, packetSize);
-        offset += packetSize;
-        if (packetSize != FeaturePacket::kIgnoredLength && FeaturePacket::endsWithTail(packet)) {
-            onPacket(packet);
-        }
+    m_scanner.feed(data, onPacket);
+    // "end" usually comes last, with nothing after it to close the run: say so
+    // now rather than at the next run's first packet.
+    const PacketScanner::SkippedRun& run = m_scanner.pendingRun();
+    if (run.size == kEnd.size() && run.start == kEnd) {
+        m_scanner.endSkippedRun();
     }
 }

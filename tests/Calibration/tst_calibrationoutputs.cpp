@@ -56,17 +56,22 @@ private slots:
         QCOMPARE(readAll(store.m_strLogFile), "\tf\n0.5\t\t2\t\t\n" + kSeparator);
     }
 
-    void unwritableLogGivesOneDebugLine() {
+    void unwritableOutputFailsWithOneDebugLineAndItsReason() {
         ImageData store;
         store.m_strLogFile = m_dir.filePath("missing/dir/log.txt");
         LogCapture log;
-        store.abWrite("\tx", cv::Mat::eye(3, 3, CV_64F));
+        QVERIFY(!store.abWrite("\tx", cv::Mat::eye(3, 3, CV_64F)));
         QCOMPARE(log.messages().size(), 1);
         QVERIFY(log.messages().first().contains(store.m_strLogFile));
+        QString why;
+        QVERIFY(!store.appendLog("\tx\n", &why));
+        QVERIFY2(why.startsWith("cannot write " + store.m_strLogFile + ": "), qPrintable(why));
 
         LogCapture datLog;
-        store.abWriteDat(m_dir.filePath("missing/dir/map.dat"), cv::Mat::zeros(2, 2, CV_32F));
+        const QString map = m_dir.filePath("missing/dir/map.dat");
+        QVERIFY(!store.abWriteDat(map, cv::Mat::zeros(2, 2, CV_32F), &why));
         QCOMPARE(datLog.messages().size(), 1);
+        QVERIFY2(why.startsWith("cannot write " + map + ": "), qPrintable(why));
     }
 
     void rawMapIsRowsOfRawBytesAndIsTruncated() {

@@ -173,8 +173,9 @@ private slots:
                  (62u * 2048u + 127u) * 1024u + 24u * 32u + 16u);
     }
 
-    // The file holds exactly what the conversion in memory makes; a second
-    // conversion into an existing file replaces it.
+    // The file holds exactly what the conversion in memory makes, whether the
+    // raw map comes from a file or from memory; a second conversion into an
+    // existing file replaces it.
     void convertsAFile() {
         QTemporaryDir dir;
         const QString src = dir.filePath("480_640_0__LeftMap.dat");
@@ -190,14 +191,51 @@ private slots:
             QCOMPARE(hi_dpu_tool(&s, &d, 480, 640), 0);
 
             StdoutCapture capture;
-            HiDPUInterface().outFile(src, dstPath, 480, 640);
-            QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"
-                                                      "size = 2457600, width = 480, height = 640\n"
-                                                      "Trans map successful!\n"));
+            QVERIFY(HiDPUInterface().outFile(src, dstPath, 480, 640));
+            const QString report = QStringLiteral(
+                "width-480 height-640\nsize = 2457600, width = 480, height = 640\n"
+                "Trans map successful!\n");
+            QCOMPARE(capture.finish(), report);
             QFile out(dstPath);
             QVERIFY(out.open(QIODevice::ReadOnly));
             QVERIFY(out.readAll() == expected);
+            QCOMPARE(HiDPUInterface::checkMapFile(dstPath, 480, 640), QString());
+
+            const QString fromMemory = dir.filePath("from-memory.dat");
+            StdoutCapture memoryCapture;
+            QVERIFY(HiDPUInterface().outMat(cv::Mat(640, 960, CV_32F, map.data()), fromMemory, 480,
+                                            640));
+            QCOMPARE(memoryCapture.finish(), report);
+            QFile again(fromMemory);
+            QVERIFY(again.open(QIODevice::ReadOnly));
+            QVERIFY(again.readAll() == expected);
         }
+    }
+
+    // What is checked before a map leaves the computer: any damage is named.
+    void mapCheckNamesTheDamage() {
+        std::vector<float> map = shiftedMap(128, 64, 0.5f, 0.25f);
+        QByteArray good(128 * 64 * 4 + 20, '\0');
+        hi_dpu_tool_mem_info s{reinterpret_cast<std::uint8_t*>(map.data()),
+                               static_cast<std::uint32_t>(map.size() * sizeof(float))};
+        hi_dpu_tool_mem_info d{reinterpret_cast<std::uint8_t*>(good.data()),
+                               static_cast<std::uint32_t>(good.size())};
+        QCOMPARE(hi_dpu_tool(&s, &d, 128, 64), 0);
+        QCOMPARE(HiDPUInterface::checkMap(good, 128, 64), QString());
+
+        QByteArray flipped = good;
+        flipped[1000] = static_cast<char>(flipped[1000] ^ 0x10);
+        QVERIFY(HiDPUInterface::checkMap(flipped, 128, 64).contains("CRC"));
+        QVERIFY(HiDPUInterface::checkMap(good.left(good.size() - 1), 128, 64)
+                    .contains("32787 bytes instead of 32788"));
+        QByteArray untagged = good;
+        untagged[8] = '2';
+        QVERIFY(HiDPUInterface::checkMap(untagged, 128, 64).contains("tag"));
+        QVERIFY(HiDPUInterface::checkMap(good, 64, 128).contains("size fields 128 x 64"));
+
+        QTemporaryDir dir;
+        QVERIFY(HiDPUInterface::checkMapFile(dir.filePath("absent.dat"), 128, 64)
+                    .startsWith("cannot read"));
     }
 
     void shortOrMissingSourceWritesNothing() {
@@ -209,20 +247,28 @@ private slots:
 
         LogCapture log;
         StdoutCapture capture;
-        HiDPUInterface().outFile(src, dstPath, 480, 640);
+        QString why;
+        QVERIFY(!HiDPUInterface().outFile(src, dstPath, 480, 640, &why));
         QCOMPARE(capture.finish(), QStringLiteral("width-480 height-640\n"));
         QVERIFY(!QFile::exists(dstPath));
         QVERIFY(log.contains("2457599"));
+        QVERIFY2(why.contains("cannot read 2457600 bytes of " + src), qPrintable(why));
 
         StdoutCapture missing;
         HiDPUInterface().outFile(dir.filePath("absent.dat"), dstPath, 480, 640);
         QCOMPARE(missing.finish(), QStringLiteral("width-480 height-640\n"));
         QVERIFY(!QFile::exists(dstPath));
 
-        // save_map into a folder that does not exist fails without a file.
+        // Writing into a folder that does not exist fails without a file.
         std::uint8_t byte = 1;
         hi_dpu_tool_mem_info one{&byte, 1};
         QCOMPARE(HiDPUInterface().save_map(&one, dir.filePath("no/such/dir/x.dat"), 1), -1);
+        StdoutCapture noFolder;
+        QVERIFY(!HiDPUInterface().outMat(cv::Mat(640, 960, CV_32F, const_cast<float*>(map.data())),
+                                         dir.filePath("no/such/dir/x.dat"), 480, 640, &why));
+        noFolder.finish();
+        QVERIFY2(why.startsWith("cannot write " + dir.filePath("no/such/dir/x.dat")),
+                 qPrintable(why));
     }
 
     void rejectedDimensionsWriteNoFile() {

@@ -5,8 +5,10 @@
 #include "tests/support/syntheticboard/OrderingCheck.h"
 #include "tests/support/syntheticboard/SyntheticBoardView.h"
 
+#include <QStringList>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -24,6 +26,22 @@ void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
 struct QuietLog {
     QtMessageHandler previous = qInstallMessageHandler(quiet);
     ~QuietLog() { qInstallMessageHandler(previous); }
+};
+
+QStringList g_collected;
+
+void collect(QtMsgType, const QMessageLogContext&, const QString& message) {
+    g_collected << message;
+}
+
+// Keeps the task's log lines while a view runs, instead of printing them.
+struct CollectedLog {
+    QtMessageHandler previous = (g_collected.clear(), qInstallMessageHandler(collect));
+    ~CollectedLog() { qInstallMessageHandler(previous); }
+    bool has(const QString& start) const {
+        return std::any_of(g_collected.begin(), g_collected.end(),
+                           [&](const QString& line) { return line.startsWith(start); });
+    }
 };
 
 bool sameBits(const cv::Point3f& a, const cv::Point3f& b) {
@@ -44,6 +62,17 @@ class TestOrderingSynthetic : public QObject {
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
         QTest::ignoreMessage(QtDebugMsg, line);
         QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+    }
+
+    // A view at 0.3 px noise whose sent frame keeps the pose's roll.
+    SyntheticView viewAt(const SyntheticPose& pose, double missingFraction, uint64_t seed) const {
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.missingFraction = missingFraction;
+        options.ringCutShiftPx = 1.0;
+        options.residualRotationDeg = pose.rollDeg;
+        options.homographyJitterPx = 2.0;
+        return m_board.generate(pose, options, seed);
     }
 
 private slots:
@@ -109,12 +138,12 @@ private slots:
         Task task(0, QString());
         const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
         QVERIFY(outcome.stored);
-        QCOMPARE(outcome.recovered, size_t(248));
+        QCOMPARE(outcome.recovered, size_t(258));
         QCOMPARE(outcome.wrong, size_t(0));
         QVERIFY(outcome.maxImageError < 1e-3);
 
-        // The marks stay, their twelve ring-cut neighbours go, column 0 is
-        // never traced: every other position exactly once.
+        // The marks stay, their twelve ring-cut neighbours go: every other
+        // position exactly once.
         std::map<std::pair<int, int>, int> seen;
         for (const cv::Point& p : task.sortedGrid()) {
             ++seen[{p.x, p.y}];
@@ -127,9 +156,15 @@ private slots:
             QCOMPARE((seen[{mark.x, mark.y}]), 1);
         }
         QCOMPARE((seen[{12, 11}]), 0);
-        // Odd rows (second pass) come first, each line in column order.
+        // The traced circles first, in their order: odd rows (second pass),
+        // then even rows, each line in column order. The tracing never
+        // reaches column 0 of the odd rows; those ten follow it.
+        QCOMPARE(task.tracedEntries(), size_t(248));
         QCOMPARE(task.sortedGrid().front(), cv::Point(2, 1));
-        QCOMPARE(task.sortedGrid().back(), cv::Point(25, 18));
+        QCOMPARE(task.sortedGrid()[247], cv::Point(25, 18));
+        for (size_t e = 248; e < task.sortedGrid().size(); ++e) {
+            QCOMPARE(task.sortedGrid()[e].x, 0);
+        }
     }
 
     void identityHomographyKeepsThePoints() {
@@ -262,8 +297,8 @@ private slots:
             const auto& world =
                 left ? (forward ? store.m_vecWorld_front : store.m_vecWorld_down)
                      : (forward ? store.m_vecRightWorld_front : store.m_vecRightWorld_down);
-            QCOMPARE(pix[slot].size(), size_t(248));
-            QCOMPARE(world[slot].size(), size_t(248));
+            QCOMPARE(pix[slot].size(), size_t(258));
+            QCOMPARE(world[slot].size(), size_t(258));
             // Each stored point is the image point of the circle its board
             // point names in this image's view.
             const float unit = m_check.gridUnitCm();
@@ -287,6 +322,41 @@ private slots:
         QCOMPARE(filled, size_t(12));
     }
 
+    void unusedCirclesAreTheRingCutOnes() {
+        // A tilted view whose ring-cut circles lie 1 px off, as on the screen.
+        const SyntheticPose pose{0.0, 20.0, 70.0, 0.7, {0.0, 0.0}};
+        SyntheticOptions options;
+        options.noisePx = 0.3;
+        options.ringCutShiftPx = 1.0;
+        const SyntheticView view = m_board.generate(pose, options, 17);
+        ImageData store;
+        store.startRun();
+        Task task(0, QString());
+        task.setRadius(kRadius);
+        task.setStore(&store);
+        task.startTask(3, 1, view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
+        {
+            const QuietLog quietLog;
+            task.run();
+        }
+        QVERIFY(task.stored());
+        QCOMPARE(task.sortedImagePoints().size(), view.centres.size() - 12);
+        // What was not used: the twelve ring-cut circles, where the image has
+        // them, and none of the virtual points the tracing walked past the
+        // board's edges on.
+        std::vector<cv::Point2f> ringCut;
+        for (size_t i = 0; i < view.lattice.size(); ++i) {
+            if (SyntheticBoardView::isRingCut(view.lattice[i])) {
+                ringCut.push_back(view.imageCentres[i]);
+            }
+        }
+        const std::vector<cv::Point2f> unused = task.unusedImagePoints();
+        QCOMPARE(unused.size(), ringCut.size());
+        for (size_t k = 0; k < ringCut.size(); ++k) {
+            QVERIFY(cv::norm(unused[k] - ringCut[k]) < 1e-2);
+        }
+    }
+
     void cameraWithoutSlotStoresNothing() {
         const SyntheticView view = m_board.generate(SyntheticPose(), SyntheticOptions(), 3);
         ImageData store;
@@ -298,7 +368,7 @@ private slots:
         expectUnstoredRun("-------5.no slot for image-------- 4 camera 3");
         task.run();
         QVERIFY(!task.stored());
-        QCOMPARE(task.sortedImagePoints().size(), size_t(248));
+        QCOMPARE(task.sortedImagePoints().size(), size_t(258));
     }
 
     void singularHomographyIsRefused() {
@@ -308,24 +378,116 @@ private slots:
         QVERIFY(!m_check.order(view).stored);
     }
 
-    void aCircleClaimedByBothPassesEndsUnstored() {
+    void aViewWhoseTracedLinesContradictThemselvesIsPlacedFromTheMarks() {
         // Distortion and a missing circle near the board's corner make one
-        // pass claim a circle of the other pass's rows; which of the two
-        // positions is right cannot be told, so nothing is stored.
+        // pass claim a circle of the other pass's rows. Which of the two
+        // positions is right cannot be told from the lines, so none of them
+        // is used: the board is grown from the marks instead.
         SyntheticPose pose;
         pose.rollDeg = -3.0;
         pose.tiltDeg = 5.0;
         pose.fill = 0.85;
+        const SyntheticView view = viewAt(pose, 0.05, 25);
+        Task task(0, QString());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
+        QTest::ignoreMessage(
+            QtDebugMsg, QRegularExpression("^CMyCalculationPicThread: board grown from the marks"));
+        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
+        const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
+        QVERIFY(outcome.stored);
+        QVERIFY(task.grownFromMarks());
+        QCOMPARE(task.tracedEntries(), size_t(0));
+        QCOMPARE(outcome.wrong, size_t(0));
+        QVERIFY2(outcome.assigned + 3 >= outcome.expected,
+                 qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+    }
+
+    void growthAtStrongDistortionUsesOnlyFitsFromAllRound() {
+        // Far more barrel distortion than the drone's lenses have, steep
+        // tilt and 10 % of the circles missing: the tracing drifts, and
+        // growing from the marks reaches a corner circle whose placed
+        // neighbours form a thin strip to one side of it. A fit through
+        // them lands on the circle next to it; such a fit must place
+        // nothing, so that the rest of the view is kept.
+        SyntheticCamera camera = SyntheticCamera::downward();
+        camera.distortion[0] = -0.35;
+        camera.distortion[1] = 0.12;
+        const SyntheticBoardView board(camera, m_check.gridUnitCm());
+        SyntheticPose pose;
+        pose.rollDeg = 11.05;
+        pose.tiltDeg = 31.87;
+        pose.tiltAxisDeg = 37.93;
+        pose.fill = 0.6066;
+        pose.shift = {-0.02095, 0.03578};
         SyntheticOptions options;
-        options.noisePx = 0.3;
-        options.missingFraction = 0.05;
+        options.noisePx = 1.0;
+        options.missingFraction = 0.1;
         options.ringCutShiftPx = 1.0;
-        options.residualRotationDeg = -3.0;
+        options.residualRotationDeg = pose.rollDeg;
         options.homographyJitterPx = 2.0;
-        const SyntheticView view = m_board.generate(pose, options, 25);
-        expectUnstoredRun(QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
+        const SyntheticView view = board.generate(pose, options, 1023);
+        Task task(0, QString());
+        OrderingOutcome outcome;
+        {
+            const QuietLog quietLog;
+            outcome = m_check.order(view, 0, 1, &task);
+        }
+        QVERIFY(outcome.stored);
+        QVERIFY(task.grownFromMarks());
+        QCOMPARE(outcome.wrong, size_t(0));
+        QVERIFY2(outcome.assigned * 10 >= outcome.expected * 9,
+                 qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+    }
+
+    // The drone sends 0 for a mark it did not find. Two marks that agree
+    // with the lattice directions are enough to place the board, whichever
+    // two they are; one is not, and marks that carry each other's labels
+    // must not place anything.
+    void marksSeenDecideWhatCanBePlaced_data() {
+        QTest::addColumn<std::vector<int>>("marks");  // which view mark in each slot, -1: none
+        QTest::addColumn<bool>("placed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("all three") << std::vector<int>{0, 1, 2} << true << QString();
+        QTest::newRow("without (11, 12)")
+            << std::vector<int>{-1, 1, 2} << true << "-------3.m_vecMarkIdx-------- 0";
+        QTest::newRow("without (12, 7)")
+            << std::vector<int>{0, 1, -1} << true << "-------3.m_vecMarkIdx--------";
+        QTest::newRow("only (15, 12)") << std::vector<int>{-1, 1, -1} << false
+                                       << "-------5.marks cannot seed the board--------";
+        QTest::newRow("two, labels swapped")
+            << std::vector<int>{1, 0, -1} << false << "-------5.marks do not agree";
+        QTest::newRow("three, two labels swapped")
+            << std::vector<int>{1, 0, 2} << false << "-------5.marks do not";
+        QTest::newRow("one circle, two labels") << std::vector<int>{-1, 2, 2} << false
+                                                << "-------5.marks cannot seed the board--------";
+    }
+
+    void marksSeenDecideWhatCanBePlaced() {
+        QFETCH(std::vector<int>, marks);
+        QFETCH(bool, placed);
+        QFETCH(QString, line);
+        SyntheticPose pose;
+        pose.rollDeg = 4.0;
+        pose.tiltDeg = 20.0;
+        pose.tiltAxisDeg = 60.0;
+        SyntheticView view = viewAt(pose, 0.0, 8);
+        const std::vector<size_t> seen = view.marks;
+        for (size_t m = 0; m < 3; ++m) {
+            view.marks[m] = marks[m] < 0 ? 0 : seen[static_cast<size_t>(marks[m])];
+        }
+        const CollectedLog log;
         const OrderingOutcome outcome = m_check.order(view);
-        QVERIFY(!outcome.stored);
+        QCOMPARE(outcome.wrong, size_t(0));
+        QCOMPARE(outcome.stored, placed);
+        if (placed) {
+            QVERIFY2(outcome.assigned + 3 >= outcome.expected,
+                     qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+        }
+        if (!line.isEmpty()) {
+            QVERIFY2(log.has(line), qPrintable(g_collected.join('\n')));
+        }
     }
 
     // Fast samples of the accuracy measurement (bench/ordering_accuracy):
@@ -343,6 +505,7 @@ private slots:
         const QuietLog quietLog;
         const int views = partial ? 16 : 30;
         int stored = 0;
+        int storedFromMarks = 0;
         for (int v = 0; v < views; ++v) {
             const double spread = ((v * 7) % views) / double(views);
             SyntheticPose pose;
@@ -367,16 +530,26 @@ private slots:
                     }
                 }
             }
-            const OrderingOutcome outcome =
-                m_check.order(m_board.generate(pose, options, 100 + static_cast<uint64_t>(v)));
+            const SyntheticView view =
+                m_board.generate(pose, options, 100 + static_cast<uint64_t>(v));
+            const OrderingOutcome outcome = m_check.order(view);
             QCOMPARE(outcome.wrong, size_t(0));
             if (outcome.stored) {
                 ++stored;
                 QVERIFY(outcome.recovered + 5 >= outcome.expected);
             }
+            // What the ordering falls back to, tried on every view.
+            const OrderingOutcome grown = m_check.orderFromMarks(view);
+            QCOMPARE(grown.wrong, size_t(0));
+            if (grown.stored) {
+                ++storedFromMarks;
+                QVERIFY(grown.assigned + 5 >= grown.expected);
+            }
         }
         QVERIFY2(stored >= views * 2 / 3,
                  qPrintable(QString("stored %1 of %2").arg(stored).arg(views)));
+        QVERIFY2(storedFromMarks >= views * 2 / 3,
+                 qPrintable(QString("from the marks %1 of %2").arg(storedFromMarks).arg(views)));
     }
 };
 

@@ -1,30 +1,28 @@
 #include "tests/Calibration/CalibrationRunFixture.h"
 
-#include "Calibration/CalibrationRunTracker.h"
+#include "Calibration/CalibrationRun.h"
 #include "Calibration/ImageData.h"
 #include "Calibration/report/MapQuantisation.h"
 #include "Calibration/report/RunReportBuilder.h"
 #include "Calibration/report/RunReportHtml.h"
 #include "Calibration/report/RunReportJson.h"
 #include "tests/support/StereoRigSimulator.h"
-#include "Calibration/TaskLogCapture.h"
 
 #include "tests/support/OutputCapture.h"
 #include "tests/support/TestMain.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cmath>
 
 namespace {
 
-using TaskRecord = CalibrationRunTracker::TaskRecord;
+using TaskRecord = CalibrationRun::ImageRecord;
 
 // What the ordering tasks of a run would have recorded for these views: one
-// stored record per non-empty list, one dropped record (with the stage line)
-// per camera view left out.
+// stored record per non-empty list, one dropped record (with its stage) per
+// camera view left out. Every image had four circles more than were used.
 void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView>& views,
                  bool forward) {
     for (size_t v = 0; v < views.size(); ++v) {
@@ -38,8 +36,11 @@ void recordViews(std::vector<TaskRecord>& tasks, const std::vector<SimulatedView
             t.stored = !points.empty();
             t.points = static_cast<int>(points.size());
             if (!t.stored) {
-                t.stageLine = "-------4.lattice directions skewed-------- 1 2 3 4";
+                t.dropStage = "latticeDirections";
+                t.dropDetail = "directions skewed: row step (1.0, 2.0) px";
             }
+            // Four circles of each image were not used, in the picture's corner.
+            t.unusedPoints = {{5, 5}, {9, 5}, {5, 9}, {9, 9}};
             tasks.push_back(t);
         }
     }
@@ -69,9 +70,8 @@ private slots:
     void failedCheckIsNamedWithItsValue_data();
     void failedCheckIsNamedWithItsValue();
     void successfulRunReportsViewsAndMaps();
-    void lastImageDroppedExplainsWhyNothingRan();
+    void runFailureOutsideThePairsIsExplained();
     void quantisationDecodesTheFixedPointEntries();
-    void taskCaptureKeepsOnlyItsThreadsLines();
 
 private:
     RunReport::Report calibrate(std::vector<SimulatedView> forward,
@@ -102,7 +102,9 @@ RunReport::Report TestRunReport::calibrate(std::vector<SimulatedView> forward,
     {
         LogCapture quiet;
         StdoutCapture out;
-        store.calibrateRun();
+        input.outcome = store.calibrateRun()
+                            ? RunOutcome::success()
+                            : RunOutcome::failure(RunOutcome::Reason::PairFailed, "a pair failed");
     }
     input.store = &store;
     input.board = m_board;
@@ -211,7 +213,7 @@ void TestRunReport::successfulRunReportsViewsAndMaps() {
     QCOMPARE(left.ordered, 25);
     QCOMPARE(left.views.size(), size_t(25));
     QCOMPARE(left.images[3].ordered, false);
-    QVERIFY(left.images[3].dropStage.startsWith("-------4.lattice directions skewed"));
+    QCOMPARE(left.images[3].dropStage, QString("latticeDirections"));
     QVERIFY(std::isnan(left.images[3].viewRms));
     QCOMPARE(left.views[3].image, 4);  // views after the gap keep their image numbers
     QCOMPARE(left.worstViews.size(), size_t(RunReportBuilder::kWorstViews));
@@ -245,38 +247,72 @@ void TestRunReport::successfulRunReportsViewsAndMaps() {
         QVERIFY(m.maxErrorPx < std::sqrt(2.0) / 32 + 1e-6);
     }
 
+    // Circles used against circles sent: what the views hold, against
+    // what every record of the camera counted.
+    int sent = 0, used = 0;
+    for (const RunReport::Image& i : left.images) {
+        sent += i.centres;
+    }
+    for (const RunReport::View& v : left.views) {
+        used += static_cast<int>(v.points.size());
+    }
+    QCOMPARE(left.circlesSent, sent);
+    QCOMPARE(left.circlesUsed, used);
+    QCOMPARE(left.circlesSent - left.circlesUsed, 4 * 26);
+
     const QString html = RunReportHtml::render(report);
     QCOMPARE(html.count("<svg"), 4);
+    QVERIFY(html.contains(QString("Circles used: <b>%1 of %2</b>").arg(used).arg(sent)));
+    QCOMPARE(html.count("class=\"unused\""), 4 * 4 * 26);
     QVERIFY(html.contains(">OK<"));
-    QVERIFY(html.contains("-------4.lattice directions skewed"));
+    QVERIFY(html.contains("latticeDirections: directions skewed"));
     const QJsonObject cam = RunReportJson::toJson(report)["pairs"]
                                 .toArray()[0]
                                 .toObject()["cameras"]
                                 .toArray()[0]
                                 .toObject();
     QCOMPARE(cam["imagesDropped"].toArray().size(), 1);
-    QCOMPARE(cam["imagesDropped"].toArray()[0].toObject()["image"].toInt(), 3);
+    const QJsonObject dropped = cam["imagesDropped"].toArray()[0].toObject();
+    QCOMPARE(dropped["image"].toInt(), 3);
+    QCOMPARE(dropped["stage"].toString(), QString("latticeDirections"));
+    QVERIFY(dropped["detail"].toString().startsWith("directions skewed"));
+    QCOMPARE(cam["circlesSent"].toInt(), sent);
+    QCOMPARE(cam["circlesUsed"].toInt(), used);
+    QCOMPARE(cam["images"].toArray()[3].toObject()["unusedCircles"].toInt(), 4);
 }
 
-void TestRunReport::lastImageDroppedExplainsWhyNothingRan() {
+void TestRunReport::runFailureOutsideThePairsIsExplained() {
+    // The run ended before any pair was calibrated: the report says why in
+    // the run's own words, and report.json names the reason, not a pair.
     ImageData store;
     store.startRun();
-    store.m_nCalibResult = ImageData::kResultFailed;
     RunReportBuilder::Input input;
     input.store = &store;
     input.board = m_board;
+    input.outcome = RunOutcome::failure(
+        RunOutcome::Reason::ConnectionLost,
+        "the data connection to the drone dropped after 60 of the run's 104 feature records");
     TaskRecord last;
-    last.imageIndex = 51;
+    last.imageIndex = 29;
     last.camera = 2;
     last.centres = 3;
-    last.stageLine = "-------1.t_vecSecondNeighbor_diff is empty--------";
+    last.dropStage = "bendVectors";
+    last.dropDetail = "no bent path of three neighbouring circles among the 3 centres";
     input.tasks = {last};
-    const RunReport::Report dropped = RunReportBuilder::build(input);
-    QVERIFY(dropped.explanation.contains("could not be ordered (" + last.stageLine + ")"));
-    QCOMPARE(int(dropped.pairs[0].checks[0].state), int(RunReport::Check::State::NotReached));
-
-    input.tasks.clear();
-    QVERIFY(RunReportBuilder::build(input).explanation.contains("ended before its last image"));
+    const RunReport::Report report = RunReportBuilder::build(input);
+    QVERIFY(!report.succeeded);
+    QCOMPARE(report.explanation,
+             QString("Result NG: The data connection to the drone dropped after 60 of the run's "
+                     "104 feature records."));
+    QCOMPARE(int(report.pairs[0].checks[0].state), int(RunReport::Check::State::NotReached));
+    const QJsonObject json = RunReportJson::toJson(report);
+    QCOMPARE(json["result"].toString(), QString("NG"));
+    QVERIFY(json["failure"].toObject()["pair"].isNull());
+    QCOMPARE(json["failure"].toObject()["check"].toString(), QString("connection"));
+    const QJsonObject camera =
+        json["pairs"].toArray()[1].toObject()["cameras"].toArray()[1].toObject();
+    QCOMPARE(camera["images"].toArray()[0].toObject()["droppedBy"].toString(),
+             QString("bendVectors"));
 }
 
 void TestRunReport::quantisationDecodesTheFixedPointEntries() {
@@ -316,22 +352,6 @@ void TestRunReport::quantisationDecodesTheFixedPointEntries() {
         MapQuantisation::compare(rawFile.fileName(), dpuFile.fileName(), w, h + 1);
     QVERIFY(!wrong.compared);
     QVERIFY(wrong.error.contains("expected"));
-}
-
-void TestRunReport::taskCaptureKeepsOnlyItsThreadsLines() {
-    LogCapture log;  // the handler in place before: still gets every line
-    TaskLogCapture capture;
-    qDebug() << "-------2.t_vecSecondNeighbor_diff_check is empty--------";
-    QThread* other = QThread::create([] { qDebug() << "-------9.another task--------"; });
-    other->start();
-    other->wait();
-    delete other;
-    qDebug() << "CMyCalculationPicThread...end";
-    QCOMPARE(capture.lines().size(), 2);
-    QCOMPARE(capture.stageLine(),
-             QString("-------2.t_vecSecondNeighbor_diff_check is empty--------"));
-    QVERIFY(log.contains("-------9.another task"));
-    QVERIFY(log.contains("CMyCalculationPicThread...end"));
 }
 
 NIMBRA_CORE_TEST_MAIN(TestRunReport)

@@ -1,7 +1,5 @@
 #include "tests/Calibration/CalibrationRunFixture.h"
 
-#include "Calibration/CalibrationRunTracker.h"
-
 #include "Calibration/ImageData.h"
 #include "tests/support/StereoRigSimulator.h"
 
@@ -139,11 +137,10 @@ void TestStereoCalibrationGroundTruth::recoversBothSimulatedRigs() {
         }
         QVERIFY(whole >= 10 && partial >= 3);
     }
-    // Through the hand-over: every image's two tasks register, store and end;
-    // the end of the last one runs fixSortData and both calibrations.
+    // Every image's lists handed over as the ordering tasks do, then the
+    // computation of the run.
     ImageData store;
-    CalibrationRunTracker tracker(&store);
-    tracker.beginRun();
+    store.startRun();
     {
         LogCapture log;
         StdoutCapture out;
@@ -151,19 +148,14 @@ void TestStereoCalibrationGroundTruth::recoversBothSimulatedRigs() {
             const std::vector<SimulatedView>& views = pair == 0 ? forwardViews : downwardViews;
             for (size_t v = 0; v < views.size(); ++v) {
                 const int index = static_cast<int>(v) + pair * ImageData::kSlotsPerPair;
-                for (int camera = 1; camera <= 2; ++camera) {
-                    const auto run = tracker.taskStarted(index, camera);
-                    const SimulatedView& view = views[v];
-                    QVERIFY(tracker.storeSorted(run, index, camera,
-                                                camera == 1 ? view.leftImage : view.rightImage,
-                                                camera == 1 ? view.leftBoard : view.rightBoard));
-                    tracker.taskFinished(run);
-                }
+                const SimulatedView& view = views[v];
+                QVERIFY(store.storeSorted(index, 1, view.leftImage, view.leftBoard));
+                QVERIFY(store.storeSorted(index, 2, view.rightImage, view.rightBoard));
             }
         }
+        store.calibrateRun();
         const QString printed = out.finish();
         QCOMPARE(printed.count("Trans map successful!"), 4);
-        QVERIFY(log.contains("最后一张数据计算结束"));
     }
     const bool ok = store.m_nCalibResult == ImageData::kResultSucceeded;
     QVERIFY(ok);

@@ -15,12 +15,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <functional>
+
+#include <sys/socket.h>
 
 namespace {
 
@@ -31,33 +34,23 @@ constexpr int kScreenPx = 1920;
 constexpr int kMapFileSize = 480 * 640 * 4 + 20;
 
 // The drone's side of the data and capture channels: records what the desktop
-// sends and, once "start" has arrived, plays the feature packets of a run.
+// sends and, once "start" has arrived on a connection, plays the feature
+// packets of a run on it.
 class ScriptedDrone : public QObject {
 public:
     ScriptedDrone(float boardUnitCm, float reportedScale) {
-        DroneFeatureSettings s;
-        s.boardUnitCm = boardUnitCm * reportedScale;
-        m_forward = std::make_unique<DroneFeatureModel>(SimulatedRig::forward(), 4, s);
-        m_downward = std::make_unique<DroneFeatureModel>(SimulatedRig::downward(), 5, s);
+        seeBoard(boardUnitCm * reportedScale);
         QObject::connect(&data, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = data.nextPendingConnection()) {
                 ++dataConnections;
                 dataSocket = s;
-                QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] {
-                    const QByteArray bytes = s->readAll();
-                    if (s != dataSocket)
-                        return;
-                    received += bytes;
-                    if (!started && received.contains("start")) {
-                        started = true;
-                        received.remove(0, received.indexOf("start") + 5);
-                        if (onStart)
-                            onStart();
-                        playRun(s);
-                    } else if (started) {
-                        upload.feed(bytes);
-                    }
-                });
+                started = false;
+                received.clear();
+                upload = UploadStreamParser(kMapFileSize);
+                // Qt then stops reading from the kernel while the drone holds
+                // the upload, so its bytes stay unacknowledged on the desktop.
+                s->setReadBufferSize(4096);
+                QObject::connect(s, &QTcpSocket::readyRead, this, [this, s] { readFrom(s); });
             }
         });
         QObject::connect(&capture, &QTcpServer::newConnection, this, [this] {
@@ -68,16 +61,55 @@ public:
         });
     }
 
+    // The board the drone's cameras see from the next run on.
+    void seeBoard(float boardUnitCm) {
+        DroneFeatureSettings s;
+        s.boardUnitCm = boardUnitCm;
+        m_forward = std::make_unique<DroneFeatureModel>(SimulatedRig::forward(), 4, s);
+        m_downward = std::make_unique<DroneFeatureModel>(SimulatedRig::downward(), 5, s);
+    }
+
     // Runs when "start" arrives, before the first packet goes out.
     std::function<void()> onStart;
+    // When set, the connection is closed after the packets of this many images.
+    int closeAfterImages = -1;
+    // While set, the drone reads nothing after "start": the upload stays in
+    // the desktop's send queue once the drone's small receive buffer is full.
+    bool holdUpload = false;
 
     bool listen() {
-        return data.listen(kDrone, ImageDeal::kPort) && capture.listen(kDrone, ImageCapture::kPort);
+        if (!data.listen(kDrone, ImageDeal::kPort) ||
+            !capture.listen(kDrone, ImageCapture::kPort)) {
+            return false;
+        }
+        const int small = 4096;  // inherited by the accepted connection
+        return setsockopt(static_cast<int>(data.socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small,
+                          sizeof(small)) == 0;
+    }
+
+    void releaseUpload() {
+        holdUpload = false;
+        if (dataSocket) {
+            readFrom(dataSocket);
+        }
+    }
+
+    // Ends the data connection with a reset, as a drone that loses power does.
+    void resetConnection() {
+        const linger abortive{1, 0};
+        setsockopt(static_cast<int>(dataSocket->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                   &abortive, sizeof(abortive));
+        dataSocket->abort();
     }
 
     void playRun(QTcpSocket* s) {
+        int images = 0;
         for (const DroneFeatureModel* model : {m_forward.get(), m_downward.get()}) {
-            for (int i = 0; i < 26; ++i) {
+            for (int i = 0; i < 26; ++i, ++images) {
+                if (images == closeAfterImages) {
+                    s->disconnectFromHost();
+                    return;
+                }
                 for (int camera : {1, 2}) {
                     const QByteArray packet = model->packet(i, camera);
                     sentPackets += packet;
@@ -86,6 +118,27 @@ public:
             }
         }
         s->flush();
+    }
+
+    void readFrom(QTcpSocket* s) {
+        if (s != dataSocket) {
+            s->readAll();
+            return;
+        }
+        if (started && holdUpload) {
+            return;
+        }
+        const QByteArray bytes = s->readAll();
+        received += bytes;
+        if (!started && received.contains("start")) {
+            started = true;
+            received.remove(0, received.indexOf("start") + 5);
+            if (onStart)
+                onStart();
+            playRun(s);
+        } else if (started) {
+            upload.feed(bytes);
+        }
     }
 
     QTcpServer data;
@@ -129,6 +182,30 @@ double relativeError(double value, double truth) {
     return std::abs(value - truth) / std::abs(truth);
 }
 
+QString documentsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+           QStringLiteral("/NimbraDesktop");
+}
+
+// The folder of the newest run.
+QString lastRunFolder() {
+    QDir runs(
+        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return folders.isEmpty() ? QString() : runs.filePath(folders.last());
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The one calibration log file in a folder.
+QByteArray logIn(const QString& folder) {
+    const QStringList logs = QDir(folder).entryList({"*.txt"}, QDir::Files);
+    return logs.size() == 1 ? fileBytes(folder + "/" + logs.first()) : QByteArray();
+}
+
 }  // namespace
 
 // A whole calculation run without the window: the data channel against a
@@ -142,7 +219,11 @@ private slots:
     void cleanup();
     void wholeRunUploadsFourResultsAndMaps();
     void wrongBoardScaleEndsWithWrong();
+    void unwritableMapEndsOnWrongWithItsReason();
+    void connectionDropEndsTheRunWithItsReason_data();
+    void connectionDropEndsTheRunWithItsReason();
     void restartWhileConnectedSendsQuitAndReconnects();
+    void restartDuringTheCalculationLeavesTheNextRunClean();
 
 private:
     void runOnce(ScriptedDrone& drone, bool expectOk);
@@ -178,9 +259,18 @@ void TestCalculationRun::cleanup() {
 void TestCalculationRun::runOnce(ScriptedDrone& drone, bool expectOk) {
     QSignalSpy progress(deal(), &ImageDeal::progress);
     QSignalSpy result(deal(), &ImageDeal::result);
+    QSignalSpy uploading(deal(), &ImageDeal::uploadProgress);
     deal()->startDeal();
     QTRY_VERIFY_WITH_TIMEOUT(drone.started, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(drone.captureReceived.contains("startfront"), 5000);
+    if (drone.holdUpload) {
+        // The OK page's button reboots the drone: no result while the drone
+        // holds only part of the upload.
+        QTRY_VERIFY_WITH_TIMEOUT(uploading.count() > 0, 120000);
+        QTest::qWait(500);
+        QCOMPARE(result.count(), 0);
+        drone.releaseUpload();
+    }
     QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 120000);
     QCOMPARE(result.at(0).at(0).toBool(), expectOk);
 
@@ -206,9 +296,9 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     // ordering tasks must still carry its radius.
     deal()->setRadius(0);
     drone.onStart = [this] { deal()->setRadius(kRadiusPx); };
+    drone.holdUpload = true;
 
     runOnce(drone, true);
-    QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 1);
 
     QTRY_COMPARE_WITH_TIMEOUT(drone.upload.uploads().size(), 4, 20000);
     QTRY_VERIFY(drone.upload.uploads().last().file.size() == kMapFileSize);
@@ -234,9 +324,6 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
                      qPrintable(QString("camera %1: %2 vs truth %3").arg(c).arg(value).arg(truth)));
         }
     }
-    // The store was reset after the upload, ready for the next run.
-    QCOMPARE(ImageData::getInstance()->m_vecLeftPix_front.size(), size_t(26));
-
     // The run folder keeps what arrived, unchanged, with the board geometry,
     // the calibration log and the four maps.
     QDir runs(
@@ -263,16 +350,22 @@ void TestCalculationRun::wholeRunUploadsFourResultsAndMaps() {
     }
     QCOMPARE(run.entryList({"*.txt"}, QDir::Files).size(), 1);
 
-    // A replay of that record computes the very maps the live run uploaded.
+    // A replay of that record computes, byte for byte, the maps the live run
+    // uploaded, its raw maps and its calibration log.
     QTemporaryDir out;
     QCOMPARE(replay({run.filePath("record.nrec"), "--out", out.path()}), 0);
     for (const char* name : {"480_640_1__LeftMap.dat", "480_640_1__RightMap.dat",
                              "640_480_1__LeftMap.dat", "640_480_1__RightMap.dat"}) {
-        QFile live(run.filePath(name)), again(QDir(out.path()).filePath(name));
-        QVERIFY(live.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
-        QVERIFY2(live.readAll() == again.readAll(), name);
+        QVERIFY2(fileBytes(run.filePath(name)) == fileBytes(out.filePath(name)), name);
     }
-    QCOMPARE(QDir(out.path() + "/log").entryList({"*.txt"}, QDir::Files).size(), 1);
+    for (const char* name : {"480_640_0__LeftMap.dat", "480_640_0__RightMap.dat",
+                             "640_480_0__LeftMap.dat", "640_480_0__RightMap.dat"}) {
+        const QByteArray live = fileBytes(documentsFolder() + "/" + name);
+        QVERIFY2(live.size() == 2457600 && live == fileBytes(out.filePath(name)), name);
+    }
+    const QByteArray log = logIn(run.path());
+    QVERIFY(log.contains("DOWN_pr"));
+    QCOMPARE(logIn(out.path() + "/log"), log);
 
     // Both wrote a report of the same run; the live one compared the maps it
     // uploaded. It is written after the result, so it may still be on its way.
@@ -304,7 +397,6 @@ void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
     QTRY_VERIFY_WITH_TIMEOUT(drone.upload.sawWrong(), 5000);
     QTest::qWait(200);
     QCOMPARE(drone.upload.uploads().size(), 0);
-    QCOMPARE(ImageData::getInstance()->m_nCalibResult.load(), 0);
 
     // Its record replays to the same failure.
     QDir runs(
@@ -321,6 +413,75 @@ void TestCalculationRun::wrongBoardScaleEndsWithWrong() {
     QCOMPARE(baselineAndFailure(readReport(out.path())), live);
 }
 
+void TestCalculationRun::unwritableMapEndsOnWrongWithItsReason() {
+    // Something the program cannot replace where the forward left depth-unit
+    // map goes: even root cannot write a file over a folder.
+    const QString blocker = documentsFolder() + "/480_640_1__LeftMap.dat";
+    QFile::remove(blocker);
+    QVERIFY(QDir().mkpath(blocker + "/keep"));
+    // A map an earlier run left.
+    QFile stale(documentsFolder() + "/640_480_1__RightMap.dat");
+    QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("earlier run") > 0);
+    stale.close();
+    ScriptedDrone drone(unit(), 1.0f);
+    QVERIFY(drone.listen());
+    runOnce(drone, false);
+    QTRY_VERIFY_WITH_TIMEOUT(drone.upload.sawWrong(), 5000);
+    QCOMPARE(drone.upload.uploads().size(), 0);
+
+    QTRY_VERIFY(QFile::exists(lastRunFolder() + "/report.json"));
+    const QJsonObject failure = readReport(lastRunFolder())["failure"].toObject();
+    QCOMPARE(failure["pair"].toString(), QString("forward"));
+    QCOMPARE(failure["check"].toString(), QString("outputs"));
+    QVERIFY2(failure["message"].toString().contains("480_640_1__LeftMap.dat"),
+             qPrintable(failure["message"].toString()));
+    // The earlier run's map is not this run's.
+    QVERIFY(!QFile::exists(lastRunFolder() + "/640_480_1__RightMap.dat"));
+    QVERIFY(QDir(blocker).removeRecursively());
+}
+
+void TestCalculationRun::connectionDropEndsTheRunWithItsReason_data() {
+    QTest::addColumn<bool>("duringUpload");
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("capture") << false << "connection"
+                             << "dropped after 60 of the run's 104";
+    QTest::newRow("upload") << true << "upload"
+                            << "the data connection was lost";
+}
+
+void TestCalculationRun::connectionDropEndsTheRunWithItsReason() {
+    QFETCH(bool, duringUpload);
+    QFETCH(QString, check);
+    QFETCH(QString, message);
+    ScriptedDrone drone(unit(), 1.0f);
+    if (duringUpload) {
+        drone.holdUpload = true;
+    } else {
+        drone.closeAfterImages = 30;
+    }
+    QVERIFY(drone.listen());
+    QSignalSpy progress(deal(), &ImageDeal::progress);
+    QSignalSpy result(deal(), &ImageDeal::result);
+    QSignalSpy uploading(deal(), &ImageDeal::uploadProgress);
+    deal()->startDeal();
+    if (duringUpload) {
+        QTRY_VERIFY_WITH_TIMEOUT(uploading.count() > 0, 120000);
+        drone.resetConnection();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 60000);
+    QCOMPARE(result.at(0).at(0).toBool(), false);
+    QCOMPARE(progress.last().at(0).toInt(), 52);
+
+    QTRY_VERIFY(QFile::exists(lastRunFolder() + "/report.json"));
+    const QJsonObject report = readReport(lastRunFolder());
+    QCOMPARE(report["result"].toString(), QString("NG"));
+    const QJsonObject failure = report["failure"].toObject();
+    QCOMPARE(failure["check"].toString(), check);
+    QVERIFY2(failure["message"].toString().contains(message),
+             qPrintable(failure["message"].toString()));
+}
+
 void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {
     ScriptedDrone drone(unit(), 1.0f);
     QVERIFY(drone.listen());
@@ -334,6 +495,38 @@ void TestCalculationRun::restartWhileConnectedSendsQuitAndReconnects() {
     QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 2, 10000);
     QTRY_VERIFY_WITH_TIMEOUT(
         first->state() != QAbstractSocket::ConnectedState || tail.contains("quit"), 5000);
+}
+
+void TestCalculationRun::restartDuringTheCalculationLeavesTheNextRunClean() {
+    // The first run's board is 10 % too large: had any of its lists or results
+    // leaked into the second run, that one would not come out right.
+    ScriptedDrone drone(unit(), 1.1f);
+    QVERIFY(drone.listen());
+    QSignalSpy progress(deal(), &ImageDeal::progress);
+    QSignalSpy result(deal(), &ImageDeal::result);
+    deal()->startDeal();
+    // The last record is handed over: ordering and calibration are under way.
+    QTRY_VERIFY_WITH_TIMEOUT(progress.contains(QVariantList{51}), 60000);
+    drone.seeBoard(unit());
+    QElapsedTimer clock;
+    clock.start();
+    deal()->startDeal();
+    qInfo("the restart returned after %lld ms", clock.elapsed());
+    QVERIFY(result.isEmpty());
+
+    QTRY_COMPARE_WITH_TIMEOUT(drone.dataConnections, 2, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(result.count(), 1, 120000);
+    QCOMPARE(result.at(0).at(0).toBool(), true);
+    QTRY_COMPARE_WITH_TIMEOUT(drone.upload.uploads().size(), 4, 20000);
+    for (int c = 0; c < 4; ++c) {
+        const double truth =
+            (c < 2 ? SimulatedRig::forward() : SimulatedRig::downward()).T.at<double>(0);
+        const double tx = drone.upload.uploads().at(c).result.tx;
+        QVERIFY2(relativeError(tx, truth) < 0.01, qPrintable(QString::number(tx)));
+    }
+    // The abandoned run never reports, not even late.
+    QTest::qWait(500);
+    QCOMPARE(result.count(), 1);
 }
 
 NIMBRA_CORE_TEST_MAIN(TestCalculationRun)

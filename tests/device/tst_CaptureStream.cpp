@@ -6,11 +6,15 @@
 #include "device/wire/CapturePacketParser.h"
 #include "device/wire/CaptureStreamAssembler.h"
 #include "device/wire/StatusPacket.h"
+#include "tests/support/OutputCapture.h"
+#include "tests/support/ReadCuts.h"
 
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 
 Q_DECLARE_METATYPE(CaptureEvents::CameraSwitch)
 
@@ -57,6 +61,52 @@ struct Flags {
 CaptureEvents parseOne(CapturePacketParser& parser, const IMAGE::ImageData& d,
                        Flags flags = {false, false}) {
     return parser.packetParser(d.toBytes(), flags.down, flags.right);
+}
+
+// The capture channel of a whole run: each of 26 images of both pairs
+// approached in four frames and shot in the fifth, with guidance values that
+// vary from packet to packet.
+QList<QByteArray> wholeRun() {
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<float> pixel(0.0f, 640.0f), ratio(0.6f, 1.1f);
+    QList<QByteArray> packets;
+    for (int pair = 0; pair < 2; ++pair) {
+        for (int index = 0; index < 26; ++index) {
+            for (int frame = 1; frame <= 5; ++frame) {
+                IMAGE::ImageData d = status(frame == 5 ? 1 : 0, frame, index, ratio(rng),
+                                            static_cast<int>(rng() % 5) - 2);
+                for (IMAGE::Circle& c : d.circles) {
+                    c = {pixel(rng), pixel(rng), 10.0f + pixel(rng) / 64.0f};
+                }
+                packets.append(d.toBytes());
+            }
+        }
+    }
+    return packets;
+}
+
+// Bytes that are no status packet: random bytes, text, a packet cut short,
+// a packet without its tail.
+QByteArray garbage(std::mt19937& rng, int kind) {
+    const QByteArray packet = status(0, 3, 7).toBytes();
+    switch (kind % 4) {
+        case 0: {
+            QByteArray out(1 + static_cast<int>(rng() % 100), '\0');
+            for (char& c : out) {
+                c = static_cast<char>(rng());
+            }
+            return out;
+        }
+        case 1:
+            return QByteArray("busy");
+        case 2:
+            return packet.left(1 + static_cast<int>(rng() % 70));
+        default: {
+            QByteArray broken = packet;
+            broken[69] = 0x00;
+            return broken;
+        }
+    }
 }
 
 struct Stream {
@@ -106,34 +156,100 @@ private slots:
         t.read(b.mid(29));
         QCOMPARE(t.packets, (QList<QByteArray>{a, b}));
         QVERIFY(t.assembler.cache().isEmpty());
-
-        Stream v;
-        v.read(a.mid(5));  // nothing held back: dropped
-        v.read(a.left(40));
-        v.read(b);  // a read beginning with the head starts over
-        QCOMPARE(v.packets, QList<QByteArray>{b});
     }
 
-    void everySplitPointOfTwoPackets() {
-        const QByteArray a = status(0, 1, 3).toBytes();
+    // Bytes 0x01 0x02 inside a packet start nothing: two packets survive a
+    // cut at every position.
+    void headBytesInsideAPacketSurviveEveryCut() {
+        IMAGE::ImageData d = status(0, 1, 3);
+        const std::uint32_t bits = 0x43480201;  // about 200.0f, bytes 01 02 48 43
+        std::memcpy(&d.circles[1].x, &bits, 4);
+        const QByteArray a = d.toBytes();
         const QByteArray b = status(0, 2, 4).toBytes();
-        const QByteArray both = a + b;
-        QCOMPARE(both.count(QByteArray("\x01\x02", 2)), 2);
-        for (int k = 1; k < both.size(); ++k) {
+        QVERIFY(a.indexOf(QByteArray("\x01\x02\x48\x43", 4)) > 2);
+        for (int k = 1; k < a.size() + b.size(); ++k) {
             Stream s;
-            s.read(both.left(k));
-            s.read(both.mid(k));
-            QList<QByteArray> expected;
-            if (k == 1) {
-                expected = {};  // one byte is no head, and the rest has none either
-            } else if (k == 72) {
-                expected = {a};  // b's first byte alone is dropped, then b's rest
-            } else {
-                expected = {a, b};
-            }
-            QVERIFY2(s.packets == expected, qPrintable(QString("split at %1").arg(k)));
+            s.read((a + b).left(k));
+            s.read((a + b).mid(k));
+            QVERIFY2(s.packets == (QList<QByteArray>{a, b}),
+                     qPrintable(QString("cut at %1").arg(k)));
             QVERIFY(s.assembler.cache().isEmpty());
         }
+    }
+
+    // A whole run's status packets, cut as a real link may cut them, give
+    // exactly the packets of one-read-per-packet delivery.
+    void anyCutGivesThePacketsOfWholePacketDelivery_data() {
+        QTest::addColumn<int>("cut");  // > 0: fixed size; < 0: seeded random 1..3000
+        QTest::newRow("1-byte reads") << 1;
+        QTest::newRow("536") << 536;
+        QTest::newRow("1448") << 1448;
+        QTest::newRow("4096") << 4096;
+        for (int seed = 1; seed <= 5; ++seed) {
+            QTest::newRow(qPrintable(QString("random, seed %1").arg(seed))) << -seed;
+        }
+    }
+    void anyCutGivesThePacketsOfWholePacketDelivery() {
+        QFETCH(int, cut);
+        const QList<QByteArray> run = wholeRun();
+        Stream c;
+        for (const QByteArray& read :
+             ReadCuts::cut(run.join(), cut > 0 ? ReadCuts::fixed(cut)
+                                               : ReadCuts::seededRandom(unsigned(-cut), 3000))) {
+            c.read(read);
+        }
+        QCOMPARE(c.packets, run);
+        QVERIFY(c.assembler.cache().isEmpty());
+    }
+
+    // Garbage between packets costs only itself, one log line per run of it.
+    void garbageBetweenPacketsCostsOnlyItself_data() {
+        QTest::addColumn<int>("cut");
+        QTest::newRow("1-byte reads") << 1;
+        QTest::newRow("random") << 0;
+    }
+    void garbageBetweenPacketsCostsOnlyItself() {
+        QFETCH(int, cut);
+        const QList<QByteArray> run = wholeRun();
+        std::mt19937 rng(9);
+        QByteArray stream;
+        int runs = 0;
+        for (int i = 0; i < run.size(); ++i) {
+            if (i % 4 == 2) {
+                stream += garbage(rng, i / 4);
+                ++runs;
+            }
+            stream += run[i];
+        }
+        Stream c;
+        LogCapture log;
+        for (const QByteArray& read : ReadCuts::cut(
+                 stream, cut > 0 ? ReadCuts::fixed(cut) : ReadCuts::seededRandom(4, 500))) {
+            c.read(read);
+        }
+        QCOMPARE(c.packets, run);
+        QCOMPARE(log.messages().filter("capture channel: skipped").size(), runs);
+    }
+
+    void floodOfGarbageKeepsMemoryBounded() {
+        QByteArray noTail = status(0, 1, 3).toBytes();
+        noTail[68] = 0x07;
+        QByteArray flood;
+        while (flood.size() < (1 << 20)) {
+            flood += noTail + "\x01\x02\x01";
+        }
+        const QByteArray good = status(1, 5, 12).toBytes();
+        Stream c;
+        int most = 0;
+        LogCapture log;
+        for (const QByteArray& read :
+             ReadCuts::cut(flood + good, ReadCuts::seededRandom(8, 4096))) {
+            c.read(read);
+            most = qMax(most, c.assembler.cache().size());
+        }
+        QVERIFY2(most < IMAGE::ImageData::kWireSize, qPrintable(QString::number(most)));
+        QCOMPARE(c.packets, QList<QByteArray>{good});
+        QCOMPARE(log.messages().filter("capture channel: skipped").size(), 1);
     }
 
     void farNearCounter() {

@@ -50,6 +50,29 @@ private slots:
         emit deal->progress(52);
         QVERIFY(page.isFinished());
     }
+
+    // While the maps travel to the drone the page says how far they are, in
+    // the language chosen, and nothing once the run has its result.
+    void uploadShownInBothLanguagesUntilTheResult() {
+        qputenv("NIMBRA_DEVICE_ADDRESS", "127.0.0.18");  // no drone: the main window idles
+        ProgressWidget page;
+        QLabel* upload = page.findChild<QLabel*>(QStringLiteral("upload"));
+        QVERIFY(upload);
+        QVERIFY(!upload->isVisibleTo(&page));
+        QVERIFY(upload->text().isEmpty());
+        ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
+        emit deal->uploadProgress(1000, 4000);
+        QVERIFY(upload->isVisibleTo(&page));
+        QCOMPARE(upload->text(), QStringLiteral("正在把标定结果发送到无人机… 25%"));
+        page.langueChange(QStringLiteral("en"));
+        QCOMPARE(upload->text(), QStringLiteral("Sending the calibration to the drone… 25 %"));
+        emit deal->uploadProgress(4000, 4000);
+        QVERIFY(upload->text().endsWith(QStringLiteral("100 %")));
+        emit deal->result(true);
+        QVERIFY(!upload->isVisibleTo(&page));
+        page.langueChange(QStringLiteral("zh"));
+        QVERIFY(upload->text().isEmpty());
+    }
 };
 
 NIMBRA_GUI_TEST_MAIN(TestProgressDisplays)

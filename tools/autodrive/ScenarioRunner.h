@@ -33,10 +33,10 @@ public:
     // board-size failure comes with the gold screen size check button
     // ("11-ng-board-size").
     bool ngOffersScreenCheck();
-    // After captureBothPairs() of a run whose data channel brought nothing:
-    // the main window's progress page with an empty bar, not the result page
-    // of an earlier run ("13-progress-from-zero").
-    bool progressFromZero();
+    // After captureBothPairs() of a run still waiting for its last image: the
+    // main window's progress page with a bar not yet full, not the result
+    // page of an earlier run ("13-progress-of-this-run").
+    bool progressOfThisRun();
     // On the OK page: "确定", the simulator hears "reboot", the main window
     // goes to the link page as the drone restarts ("12-rebooting").
     bool confirmOkAndReboot();

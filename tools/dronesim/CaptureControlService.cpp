@@ -13,12 +13,14 @@ const char* const kHeldProperty = "heldCommandBytes";
 }  // namespace
 
 CaptureControlService::CaptureControlService(DroneState& state, const Rig& rig, double unitCm,
-                                             int imageIntervalMs, int leadMs, QObject* parent)
+                                             int imageIntervalMs, int leadMs,
+                                             PieceWriter::Settings pieces, QObject* parent)
     : TcpSimService(QStringLiteral("capture"), kPort, state, parent),
       m_state(state),
       m_timeline(state, rig, unitCm, imageIntervalMs),
       m_leadMs(leadMs),
-      m_lead(new QTimer(this)) {
+      m_lead(new QTimer(this)),
+      m_pieces(pieces) {
     m_lead->setSingleShot(true);
     connect(m_lead, &QTimer::timeout, this, [this] { m_timeline.start(m_requested); });
     connect(&m_timeline, &CaptureTimeline::statusPacket, this, &CaptureControlService::broadcast);
@@ -54,6 +56,7 @@ void CaptureControlService::stop() {
 }
 
 void CaptureControlService::onConnection(QTcpSocket* socket) {
+    new PieceWriter(socket, m_pieces, 2 * m_connections++ + 2);
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onCommands(socket); });
 }
 
@@ -82,6 +85,6 @@ void CaptureControlService::onCommands(QTcpSocket* socket) {
 
 void CaptureControlService::broadcast(const QByteArray& packet) {
     for (QTcpSocket* socket : connections()) {
-        socket->write(packet);
+        socket->findChild<PieceWriter*>()->write(packet);
     }
 }

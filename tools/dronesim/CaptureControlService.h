@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tools/dronesim/CaptureTimeline.h"
+#include "tools/dronesim/PieceWriter.h"
 #include "tools/dronesim/TcpSimService.h"
 
 class QTimer;
@@ -19,8 +20,9 @@ class CaptureControlService : public TcpSimService {
 public:
     static constexpr quint16 kPort = 10000;
 
+    // `pieces`: how each connection's writes are cut (PieceWriter).
     CaptureControlService(DroneState& state, const Rig& rig, double unitCm, int imageIntervalMs,
-                          int leadMs, QObject* parent = nullptr);
+                          int leadMs, PieceWriter::Settings pieces = {}, QObject* parent = nullptr);
 
     void stop() override;
 
@@ -39,4 +41,6 @@ private:
     QTimer* m_lead;
     SimPair m_requested = SimPair::Forward;
     bool m_waiting = false;  // a command is waiting for calibration mode
+    PieceWriter::Settings m_pieces;
+    quint32 m_connections = 0;
 };

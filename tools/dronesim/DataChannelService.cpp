@@ -17,10 +17,35 @@ DataChannelService::DataChannelService(DroneState& state, const Rig& rig, Config
       m_rig(rig),
       m_config(std::move(config)) {
     connect(&m_state, &DroneState::imageTaken, this, &DataChannelService::onImageTaken);
+    connect(&m_state, &DroneState::phaseChanged, this, [this](RunPhase phase) {
+        if (phase == RunPhase::Rebooting) {
+            onReboot();
+        }
+    });
+}
+
+void DataChannelService::onReboot() {
+    if (!m_upload || !m_upload->sawRight()) {
+        return;
+    }
+    // What the kernel already holds has arrived, even if not read yet.
+    while (m_socket && m_socket->waitForReadyRead(0)) {
+    }
+    if (m_filesLogged == 4) {
+        SimLog::event(name(), QStringLiteral("reboot: all four maps had arrived before it"));
+        return;
+    }
+    SimLog::event(name(), QStringLiteral("reboot before the upload was complete: %1 of 4 maps "
+                                         "had arrived")
+                              .arg(m_filesLogged));
+    if (!m_verified) {
+        finishUpload(QStringLiteral("reboot during the upload"));
+    }
 }
 
 QByteArray DataChannelService::featurePacket(SimCamera camera, int index) const {
-    const double unit = m_config.unitCm * m_config.boardScale;
+    const bool scaled = m_config.boardScaleInRun == 0 || m_config.boardScaleInRun == m_runs;
+    const double unit = m_config.unitCm * (scaled ? m_config.boardScale : 1.0);
     cv::Matx33d R;
     cv::Vec3d t;
     m_rig.boardToCamera(camera, index, unit, R, t);
@@ -32,6 +57,7 @@ QByteArray DataChannelService::featurePacket(SimCamera camera, int index) const 
 
 void DataChannelService::onConnection(QTcpSocket* socket) {
     m_socket = socket;
+    m_writer = new PieceWriter(socket, m_config.pieces, 2 * m_connections++ + 1);
     m_started = false;
     m_command.clear();
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onBytes(socket); });
@@ -117,14 +143,23 @@ void DataChannelService::onImageTaken(SimCamera camera, int index) {
         pairOf(camera) == SimPair::Forward ? SimCamera::ForwardLeft : SimCamera::DownwardLeft;
     const SimCamera right =
         pairOf(camera) == SimPair::Forward ? SimCamera::ForwardRight : SimCamera::DownwardRight;
+    const bool last = global == 2 * Rig::kImagesPerCamera - 1;
+    if (last && m_config.withholdLastInRun >= 0 &&
+        (m_config.withholdLastInRun == 0 || m_config.withholdLastInRun == m_runs)) {
+        m_socket->write(featurePacket(left, index));
+        SimLog::fault(
+            name(),
+            QStringLiteral("last feature packet (image %1, right camera) withheld").arg(global));
+        return;
+    }
     const QByteArray packets = featurePacket(left, index) + featurePacket(right, index);
     if (m_config.garbage) {
         writeWithGarbage(packets, global);
     } else {
-        m_socket->write(packets);
+        m_writer->write(packets);
     }
     SimLog::event(name(), QStringLiteral("features of image %1 sent").arg(global));
-    if (global == 2 * Rig::kImagesPerCamera - 1) {
+    if (last) {
         SimLog::event(name(), QStringLiteral("last feature packet sent"));
     }
 }
@@ -150,7 +185,7 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
             for (char& c : junk) {
                 c = static_cast<char>(uniform(0x20, 0x7e));
             }
-            m_socket->write(junk);
+            m_writer->write(junk);
             m_socket->flush();
             SimLog::fault(
                 name(),
@@ -164,7 +199,7 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
             for (int i = 0; i < 4; ++i) {
                 bad[8 + i] = static_cast<char>((len >> (8 * i)) & 0xff);
             }
-            m_socket->write(bad);
+            m_writer->write(bad);
             m_socket->flush();
             SimLog::fault(name(), QStringLiteral("bad length field before image %1").arg(global));
             break;
@@ -172,14 +207,13 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
         default:
             break;
     }
-    // Each packet in pieces, the first at least its 12-byte header (the
-    // desktop drops a packet start shorter than that).
+    // Each packet in pieces of any size.
     QStringList cuts;
     for (int start = 0; start < packets.size();) {
         const int len = std::min<int>(packetLength(packets, start), packets.size() - start);
         for (int at = 0; at < len;) {
-            const int n = std::min(len - at, uniform(at == 0 ? 12 : 1, 1500));
-            m_socket->write(packets.mid(start + at, n));
+            const int n = std::min(len - at, uniform(1, 1500));
+            m_writer->write(packets.mid(start + at, n));
             m_socket->flush();
             at += n;
             cuts << QString::number(start + at);
@@ -193,7 +227,9 @@ void DataChannelService::writeWithGarbage(const QByteArray& packets, int global)
 
 void DataChannelService::finishUpload(const QString& why) {
     m_verified = true;
-    m_state.setPhase(RunPhase::Finished);
+    if (m_state.phase() != RunPhase::Rebooting) {
+        m_state.setPhase(RunPhase::Finished);
+    }
     const QJsonObject report = UploadVerifier(m_rig).verify(*m_upload);
     SimLog::event(QStringLiteral("verifier"), QStringLiteral("%1; checking").arg(why));
     for (const QString& line : UploadVerifier::summary(report).split('\n')) {

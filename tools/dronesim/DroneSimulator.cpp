@@ -48,11 +48,14 @@ void DroneSimulator::buildServices() {
     data.closeAtImage = m_options.dataCloseAtImage;
     data.closeInRun = m_options.dataCloseInRun;
     data.boardScale = m_options.boardScaleFault;
+    data.boardScaleInRun = m_options.boardScaleInRun;
     data.garbage = m_options.garbagePackets;
+    data.pieces = m_options.writePieces;
+    data.withholdLastInRun = m_options.withholdLastInRun;
     m_services.append(new DataChannelService(m_state, m_options.rig, data, this));
     m_services.append(new CaptureControlService(m_state, m_options.rig, m_options.boardUnitCm,
                                                 m_options.imageIntervalMs, m_options.captureLeadMs,
-                                                this));
+                                                m_options.writePieces, this));
 }
 
 bool DroneSimulator::start(QString* error) {

@@ -27,7 +27,11 @@ const std::array<cv::Point, 3>& DroneVision::markOrder() {
 
 FeatureData DroneVision::features(const CameraModel& model, const cv::Matx33d& R,
                                   const cv::Vec3d& t, double unitCm, int pair, int camera,
-                                  int index, const DroneVisionSettings& settings) {
+                                  int index, const DroneVisionSettings& settings,
+                                  std::vector<cv::Point>* truthOut) {
+    if (truthOut) {
+        truthOut->clear();
+    }
     const std::vector<cv::Point> lattice = BoardLayout::circles();
     std::vector<cv::Point3f> board;
     for (const cv::Point& q : lattice) {
@@ -102,6 +106,9 @@ FeatureData DroneVision::features(const CameraModel& model, const cv::Matx33d& R
     const cv::Mat H = cv::findHomography(image, frame, 0);
     if (H.empty()) {
         return data;
+    }
+    if (truthOut) {
+        *truthOut = truth;
     }
     cv::perspectiveTransform(image, data.points, H);
     for (int r = 0; r < 3; ++r) {

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <vector>
 
 // The drone's own image processing for one captured image, computed from the
 // ground truth instead of from pixels: every circle of the board (270, marks and
@@ -35,9 +36,10 @@ const std::array<cv::Point, 3>& markOrder();
 // centimetres, origin at lattice circle (0, 0), lattice step unitCm). `pair` 4 or
 // 5, `camera` 1 (left) or 2 (right), `index` 0..25. Deterministic for equal
 // arguments. Fewer than four circles seen: no points and an all-zero matrix (the
-// desktop drops a packet without points).
+// desktop drops a packet without points). `truth`, when given, receives the
+// lattice position of each sent point, in sent order.
 FeatureData features(const CameraModel& model, const cv::Matx33d& R, const cv::Vec3d& t,
                      double unitCm, int pair, int camera, int index,
-                     const DroneVisionSettings& settings);
+                     const DroneVisionSettings& settings, std::vector<cv::Point>* truth = nullptr);
 
 }  // namespace DroneVision

@@ -158,15 +158,29 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         "fault-garbage",
         "FAULT: the data channel writes its packets in random pieces, with junk bytes and "
         "packets with bad length fields between them.");
+    const QCommandLineOption pieces(
+        "write-pieces",
+        "The data and capture channels write every message in random pieces of 1 to 1500 "
+        "bytes, with pauses of 0 to 3 ms between them, as a drone on Wi-Fi may: the desktop's "
+        "reads then split anywhere. SEED makes the pieces reproducible.",
+        "SEED");
+    const QCommandLineOption withholdLast(
+        "fault-withhold-last-packet",
+        "FAULT: the data channel never sends the last feature packet (downward image 25, right "
+        "camera) of run RUN (1 for the first \"start\"), or of every run with \"all\"; the "
+        "connection stays open.",
+        "RUN|all");
     const QCommandLineOption noMarks("fault-no-marks",
                                      "FAULT: the feature packets of every view lack the marks.");
     const QCommandLineOption boardScale(
         "fault-board-scale",
-        "FAULT: the feature packets see a board F times the size the desktop drew.", "F");
-    parser.addOptions({help,       addr,     rigFile, writeRig, unit,    radius,     mmPerPx,
-                       version,    reboot,   fps,     keyInt,   silent,  httpStatus, httpBody,
-                       streamFail, interval, report,  missing,  closeAt, noMarks,    boardScale,
-                       lead,       silentAt, garbage, gap});
+        "FAULT: the feature packets see a board F times the size the desktop drew; with RUN "
+        "only in that run (1 for the first \"start\").",
+        "F[:RUN]");
+    parser.addOptions({help,       addr,     rigFile, writeRig, unit,    radius,      mmPerPx,
+                       version,    reboot,   fps,     keyInt,   silent,  httpStatus,  httpBody,
+                       streamFail, interval, report,  missing,  closeAt, noMarks,     boardScale,
+                       lead,       silentAt, garbage, gap,      pieces,  withholdLast});
 
     auto fail = [&](const QString& text) {
         *message = text;
@@ -338,6 +352,21 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
     }
     options->hideMarks = parser.isSet(noMarks);
     options->garbagePackets = parser.isSet(garbage);
+    if (parser.isSet(pieces)) {
+        options->writePieces.enabled = true;
+        options->writePieces.seed = parser.value(pieces).toUInt(&ok);
+        if (!ok) {
+            return fail(QStringLiteral("--write-pieces needs a whole number from 0 to 4294967295"));
+        }
+    }
+    if (parser.isSet(withholdLast)) {
+        const QString run = parser.value(withholdLast);
+        options->withholdLastInRun = run == QLatin1String("all") ? 0 : run.toInt(&ok);
+        if (run != QLatin1String("all") && (!ok || options->withholdLastInRun < 1)) {
+            return fail(
+                QStringLiteral("--fault-withhold-last-packet must be a run from 1, or \"all\""));
+        }
+    }
     if (parser.isSet(silentAt)) {
         const QString phase = parser.value(silentAt);
         if (phase == "forward") {
@@ -369,9 +398,17 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
         }
     }
     if (parser.isSet(boardScale)) {
-        options->boardScaleFault = parser.value(boardScale).toDouble(&numberOk);
-        if (!numberOk || !(options->boardScaleFault >= 0.5 && options->boardScaleFault <= 2.0)) {
-            return fail(QStringLiteral("--fault-board-scale must be from 0.5 to 2"));
+        const QStringList parts = parser.value(boardScale).split(QLatin1Char(':'));
+        options->boardScaleFault = parts[0].toDouble(&numberOk);
+        bool runOk = parts.size() <= 2;
+        if (parts.size() == 2) {
+            options->boardScaleInRun = parts[1].toInt(&runOk);
+            runOk = runOk && options->boardScaleInRun >= 1;
+        }
+        if (!numberOk || !runOk ||
+            !(options->boardScaleFault >= 0.5 && options->boardScaleFault <= 2.0)) {
+            return fail(QStringLiteral(
+                "--fault-board-scale must be from 0.5 to 2, optionally with :RUN (a run from 1)"));
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include "tools/dronesim/DroneState.h"
 #include "tools/dronesim/HttpSwitchService.h"
+#include "tools/dronesim/PieceWriter.h"
 #include "tools/dronesim/Rig.h"
 #include "tools/dronesim/RtspCameraServer.h"
 
@@ -37,14 +38,19 @@ struct SimOptions {
     int captureLeadMs = 1500;   // command (and calibration mode) to the first status packet
     QString reportPath;         // verifier's JSON report; empty: none
     double missingFraction = 0.02;
+    PieceWriter::Settings writePieces;  // data and capture channels
 
     // Faults.
     std::optional<RunPhase> heartbeatSilentAtPhase;
     int dataCloseAtImage = -1;    // < 0: never
     int dataCloseInRun = 0;       // 0: every run
     bool garbagePackets = false;  // data channel: split writes, junk and bad lengths
+    // Data channel: image 51's right packet never sent in this run (1, 2, ...;
+    // 0: every run; < 0: never).
+    int withholdLastInRun = -1;
     bool hideMarks = false;
     double boardScaleFault = 1.0;             // 1: the board the desktop drew
+    int boardScaleInRun = 0;                  // 0: every run
     double heartbeatSilentAfterSeconds = -1;  // < 0: never
     int heartbeatGapAtImage = -1;             // < 0: never
     double heartbeatGapSeconds = 0;

@@ -68,6 +68,14 @@ void logSummary(const SimOptions& options) {
     if (options.garbagePackets) {
         SimLog::event(kService, QStringLiteral("armed fault: garbage and split data packets"));
     }
+    if (options.writePieces.enabled) {
+        SimLog::event(kService, QStringLiteral("data and capture channels write in random pieces, "
+                                               "seed %1")
+                                    .arg(options.writePieces.seed));
+    }
+    if (options.withholdLastInRun >= 0) {
+        SimLog::event(kService, QStringLiteral("armed fault: the last feature packet is withheld"));
+    }
     if (options.hideMarks) {
         SimLog::event(kService, QStringLiteral("armed fault: views without marks"));
     }

@@ -1,6 +1,8 @@
 #include "tools/gallery/GalleryScenes.h"
 
 #include "app/AboutWidget.h"
+#include "device/BCInstanceManager.h"
+#include "device/ImageDeal.h"
 #include "wizard/BCWidget.h"
 #include "wizard/DeviceStateWidget.h"
 #include "wizard/DownwardFinished.h"
@@ -60,6 +62,15 @@ void GalleryScenes::renderPages() {
         }
         save(main, QStringLiteral("page%1_%2").arg(i).arg(names.value(i)));
     }
+    // The progress page while the maps travel to the drone.
+    ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
+    main->stack()->setCurrentIndex(NimbraDesktop::ProgressPage);
+    emit deal->progress(51);
+    emit deal->uploadProgress(2150000, 4925213);
+    save(main, QStringLiteral("page%1_%2_upload")
+                   .arg(NimbraDesktop::ProgressPage)
+                   .arg(names.value(NimbraDesktop::ProgressPage)));
+    emit deal->progress(0);
     main->stack()->setCurrentIndex(NimbraDesktop::LinkPage);
 }
 

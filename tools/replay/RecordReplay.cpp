@@ -1,17 +1,18 @@
 #include "tools/replay/RecordReplay.h"
 
-#include "Calibration/CMyCalculationPicThread.h"
-#include "Calibration/CalibrationRunTracker.h"
+#include "Calibration/CalibrationRun.h"
+#include "Calibration/report/RunReportBuilder.h"
+#include "Calibration/report/RunReportWriter.h"
+#include "device/record/RunRecordReader.h"
 #include "device/wire/DataStreamAssembler.h"
 #include "device/wire/FeaturePacket.h"
-#include "Calibration/ImageData.h"
-#include "device/record/RunRecordReader.h"
-#include "Calibration/report/RunReportWriter.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 #include <QThreadPool>
+
+#include <condition_variable>
+#include <mutex>
 
 RecordReplay::Summary RecordReplay::run(const QString& recordPath, const QString& outputFolder,
                                         const Progress& progress) {
@@ -28,16 +29,21 @@ RecordReplay::Summary RecordReplay::run(const QString& recordPath, const QString
     }
     summary.header = reader.header();
 
-    ImageData* store = ImageData::getInstance();
-    store->setOutputFolder(outputFolder);
-    CalibrationRunTracker* tracker = CalibrationRunTracker::getInstance();
-    tracker->beginRun();
-    QThreadPool* pool = QThreadPool::globalInstance();
-    pool->setMaxThreadCount(5);
-
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool finished = false;
+    RunOutcome outcome;
+    const std::shared_ptr<CalibrationRun> run =
+        CalibrationRun::create(outputFolder, [&](const RunOutcome& o) {
+            std::lock_guard<std::mutex> lock(mutex);
+            outcome = o;
+            finished = true;
+            ended.notify_all();
+        });
     CMyCalculationPicThread::ScreenMetrics screen;
     screen.widthMm = static_cast<float>(summary.header.screenWidthMm);
     screen.widthPx = static_cast<float>(summary.header.screenWidthPx);
+    run->setBoard(static_cast<float>(summary.header.radiusPx), screen);
 
     DataStreamAssembler assembler;
     auto onPacket = [&](QByteArray& packet) {
@@ -46,25 +52,14 @@ RecordReplay::Summary RecordReplay::run(const QString& recordPath, const QString
             return;
         }
         ++summary.packets;
-        const int n = record->view == 5 ? static_cast<int>(record->index) + 26
-                                        : static_cast<int>(record->index);
-        const CalibrationRunTracker::RunId id = tracker->taskStarted(n, record->view1);
-        if (id == 0) {
+        const CalibrationRun::Admission admission = run->addRecord(*record);
+        if (!admission.accepted) {
             return;
         }
-        auto* task = new CMyCalculationPicThread(0, QString());
-        task->setRadius(static_cast<float>(summary.header.radiusPx));
-        task->setRun(tracker, id);
-        const cv::Mat homography(3, 3, CV_64F, record->mat.data());
-        const std::vector<size_t> marks{static_cast<size_t>(record->size[0]),
-                                        static_cast<size_t>(record->size[1]),
-                                        static_cast<size_t>(record->size[2])};
-        task->startTask(static_cast<unsigned long>(n), record->view1, record->points, marks,
-                        homography.clone(), screen);
-        pool->start(task);
         ++summary.tasks;
         if (progress && record->view1 == 2) {
-            progress(QStringLiteral("image %1 of 52 handed to ordering").arg(n + 1));
+            progress(
+                QStringLiteral("image %1 of 52 handed to ordering").arg(admission.imageIndex + 1));
         }
     };
 
@@ -77,27 +72,27 @@ RecordReplay::Summary RecordReplay::run(const QString& recordPath, const QString
         assembler.receive(record.bytes, onPacket);
     }
     summary.secondsReading = clock.nsecsElapsed() / 1e9;
-    tracker->streamEnded();
     if (!reader.error().isEmpty()) {
+        run->abort();
         // Let the tasks already started end before the process does.
-        pool->waitForDone();
+        QThreadPool::globalInstance()->waitForDone();
         summary.error = reader.error();
         summary.outcome = Outcome::BadRecord;
         return summary;
     }
+    run->streamEnded();
 
     if (progress) {
         progress(QStringLiteral("waiting for ordering and calibration"));
     }
     clock.restart();
-    while (store->m_nCalibResult.load() == ImageData::kResultPending) {
-        QThread::msleep(20);
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ended.wait(lock, [&finished] { return finished; });
     }
-    pool->waitForDone();
     summary.secondsComputing = clock.nsecsElapsed() / 1e9;
-    summary.outcome = store->m_nCalibResult.load() == ImageData::kResultSucceeded
-                          ? Outcome::Calibrated
-                          : Outcome::CalibrationFailed;
+    QThreadPool::globalInstance()->waitForDone();
+    summary.outcome = outcome.passed() ? Outcome::Calibrated : Outcome::CalibrationFailed;
 
     if (progress) {
         progress(QStringLiteral("writing the report"));
@@ -107,9 +102,21 @@ RecordReplay::Summary RecordReplay::run(const QString& recordPath, const QString
     board.radiusPx = summary.header.radiusPx;
     board.screenWidthMm = summary.header.screenWidthMm;
     board.screenWidthPx = static_cast<int>(summary.header.screenWidthPx);
-    if (RunReportWriter::writeForCurrentRun(outputFolder, QStringLiteral("replay"), recordPath,
-                                            board)) {
+    const RunReport::Report report =
+        RunReportBuilder::build(*run, outcome, board, QStringLiteral("replay"), recordPath);
+    if (!outcome.passed()) {
+        summary.reason = report.explanation;
+    }
+    QString reportError;
+    if (RunReportWriter::write(outputFolder, report, &reportError)) {
         summary.report = outputFolder + QStringLiteral("/report.html");
+    } else {
+        // An output that could not be written is a failed replay too.
+        summary.outcome = Outcome::CalibrationFailed;
+        const QString why =
+            QStringLiteral("the run report could not be written (%1)").arg(reportError);
+        summary.reason =
+            summary.reason.isEmpty() ? why : summary.reason + QStringLiteral("; ") + why;
     }
     summary.secondsReport = clock.nsecsElapsed() / 1e9;
     return summary;

@@ -6,11 +6,11 @@
 
 #include <functional>
 
-// Feeds a run record through the same reassembly, parsing, ordering tasks (on
-// the global pool, at most 5 threads, through the run tracker), store,
-// calibration and map conversion as a live run, writing the calibration log
-// and the maps, and the run report (report.json, report.html), into an output
-// folder of its own.
+// Feeds a run record through the same reassembly, parsing and calibration run
+// (CalibrationRun: ordering tasks on the global pool, calibration, map
+// conversion) as a live run, writing the calibration log and the maps, and
+// the run report (report.json, report.html), into an output folder of its
+// own.
 class RecordReplay {
 public:
     enum class Outcome { Calibrated = 0, CalibrationFailed = 1, BadRecord = 2 };
@@ -18,6 +18,8 @@ public:
     struct Summary {
         Outcome outcome = Outcome::BadRecord;
         QString error;     // for BadRecord: what and at which byte
+        QString reason;    // for CalibrationFailed: why, in words (a failed check, an
+                           // output that could not be written)
         int records = 0;   // records read
         int packets = 0;   // feature packets accepted
         int tasks = 0;     // ordering tasks started

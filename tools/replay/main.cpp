@@ -45,8 +45,9 @@ int main(int argc, char* argv[]) {
         "ordering stage that dropped each), the reprojection error per image and a picture\n"
         "of where the points lay; the depth-unit maps' quantisation.\n"
         "The user's live NimbraDesktop files are never touched.\n\n"
-        "Exit status: 0 both camera pairs calibrated, 1 the calibration failed,\n"
-        "2 the record is unreadable or malformed (the message names the byte offset)."));
+        "Exit status: 0 both camera pairs calibrated, 1 the calibration failed or its\n"
+        "outputs could not be written (the reason is printed), 2 the record is unreadable\n"
+        "or malformed (the message names the byte offset)."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("RECORD"), QStringLiteral("The run record."));
     QCommandLineOption outOption(
@@ -78,8 +79,9 @@ int main(int argc, char* argv[]) {
         }
     }
     if (!QDir().mkpath(out + QStringLiteral("/log"))) {
-        std::fprintf(stderr, "nimbra-replay: cannot create %s\n", qPrintable(out));
-        return 2;
+        std::fprintf(stderr, "nimbra-replay: cannot create the output folder %s/log\n",
+                     qPrintable(out));
+        return 1;
     }
 
     const bool json = parser.isSet(jsonOption);
@@ -95,6 +97,7 @@ int main(int argc, char* argv[]) {
                       {"output", out},
                       {"outcome", verdict},
                       {"error", s.error},
+                      {"reason", s.reason},
                       {"records", s.records},
                       {"bytes", static_cast<double>(s.bytes)},
                       {"packets", s.packets},
@@ -119,6 +122,9 @@ int main(int argc, char* argv[]) {
                   .arg(s.tasks)
                   .arg(QStringLiteral("results in ") + out)
                   .arg(s.secondsComputing, 0, 'f', 1));
+        if (!s.reason.isEmpty()) {
+            std::fprintf(stderr, "nimbra-replay: %s\n", qPrintable(s.reason));
+        }
     }
     return static_cast<int>(s.outcome);
 }

@@ -177,6 +177,9 @@ SyntheticView SyntheticBoardView::generate(const SyntheticPose& pose,
 
     SyntheticView view;
     view.visibleCount = visible.size();
+    for (size_t i : visible) {
+        view.visibleLattice.push_back(lattice[i]);
+    }
 
     // Leave out a share of the non-mark circles.
     auto isMark = [&lattice](size_t i) {

@@ -67,8 +67,9 @@ struct SyntheticView {
     std::vector<cv::Point> lattice;         // truth, one per centre
     // Indices of the marks at (11, 12), (15, 12), (12, 7); 0 when not seen.
     std::vector<size_t> marks;
-    cv::Mat homography;       // 3x3 CV_64F, image -> sent frame
-    size_t visibleCount = 0;  // circles inside the image before any was left out
+    cv::Mat homography;                     // 3x3 CV_64F, image -> sent frame
+    size_t visibleCount = 0;                // circles inside the image before any was left out
+    std::vector<cv::Point> visibleLattice;  // their lattice positions, sent or left out
 };
 
 class SyntheticBoardView {

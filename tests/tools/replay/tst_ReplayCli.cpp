@@ -16,9 +16,9 @@ struct Outcome {
     QString err;
 };
 
-Outcome replay(const QStringList& args) {
+Outcome runProgram(const QString& program, const QStringList& args) {
     QProcess p;
-    p.start(QStringLiteral(NIMBRA_REPLAY_BIN), args);
+    p.start(program, args);
     Outcome o;
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit) {
         p.kill();
@@ -29,6 +29,10 @@ Outcome replay(const QStringList& args) {
     o.out = QString::fromUtf8(p.readAllStandardOutput());
     o.err = QString::fromUtf8(p.readAllStandardError());
     return o;
+}
+
+Outcome replay(const QStringList& args) {
+    return runProgram(QStringLiteral(NIMBRA_REPLAY_BIN), args);
 }
 
 RunRecordFormat::Header header(int radius = 35, double mm = 344.2, quint32 px = 1920) {
@@ -50,6 +54,7 @@ private slots:
     void malformedRecordExitsTwoNamingTheOffset_data();
     void malformedRecordExitsTwoNamingTheOffset();
     void wrongBoardScaleExitsOneAndReportsTheBaseline();
+    void fullOutputFolderExitsOneWithTheReason();
 
 private:
     QTemporaryDir m_dir;
@@ -157,6 +162,33 @@ void TestReplayCli::wrongBoardScaleExitsOneAndReportsTheBaseline() {
     const Outcome help = replay({"--help"});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.out.contains("report.json") && help.out.contains("Exit status"));
+}
+
+void TestReplayCli::fullOutputFolderExitsOneWithTheReason() {
+    QFile file(m_dir.filePath("full.nrec"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(SyntheticRunRecord::build());
+    file.close();
+    const QString out = m_dir.filePath("full");
+    QVERIFY(QDir().mkpath(out));
+
+    // The output folder on a filesystem of 3 MB, in a mount namespace of the
+    // replay's own: the log and the first raw map (2.4 MB) fit, the second
+    // raw map does not.
+    const Outcome o =
+        runProgram("unshare", {"-m", "--propagation", "private", "sh", "-c",
+                               "mount -t tmpfs -o size=3m nimbra-full \"$0\" || exit 125; "
+                               "exec \"$1\" \"$2\" --out \"$0\"",
+                               out, NIMBRA_REPLAY_BIN, file.fileName()});
+    if (o.exitCode == 125 || o.exitCode == -1) {
+        QSKIP("no private tmpfs can be mounted here");
+    }
+    QCOMPARE(o.exitCode, 1);
+    QVERIFY2(o.out.contains("calibration failed"), qPrintable(o.out));
+    QVERIFY2(o.err.contains("nimbra-replay: Result NG: The forward pair passed every check, but "
+                            "its calibration could not be saved (cannot write " +
+                            out + "/480_640_0__RightMap.dat: No space left on device)"),
+             qPrintable(o.err));
 }
 
 NIMBRA_CORE_TEST_MAIN(TestReplayCli)

@@ -24,9 +24,11 @@ RunReport::Pair pair(const QString& key, PairDiagnostics::Stop stop, double base
     return p;
 }
 
-QByteArray written(std::vector<RunReport::Pair> pairs, bool succeeded) {
+QByteArray written(std::vector<RunReport::Pair> pairs, bool succeeded,
+                   const RunOutcome& outcome = RunOutcome::success()) {
     RunReport::Report report;
     report.succeeded = succeeded;
+    report.outcome = outcome;
     report.board.screenWidthMm = 508.0;
     report.board.screenWidthPx = 1920;
     for (RunReport::Pair& p : pairs) {
@@ -50,8 +52,10 @@ int main(int argc, char* argv[]) {
     corpus.add(written({pair(QStringLiteral("forward"), Stop::Passed, 5.9),
                         pair(QStringLiteral("downward"), Stop::Passed, 3.9)},
                        true));
-    corpus.add(
-        "{\"format\": \"nimbra-run-report\", \"result\": \"NG\", \"failure\": {\"pair\": null, "
-        "\"check\": \"connection\", \"message\": \"lost\"}, \"pairs\": []}");
+    corpus.add(written({pair(QStringLiteral("forward"), Stop::NotRun, 0.0),
+                        pair(QStringLiteral("downward"), Stop::NotRun, 0.0)},
+                       false,
+                       RunOutcome::failure(RunOutcome::Reason::ConnectionLost,
+                                           QStringLiteral("the data connection dropped"))));
     return corpus.exitCode();
 }

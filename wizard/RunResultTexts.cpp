@@ -66,8 +66,13 @@ QString imagesReason(const RunReportSummary& report, const InLangue& inLangue) {
             .arg(pairName(f.pair, inLangue),
                  count(std::isfinite(f.measured) ? int(f.measured) : -1));
     }
-    if (camera->ordered == 0) {
+    if (camera->ordered == 0 && camera->circlesSent <= 0) {
         return inLangue(QStringLiteral("%1没有看到标定靶：26 张图像中 0 张可用"))
+            .arg(cameraName(camera->key, inLangue));
+    }
+    // It found circles, but never the whole board with its three marks.
+    if (camera->ordered == 0) {
+        return inLangue(QStringLiteral("%1没有一张图像拍到完整的标定靶：26 张图像中 0 张可用"))
             .arg(cameraName(camera->key, inLangue));
     }
     return inLangue(QStringLiteral("可用图像太少，无法标定%1：26 张图像中只有 %2 张可用"))

@@ -21,6 +21,7 @@ RunReportSummary::Camera readCamera(const QJsonValue& v) {
     c.key = o.value(QStringLiteral("camera")).toString();
     c.received = count(o.value(QStringLiteral("imagesReceived")));
     c.ordered = count(o.value(QStringLiteral("imagesOrdered")));
+    c.circlesSent = count(o.value(QStringLiteral("circlesSent")));
     return c;
 }
 

@@ -17,6 +17,7 @@ struct RunReportSummary {
         QString key;  // "forwardLeft", "forwardRight", "downwardLeft", "downwardRight"
         int received = -1;
         int ordered = -1;
+        int circlesSent = -1;  // circle centres the drone found, all images
     };
 
     struct Pair {

@@ -299,7 +299,7 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
         QStringLiteral("last feature packet (image 51, right camera) withheld"), 1000));
     QVERIFY2(m_run->progressOfThisRun(), qPrintable(m_driver->error()));
     QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
-    const QJsonObject failure = runReport(1)[QStringLiteral("failure")].toObject();
+    const QJsonObject failure = runReport(1).value(QStringLiteral("failure")).toObject();
     QCOMPARE(failure[QStringLiteral("check")].toString(), QStringLiteral("timeout"));
     QVERIFY2(failure[QStringLiteral("message")].toString().contains(
                  QStringLiteral("did not arrive within 10 s")),
@@ -312,7 +312,7 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
     verifyUpload(1);
     // The card gave the screen's width to within a pixel of the outline.
     const double checkedMm =
-        runReport(2)[QStringLiteral("board")][QStringLiteral("screenWidthMm")].toDouble();
+        runReport(2).value(QStringLiteral("board"))[QStringLiteral("screenWidthMm")].toDouble();
     qInfo() << "screen width: reported 508 mm, checked" << checkedMm << "mm, true"
             << kTrueMmPerPx * 1920 << "mm";
     QVERIFY2(qAbs(checkedMm / (kTrueMmPerPx * 1920) - 1.0) < 0.005,

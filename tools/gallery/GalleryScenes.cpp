@@ -226,6 +226,11 @@ void GalleryScenes::renderRunResults() {
         return;
     }
     const QString folder = m_outDir.path();
+    // The forward left camera found circles, never the whole board.
+    RunReportSummary neverWhole =
+        failedRun(folder, QStringLiteral("forward"), QStringLiteral("images"), 0, 1,
+                  RunReportSummary::kUnknown, 0, 25);
+    neverWhole.pairs[0].left.circlesSent = 900;
     const QList<QPair<QString, RunReportSummary>> reasons = {
         {QStringLiteral("board_size"),
          failedRun(folder, QStringLiteral("forward"), QStringLiteral("baseline"), 6.19, 5.7, 6.1)},
@@ -235,6 +240,7 @@ void GalleryScenes::renderRunResults() {
         {QStringLiteral("camera_saw_nothing"),
          failedRun(folder, QStringLiteral("forward"), QStringLiteral("images"), 0, 1,
                    RunReportSummary::kUnknown, 0, 25)},
+        {QStringLiteral("board_never_whole"), neverWhole},
         {QStringLiteral("too_few_images"),
          failedRun(folder, QStringLiteral("downward"), QStringLiteral("images"), 3, 1,
                    RunReportSummary::kUnknown, 24, 3)},

@@ -1,6 +1,7 @@
 // Cost of the run's computation on the simulated 2 x 26-view data set, split
 // into its OpenCV stages, and of one depth-unit map conversion (file to file
 // and in memory). Writes only under a temporary home.
+#include "bench/BenchMain.h"
 #include "bench/QuietStdout.h"
 #include "Calibration/HiDPUInterface.h"
 #include "Calibration/ImageData.h"
@@ -162,19 +163,7 @@ BENCHMARK(BM_Crc32OfOneMap)->Unit(benchmark::kMillisecond)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Documents (log and map files) under a private home, never the user's.
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
-    qunsetenv("XDG_DOCUMENTS_DIR");
-    QDir(home.path()).mkpath("Documents/NimbraDesktop/log");
+    PrivateHome home;  // log and map files
     qInstallMessageHandler(silent);
-
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -5,6 +5,7 @@
 // including the raw map files and their conversion), conversion alone (the
 // four depth-unit map conversions) and the run report. Writes only under a
 // temporary home.
+#include "bench/BenchMain.h"
 #include "bench/QuietStdout.h"
 #include "Calibration/CMyCalculationPicThread.h"
 #include "device/wire/DataStreamAssembler.h"
@@ -212,22 +213,10 @@ BENCHMARK(BM_ReplayReport)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReplayWhole)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
-    // Documents and outputs under a private home, never the user's.
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
-    qunsetenv("XDG_DOCUMENTS_DIR");
+    PrivateHome home;
     g_folder = home.path() + QStringLiteral("/replay");
     QDir().mkpath(g_folder + QStringLiteral("/log"));
-    QDir(home.path()).mkpath(QStringLiteral("Documents/NimbraDesktop/log"));
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(silent);
-
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -8,6 +8,7 @@
 // and the check of the four maps. For comparison, the bare OpenCV calls of
 // the downward pair on the same data, one after the other on one thread.
 // Writes only under a temporary home.
+#include "bench/BenchMain.h"
 #include "bench/BareOpenCvPair.h"
 #include "bench/QuietStdout.h"
 #include "Calibration/CalibrationRun.h"
@@ -114,21 +115,11 @@ BENCHMARK(BM_LastRecordToOutcome)->Unit(benchmark::kMillisecond)->UseRealTime()-
 BENCHMARK(BM_DownwardPairBareOpenCv)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 int main(int argc, char** argv) {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
-    qunsetenv("XDG_DOCUMENTS_DIR");
+    PrivateHome home;
     g_folder = home.path() + QStringLiteral("/run");
     QDir().mkpath(g_folder + QStringLiteral("/log"));
     QCoreApplication app(argc, argv);
     qInstallMessageHandler(silent);
     QThreadPool::globalInstance()->setMaxThreadCount(5);
-
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -11,6 +11,8 @@
 // staggered patches of N circles (60, 135, 270, 540) seen straight on, for
 // the growth with the number of points. OpenCV runs single-threaded here.
 
+#include "bench/BenchMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QtGlobal>
@@ -273,11 +275,5 @@ int main(int argc, char** argv) {
     // and OpenCV's own workers would hide part of the clustering from the
     // CPU time and make the wall time depend on the machine's load.
     cv::setNumThreads(1);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 
 #include "device/BCInstanceManager.h"
 #include "device/ImageDeal.h"
+#include "Calibration/ScreenScale.h"
 
 #include <QPainter>
 #include <QScreen>
@@ -47,8 +48,10 @@ void BCBoard::publishMetrics(int r) {
     deal->setRadius(r);
     // The board is shown full size on this screen, so its millimetres per
     // pixel are the board's too.
+    // Its size is the one the user checked against a card, when there is one.
     if (QScreen* s = screen()) {
-        deal->setScreenMetrics(s->physicalSize().width(), s->geometry().width());
+        const ScreenScale::Screen described = ScreenScale::describe(*s);
+        deal->setScreenMetrics(ScreenScale::widthMm(described), described.sizePx.width());
     }
 }
 

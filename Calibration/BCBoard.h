@@ -10,7 +10,9 @@
 //
 // Every paint publishes the circle radius (pixels) and the physical width of
 // the screen showing the board to the data channel, whose ordering tasks turn
-// lattice steps into centimetres with them.
+// lattice steps into centimetres with them. The width is the one the user
+// checked against a card for this screen when there is one (ScreenScale),
+// else the one the screen reports.
 class BCBoard : public QWidget {
     Q_OBJECT
 

@@ -15,7 +15,7 @@ const QString kWhite = QStringLiteral("color:rgba(255, 255, 255,1);");
 
 MenuBar::MenuBar(QWidget* parent) : QWidget(parent), ui(new Ui_MenuBar) {
     ui->setupUi(this);
-    for (QLabel* entry : {ui->text1, ui->text2, ui->text3, ui->text4}) {
+    for (QLabel* entry : {ui->text1, ui->text2, ui->text3, ui->text4, ui->text5}) {
         entry->installEventFilter(this);
     }
     fitToTexts();
@@ -40,14 +40,15 @@ void MenuBar::fitToTexts() {
     const int w = qMax(kMinimumWidth, hint.width());
     const int h = qMax(kMinimumHeight, hint.height());
     const int right = kPosition.x() + kMinimumWidth;
-    setGeometry(right - w, kPosition.y(), w, h);
+    const int bottom = kPosition.y() + kMinimumHeight;
+    setGeometry(right - w, bottom - h, w, h);
 }
 
 void MenuBar::langueChange(QString langue) {
     markSelected(langue == QLatin1String("en"));
     NimbraDesktop* main = NimbraDesktop::getInstance();
     // "English" names itself in either language.
-    for (QLabel* entry : {ui->text1, ui->text2, ui->text3}) {
+    for (QLabel* entry : {ui->text1, ui->text2, ui->text3, ui->text5}) {
         main->setLabelLangue(entry, langue);
     }
     fitToTexts();
@@ -65,6 +66,9 @@ bool MenuBar::eventFilter(QObject* object, QEvent* event) {
         if (object == ui->text2) {
             hide();
             emit aboutShow();
+        } else if (object == ui->text5) {
+            hide();
+            emit screenSizeShow();
         } else if (object == ui->text3) {
             emit langueChanged(QStringLiteral("zh"));
             hide();

@@ -14,10 +14,14 @@
 
 #include <cstdlib>
 
-NimbraApplication::NimbraApplication(int& argc, char** argv) : QApplication(argc, argv) {
+void NimbraApplication::setSettingsIdentity() {
     setOrganizationName(QStringLiteral("Nimbra"));
     setOrganizationDomain(QStringLiteral("nimbra.example"));
     setApplicationName(QStringLiteral("NimbraDesktop"));
+}
+
+NimbraApplication::NimbraApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setSettingsIdentity();
     // Lets the desktop match the window to the installed desktop entry (and
     // its icon) on Wayland as well as on X11.
     setDesktopFileName(QStringLiteral("example.nimbra.NimbraDesktop"));

@@ -31,4 +31,9 @@ public:
 
     // The refusal text for the given system language.
     static QString extendedScreenText(bool chineseSystem);
+
+    // The names that locate the preferences (QSettings): another program that
+    // must read NimbraDesktop's preferences (the board-scale probe) sets them
+    // too.
+    static void setSettingsIdentity();
 };

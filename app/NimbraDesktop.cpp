@@ -13,6 +13,9 @@
 #include "app/NimbraApplication.h"
 #include "wizard/OKWidget.h"
 #include "wizard/ProgressWidget.h"
+#include "wizard/ScreenSizeWidget.h"
+#include "Calibration/ScreenScale.h"
+#include "Calibration/report/RunReportSummary.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -54,7 +57,8 @@ NimbraDesktop::NimbraDesktop() : QWidget(nullptr), ui(new Ui_NimbraDesktop) {
                 << "guid"
                 << "progress"
                 << "ok"
-                << "ng";
+                << "ng"
+                << "screen";
     ui->setupUi(this);
 
     if (QScreen* screen = screenOfActiveWindow()) {
@@ -71,11 +75,14 @@ NimbraDesktop::NimbraDesktop() : QWidget(nullptr), ui(new Ui_NimbraDesktop) {
     m_pProgress = new ProgressWidget(nullptr);
     m_pOK = new OKWidget(nullptr);
     m_pNG = new NGWidget(nullptr);
+    m_pScreenSize = new ScreenSizeWidget(nullptr);
     ui->stackedWidget->insertWidget(LinkPage, m_pLink);
     ui->stackedWidget->insertWidget(GuidePage, m_pGuid);
     ui->stackedWidget->insertWidget(ProgressPage, m_pProgress);
     ui->stackedWidget->insertWidget(OkPage, m_pOK);
     ui->stackedWidget->insertWidget(NgPage, m_pNG);
+    ui->stackedWidget->insertWidget(ScreenSizePage, m_pScreenSize);
+    connect(m_pScreenSize, &ScreenSizeWidget::finished, this, &NimbraDesktop::onScreenSizeChecked);
 
     loadQss();
     loadCHEN();
@@ -83,6 +90,7 @@ NimbraDesktop::NimbraDesktop() : QWidget(nullptr), ui(new Ui_NimbraDesktop) {
     m_pMenu = new MenuBar(this);
     connect(ui->setBtn, &QPushButton::clicked, this, &NimbraDesktop::onSetBtnClicked);
     connect(m_pMenu, &MenuBar::langueChanged, this, &NimbraDesktop::onLangueChanged);
+    connect(m_pMenu, &MenuBar::screenSizeShow, this, &NimbraDesktop::showScreenSizeCheck);
 
     m_pMonitor = new DeviceMonitor();
     connect(m_pMonitor, &DeviceMonitor::stateChanged, this, &NimbraDesktop::onStateChanged);
@@ -93,6 +101,8 @@ NimbraDesktop::NimbraDesktop() : QWidget(nullptr), ui(new Ui_NimbraDesktop) {
 
     connect(BCInstanceManager::getInstance()->getImageDeal(), &ImageDeal::result, this,
             &NimbraDesktop::onResult);
+    connect(BCInstanceManager::getInstance()->getImageDeal(), &ImageDeal::runReported, this,
+            &NimbraDesktop::onRunReported);
     connect(&m_telnet, &Telnet::version, this, &NimbraDesktop::onVersion);
 
     m_pBCWidget = new BCWidget(nullptr);
@@ -129,9 +139,16 @@ void NimbraDesktop::loadQss() {
 }
 
 void NimbraDesktop::loadCHEN() {
-    QFile file(QStringLiteral("://ch_en.qm"));
+    loadTable(QStringLiteral("ch_en.qm"));
+    // The texts added since: their keys are not those of the first table, so
+    // its texts translate exactly as before.
+    loadTable(QStringLiteral("ch_en_more.qm"));
+}
+
+void NimbraDesktop::loadTable(const QString& resource) {
+    QFile file(QStringLiteral("://") + resource);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << "ch_en.qm" << file.errorString();
+        qDebug() << resource << file.errorString();
         return;
     }
     QTextStream stream(&file);
@@ -191,6 +208,7 @@ void NimbraDesktop::onLangueChanged(QString langue) {
     m_pProgress->langueChange(langue);
     m_pOK->langueChange(langue);
     m_pNG->langueChange(langue);
+    m_pScreenSize->langueChange(langue);
     setLabelLangue(ui->verName, langue);
     m_pMenu->langueChange(langue);
     m_pAbout->setLangue(langue);
@@ -205,16 +223,54 @@ void NimbraDesktop::onStateChanged(bool state) {
         m_telnet.connectToHost();
         ui->widget->show();
         m_pGuid->startGuid();
-        ui->stackedWidget->setCurrentIndex(GuidePage);
+        showPage(GuidePage);
     } else {
         ui->widget->hide();
-        ui->stackedWidget->setCurrentIndex(LinkPage);
+        showPage(LinkPage);
     }
 }
 
 void NimbraDesktop::onResult(bool ok) {
     m_bResult = ok;
-    ui->stackedWidget->setCurrentIndex(ok ? OkPage : NgPage);
+    showPage(ok ? OkPage : NgPage);
+}
+
+void NimbraDesktop::onRunReported(const QString& runFolder) {
+    const RunReportSummary report = RunReportSummary::read(runFolder);
+    if (!report.readable) {
+        qDebug().noquote() << QStringLiteral("run report: %1").arg(report.error);
+    }
+    if (m_bResult) {
+        m_pOK->showRunReport(report);
+    } else {
+        m_pNG->showRunReport(report);
+    }
+}
+
+void NimbraDesktop::showPage(int index) {
+    if (ui->stackedWidget->currentIndex() == ScreenSizePage && index != ScreenSizePage) {
+        m_nPageAfterCheck = index;
+        return;
+    }
+    ui->stackedWidget->setCurrentIndex(index);
+}
+
+void NimbraDesktop::showScreenSizeCheck() {
+    if (ui->stackedWidget->currentIndex() != ScreenSizePage) {
+        m_nPageAfterCheck = ui->stackedWidget->currentIndex();
+    }
+    QScreen* shown = screen();
+    if (!shown) {
+        return;
+    }
+    m_pScreenSize->begin(ScreenScale::describe(*shown));
+    ui->stackedWidget->setCurrentIndex(ScreenSizePage);
+}
+
+void NimbraDesktop::onScreenSizeChecked(bool saved) {
+    qDebug() << "screen size check" << (saved ? "saved" : "left without saving");
+    ui->stackedWidget->setCurrentIndex(m_nPageAfterCheck);
+    m_pGuid->updateScreenCheck();
 }
 
 void NimbraDesktop::onVersion(QString text) {
@@ -229,6 +285,8 @@ void NimbraDesktop::setGuideShow() {
 void NimbraDesktop::setBCShow() {
     // A new run: its end must show its own progress and result.
     m_pProgress->resetForRun();
+    m_pOK->resetForRun();
+    m_pNG->resetForRun();
     m_pBCWidget->show();
     hide();
 }

@@ -12,6 +12,7 @@
 #include "device/record/RunFolders.h"
 #include "Calibration/report/RunReportBuilder.h"
 #include "Calibration/report/RunReportWriter.h"
+#include "Calibration/ScreenScale.h"
 
 #include <QDebug>
 #include <QFile>
@@ -41,7 +42,8 @@ void ImageDeal::startDeal() {
     if (m_fScreenWidthPx.load() <= 0.0f && qobject_cast<QGuiApplication*>(qApp) &&
         QThread::currentThread() == qApp->thread()) {
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
-            setScreenMetrics(screen->physicalSize().width(), screen->geometry().width());
+            const ScreenScale::Screen s = ScreenScale::describe(*screen);
+            setScreenMetrics(ScreenScale::widthMm(s), s.sizePx.width());
         }
     }
     if (isRunning()) {
@@ -313,6 +315,9 @@ void ImageDeal::onResult(bool ok) {
     emit result(ok);
     // After the upload and the result: the report costs the run nothing.
     writeRunReport(runFolder, outcome);
+    if (!runFolder.isEmpty()) {
+        emit runReported(runFolder);
+    }
 }
 
 bool ImageDeal::uploadCalibration(QString* why) {

@@ -57,10 +57,15 @@ public:
     bool sendResult(QString path, VideoShow::VideoPosition pos);
 
     int radius() const { return m_nRadius; }
+    // The screen width (mm) last published with setScreenMetrics.
+    double screenWidthMm() const { return m_fScreenWidthMm; }
 
 signals:
     void progress(int value);
     void result(bool ret);
+    // After result: the run's report.json and report.html are in this folder
+    // (or could not be written there; the log says why).
+    void runReported(const QString& runFolder);
     void sendResult(bool rst);
     // While the upload travels to the drone: bytes it has acknowledged so far.
     void uploadProgress(qint64 delivered, qint64 total);

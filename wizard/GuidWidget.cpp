@@ -2,7 +2,9 @@
 #include "ui_GuidWidget.h"
 
 #include "app/NimbraDesktop.h"
+#include "Calibration/ScreenScale.h"
 
+#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 
@@ -22,9 +24,11 @@ GuidWidget::GuidWidget(QWidget* parent)
     : QWidget(parent), ui(new Ui_GuidWidget), m_pTimer(new QTimer(this)) {
     ui->setupUi(this);
     ui->ng02->hide();
+    ui->checkWidget->hide();
     m_pTimer->setInterval(1000);
     connect(ui->startBtn, &QPushButton::clicked, this, &GuidWidget::onStartBtnClicked);
     connect(m_pTimer, &QTimer::timeout, this, &GuidWidget::onTimeout);
+    connect(ui->checkBtn, &QPushButton::clicked, this, &GuidWidget::onCheckBtnClicked);
 }
 
 GuidWidget::~GuidWidget() {
@@ -32,7 +36,8 @@ GuidWidget::~GuidWidget() {
 }
 
 void GuidWidget::startGuid() {
-    setLocked(ui->startBtn, true);
+    m_bCountdownDone = false;
+    updateScreenCheck();
     m_pTimer->start(1000);
     ui->ok->startPlayer(GuidPlayer::GuideForwardOK);
     ui->ng->startPlayer(GuidPlayer::GuideNG);
@@ -40,6 +45,20 @@ void GuidWidget::startGuid() {
 
 bool GuidWidget::isStartLocked() const {
     return ui->startBtn->isDefault();
+}
+
+bool GuidWidget::isScreenCheckAsked() const {
+    return !ui->checkWidget->isHidden();
+}
+
+void GuidWidget::updateScreenCheck() {
+    const QScreen* shown = screen();
+    const bool asked = shown && ScreenScale::needsCheck(ScreenScale::describe(*shown));
+    ui->checkWidget->setVisible(asked);
+    // The note's row takes the room the wider spacing leaves: the clips and
+    // their texts keep their size.
+    ui->guidLayout->setSpacing(asked ? 12 : 24);
+    setLocked(ui->startBtn, !m_bCountdownDone || asked);
 }
 
 void GuidWidget::onTimeout() {
@@ -50,7 +69,8 @@ void GuidWidget::onTimeout() {
     }
     m_nCount = 10;
     m_pTimer->stop();
-    setLocked(ui->startBtn, false);
+    m_bCountdownDone = true;
+    updateScreenCheck();
     ui->time->setText(QString());
 }
 
@@ -63,10 +83,15 @@ void GuidWidget::onStartBtnClicked() {
     NimbraDesktop::getInstance()->setBCShow();
 }
 
+void GuidWidget::onCheckBtnClicked() {
+    NimbraDesktop::getInstance()->showScreenSizeCheck();
+}
+
 void GuidWidget::langueChange(QString langue) {
     NimbraDesktop* main = NimbraDesktop::getInstance();
-    for (QLabel* label : {ui->title, ui->okText1, ui->okText2, ui->ngText1}) {
+    for (QLabel* label : {ui->title, ui->okText1, ui->okText2, ui->ngText1, ui->checkNote}) {
         main->setLabelLangue(label, langue);
     }
     main->setButtonLangue(ui->startBtn, langue);
+    main->setButtonLangue(ui->checkBtn, langue);
 }

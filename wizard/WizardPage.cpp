@@ -38,6 +38,10 @@ void WizardPage::langueChange(QString langue) {
     }
 }
 
+QString WizardPage::inLangue(const QString& zh) const {
+    return m_langue == QLatin1String("en") ? NimbraDesktop::getInstance()->zhToEn(zh) : zh;
+}
+
 void WizardPage::resetForRun() {
     if (m_kind == Kind::Overlay) {
         hide();

@@ -40,6 +40,10 @@ protected:
 
     void setTranslatedTexts(std::initializer_list<QLabel*> labels,
                             std::initializer_list<QPushButton*> buttons);
+    // A text the page builds itself, in the language last applied: zh as
+    // given, or its English line of the translation tables (placeholders
+    // such as %1 stay for the page to fill in).
+    QString inLangue(const QString& zh) const;
 
     // Closes the calibration window this overlay lies on, with every overlay
     // a run may have left on it (this one included): the next run starts on

@@ -1,6 +1,9 @@
-# Sourced by scripts: start_private_xvfb SIZE LOG starts a private X server of
-# one screen of SIZE (1920x1080), its errors in LOG, and sets DISPLAY and
-# xvfb_pid. Returns 1 when no server could be started.
+# Sourced by scripts: start_private_xvfb SIZE LOG [DPI] starts a private X
+# server of one screen of SIZE (1920x1080), its errors in LOG, and sets DISPLAY
+# and xvfb_pid. Returns 1 when no server could be started. DPI (default the
+# server's own, 96) decides the physical size the screen reports:
+# SIZE x 25.4 / DPI millimetres, which is how a script plays a monitor that
+# misreports its size.
 #
 # The display number is chosen here, not by the server with -displayfd: in a
 # network namespace the server cannot see the abstract sockets of the servers
@@ -9,10 +12,10 @@
 # number with neither a socket file nor a lock file, locked by the server
 # itself, leaves every other display alone.
 start_private_xvfb() {
-  local size=$1 log=$2 n
+  local size=$1 log=$2 dpi=${3:-96} n
   for n in $(seq 20 120); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp 2>"$log" &
+    Xvfb ":$n" -screen 0 "${size}x24" -dpi "$dpi" -nolisten tcp 2>"$log" &
     xvfb_pid=$!
     for _ in $(seq 50); do
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then

@@ -2,7 +2,9 @@
 #include "tests/support/IsolatedEnvironment.h"
 #include "app/MenuBar.h"
 #include "app/NimbraDesktop.h"
+#include "wizard/ScreenSizeWidget.h"
 #include "tests/support/TestMain.h"
+#include "tests/support/UrlCatcher.h"
 #include "tests/support/XvfbServer.h"
 
 #include <QApplication>
@@ -11,17 +13,6 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
-
-// Takes the URLs the About dialog asks the desktop to open.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 // The settings menu and the About dialog on a private 1920 x 1080 X server.
 class TestMenuBar : public QObject {
@@ -33,6 +24,7 @@ private slots:
     void opensOnTheSettingsButtonAndClosesOnAReleaseOutside();
     void languageEntriesSwitchTheInterface();
     void englishEntriesFitTheMenu();
+    void screenSizeEntryOpensTheCheckAndItReturns();
     void aboutOpensModalAndItsLinkFollowsTheLanguage_data();
     void aboutOpensModalAndItsLinkFollowsTheLanguage();
     void linkIsUnderlinedUnderTheMouse();
@@ -52,6 +44,8 @@ private:
 namespace {
 const QString kGreen = QStringLiteral("color:rgba(84,213,131,1);");
 const QString kWhite = QStringLiteral("color:rgba(255, 255, 255,1);");
+// The menu keeps this corner over the status bar, whatever its texts need.
+const QPoint kBottomRight(1039, 642);
 }  // namespace
 
 void TestMenuBar::initTestCase() {
@@ -68,7 +62,9 @@ void TestMenuBar::initTestCase() {
 
 void TestMenuBar::placedOverTheStatusBarCorner() {
     QCOMPARE(menu->parentWidget(), static_cast<QWidget*>(w));
-    QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
+    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
+    QVERIFY(menu->width() >= 200 && menu->height() >= 92);
+    QVERIFY(w->rect().contains(menu->geometry()));
     // Chinese is marked as selected.
     QCOMPARE(entry("text3")->styleSheet(), kGreen);
     QCOMPARE(entry("text4")->styleSheet(), kWhite);
@@ -139,18 +135,17 @@ void TestMenuBar::languageEntriesSwitchTheInterface() {
     QCOMPARE(entry("text1")->text(), QStringLiteral("语言"));
     QCOMPARE(entry("text3")->text(), QStringLiteral("中文（简体）"));
     QCOMPARE(verName->text(), QStringLiteral("固件版本"));
-    QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
+    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
 }
 
 void TestMenuBar::englishEntriesFitTheMenu() {
     w->onLangueChanged(QStringLiteral("en"));
     clickSettingsButton();
     QTest::qWait(50);
-    // Grown to the left, still inside the window, its right edge kept.
-    QCOMPARE(menu->geometry().right(), QRect(840, 551, 200, 92).right());
-    QCOMPARE(menu->y(), 551);
+    // Grown to the left, still inside the window, its corner kept.
+    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
     QVERIFY(w->rect().contains(menu->geometry()));
-    for (const char* name : {"text1", "text2", "text3", "text4"}) {
+    for (const char* name : {"text1", "text2", "text3", "text4", "text5"}) {
         QLabel* label = entry(name);
         QVERIFY2(label->width() >= label->sizeHint().width(), name);
         QVERIFY2(menu->rect().contains(label->geometry().translated(
@@ -159,7 +154,19 @@ void TestMenuBar::englishEntriesFitTheMenu() {
     }
     menu->hide();
     w->onLangueChanged(QStringLiteral("zh"));
-    QCOMPARE(menu->geometry(), QRect(840, 551, 200, 92));
+    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
+}
+
+void TestMenuBar::screenSizeEntryOpensTheCheckAndItReturns() {
+    const int before = w->stack()->currentIndex();
+    clickSettingsButton();
+    QSignalSpy opened(menu, &MenuBar::screenSizeShow);
+    QTest::mouseClick(entry("text5"), Qt::LeftButton);
+    QCOMPARE(opened.count(), 1);
+    QVERIFY(menu->isHidden());
+    QCOMPARE(w->stack()->currentIndex(), int(NimbraDesktop::ScreenSizePage));
+    QTest::mouseClick(w->screenSizeWidget()->findChild<QPushButton*>("cancelBtn"), Qt::LeftButton);
+    QCOMPARE(w->stack()->currentIndex(), before);
 }
 
 void TestMenuBar::aboutOpensModalAndItsLinkFollowsTheLanguage_data() {

@@ -56,11 +56,12 @@ void TestNimbraDesktop::windowIsCentredAtItsFixedSize() {
 }
 
 void TestNimbraDesktop::startsOnTheLinkPageWithoutDeviceInfo() {
-    QCOMPARE(stack()->count(), 5);
+    QCOMPARE(stack()->count(), 6);
     QCOMPARE(stack()->currentIndex(), int(NimbraDesktop::LinkPage));
     QVERIFY(w->statusInfo()->isHidden());
-    const char* classes[] = {"LinkWidget", "GuidWidget", "ProgressWidget", "OKWidget", "NGWidget"};
-    for (int i = 0; i < 5; ++i) {
+    const char* classes[] = {"LinkWidget", "GuidWidget", "ProgressWidget",
+                             "OKWidget",   "NGWidget",   "ScreenSizeWidget"};
+    for (int i = 0; i < 6; ++i) {
         QCOMPARE(stack()->widget(i)->metaObject()->className(), classes[i]);
     }
     auto* status = w->findChild<QWidget*>("state");

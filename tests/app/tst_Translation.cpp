@@ -69,6 +69,43 @@ private slots:
         QVERIFY(raw.endsWith('\n'));
     }
 
+    void addedTableLeavesTheFirstAloneAndKeepsItsPlaceholders() {
+        auto pairs = [](const QString& resource) {
+            QFile file(resource);
+            file.open(QIODevice::ReadOnly);
+            QMap<QString, QString> table;
+            for (const QString& line :
+                 QTextCodec::codecForName("GBK")->toUnicode(file.readAll()).split('\n')) {
+                table.insert(line.section('|', 0, 0), line.section('|', 1));
+            }
+            table.remove(QString());
+            return table;
+        };
+        const QMap<QString, QString> first = pairs(QStringLiteral("://ch_en.qm"));
+        const QMap<QString, QString> added = pairs(QStringLiteral("://ch_en_more.qm"));
+        QVERIFY(!first.isEmpty());
+        QVERIFY(added.size() > 20);
+        auto marks = [](const QString& text) {
+            QStringList all;
+            for (auto m = QRegularExpression(QStringLiteral("%\\d")).globalMatch(text);
+                 m.hasNext();) {
+                all << m.next().captured();
+            }
+            all.sort();
+            return all;
+        };
+        for (auto it = added.begin(); it != added.end(); ++it) {
+            // Neither side may reach a text of the first table: its labels
+            // and buttons must translate exactly as before, both ways.
+            QVERIFY2(!first.contains(it.key()) && !first.values().contains(it.value()),
+                     qPrintable(it.key()));
+            QVERIFY2(!it.value().isEmpty() && !it.value().contains(kChinese), qPrintable(it.key()));
+            QCOMPARE(marks(it.value()), marks(it.key()));
+        }
+        QCOMPARE(NimbraDesktop::getInstance()->zhToEn(QStringLiteral("查看报告")),
+                 QStringLiteral("View report"));
+    }
+
     void conversionsBothWays() {
         NimbraDesktop* w = NimbraDesktop::getInstance();
         QCOMPARE(w->zhToEn(QStringLiteral("确定")), QStringLiteral("OK"));

@@ -55,6 +55,12 @@ const QStringList kDataChannelOrder = {
     QStringLiteral("ResultData 514"), QStringLiteral("upload: the drone received all"),
 };
 
+// A screen that misreports its width: Xvfb at 96 pixels per inch reports its
+// 1920 pixels as 508 mm, while the panel the drone looks at is 5 % narrower
+// (483.8 mm).
+constexpr double kReportedMmPerPx = 508.0 / 1920.0;
+constexpr double kTrueMmPerPx = kReportedMmPerPx / 1.05;
+
 // The first entry of `order` that the log does not hold after the previous
 // one; empty when all come in order.
 QString firstOutOfOrder(const QString& log, const QStringList& order) {
@@ -85,13 +91,17 @@ private slots:
     void wholeRunInChineseOverWifiLink();
 
 private:
-    // The failure object of the newest run's report.json, once it is written
-    // (after the result); the program shares this test's home.
-    QJsonObject lastRunFailure();
+    // report.json of the program's index-th run in this test (0 = first),
+    // once it is written (after the result); the program shares this test's
+    // home.
+    QJsonObject runReport(int index);
     // Xvfb, the program on its link page, then the simulator with the board
-    // scale the program draws; the driver left right after the link page.
+    // scale the program draws (or the true screen of m_trueMmPerPx); the
+    // driver left right after the link page.
     void bringUp(const QString& address, const QString& langue, const QStringList& simArgs = {});
     void wholeRun(const QString& address, const QString& langue, const QStringList& simArgs = {});
+    // The simulator's verifier passed the upload of its reports-th verdict.
+    void verifyUpload(int reports);
     QString simReport() const { return m_shots + QStringLiteral("/simulator-report.json"); }
 
     std::unique_ptr<XvfbServer> m_xvfb;
@@ -101,6 +111,10 @@ private:
     std::unique_ptr<RunDriver> m_driver;
     std::unique_ptr<ScenarioRunner> m_run;
     QString m_shots;
+    // What the program believes one screen pixel measures (as the board-scale
+    // probe says), and the truth the simulator's cameras see when it differs.
+    double m_believedMmPerPx = 0.0;
+    double m_trueMmPerPx = 0.0;
 };
 
 void tst_EndToEnd::init() {
@@ -111,6 +125,7 @@ void tst_EndToEnd::init() {
 }
 
 void tst_EndToEnd::cleanup() {
+    m_trueMmPerPx = 0.0;
     if (m_driver) {
         qInfo().noquote() << m_driver->timeline().join(QLatin1Char('\n'));
         if (m_driver->failed() && m_app) {
@@ -144,10 +159,14 @@ void tst_EndToEnd::bringUp(const QString& address, const QString& langue,
     probe.setProcessEnvironment(env);
     probe.start(QStringLiteral(NIMBRA_AUTODRIVE_BIN), {QStringLiteral("--board-scale")});
     QVERIFY(probe.waitForFinished(20000));
-    const QStringList scale =
+    QStringList scale =
         QString::fromUtf8(probe.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
     QCOMPARE(scale.size(), 4);
     QVERIFY2(scale[1].toInt() > 10, qPrintable(scale.join(' ')));
+    m_believedMmPerPx = scale[3].toDouble();
+    if (m_trueMmPerPx > 0.0) {
+        scale[3] = QString::number(m_trueMmPerPx, 'g', 9);
+    }
 
     DesktopProcess::setLanguage(langue);
     m_app = std::make_unique<DesktopProcess>(QStringLiteral(NIMBRA_DESKTOP_BIN));
@@ -175,18 +194,18 @@ void tst_EndToEnd::bringUp(const QString& address, const QString& langue,
     QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
 }
 
-QJsonObject tst_EndToEnd::lastRunFailure() {
+QJsonObject tst_EndToEnd::runReport(int index) {
     const QDir runs(
         RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    if (folders.isEmpty()) {
+    if (index >= folders.size()) {
         return {};
     }
-    QFile file(runs.filePath(folders.last() + QStringLiteral("/report.json")));
+    QFile file(runs.filePath(folders.at(index) + QStringLiteral("/report.json")));
     if (!QTest::qWaitFor([&] { return file.exists(); }, 5000) || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return QJsonDocument::fromJson(file.readAll()).object()[QStringLiteral("failure")].toObject();
+    return QJsonDocument::fromJson(file.readAll()).object();
 }
 
 void tst_EndToEnd::wholeRun(const QString& address, const QString& langue,
@@ -201,9 +220,21 @@ void tst_EndToEnd::wholeRun(const QString& address, const QString& langue,
     QVERIFY2(
         m_sim->waitForOutput(QStringLiteral("reboot: all four maps had arrived before it"), 5000),
         qPrintable(m_sim->output().right(2000)));
+    verifyUpload(1);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    const QString log = m_app->log();
+    QCOMPARE(firstOutOfOrder(log, kCaptureOrder), QString());
+    QCOMPARE(firstOutOfOrder(log, kModeSwitchOrder), QString());
+    QCOMPARE(firstOutOfOrder(log, kDataChannelOrder), QString());
+    QVERIFY(log.contains(QStringLiteral("current langue: ") + langue));
+}
 
+void tst_EndToEnd::verifyUpload(int reports) {
     // The simulator's verifier judged the four uploaded maps against its truth.
-    QVERIFY(m_sim->waitForOutput(QStringLiteral("report written"), 10000));
+    QTRY_VERIFY_WITH_TIMEOUT(m_sim->output().count(QStringLiteral("report written")) >= reports,
+                             10000);
     QFile file(simReport());
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QJsonObject report = QJsonDocument::fromJson(file.readAll()).object();
@@ -222,11 +253,6 @@ void tst_EndToEnd::wholeRun(const QString& address, const QString& langue,
         QVERIFY(c[QStringLiteral("mapMedianPx")].toDouble() <= 0.5);
         QVERIFY(c[QStringLiteral("mapP95Px")].toDouble() <= 1.0);
     }
-    const QString log = m_app->log();
-    QCOMPARE(firstOutOfOrder(log, kCaptureOrder), QString());
-    QCOMPARE(firstOutOfOrder(log, kModeSwitchOrder), QString());
-    QCOMPARE(firstOutOfOrder(log, kDataChannelOrder), QString());
-    QVERIFY(log.contains(QStringLiteral("current langue: ") + langue));
 }
 
 void tst_EndToEnd::wholeRunInEnglish() {
@@ -234,28 +260,38 @@ void tst_EndToEnd::wholeRunInEnglish() {
 }
 
 void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
-    // In the first run the drone sees a board 10 % larger than the one drawn:
-    // the baseline check fails. In the second run it never sends the right camera's features of
-    // the last image.
+    // Run 1: the program believes the screen 5 % wider than it is, so the
+    // forward baseline comes out 5 % long; the NG page gives the board-size
+    // reason with the screen size check, which the driver does with a card of
+    // the true size (arrow keys). Run 2: the drone never sends the right
+    // camera's features of the last image. Run 3 passes the simulator's
+    // verification with the checked size.
+    m_trueMmPerPx = kTrueMmPerPx;
     bringUp(QStringLiteral("127.0.0.122"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-board-scale"), QStringLiteral("1.1:1"),
-             QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("2")});
+            {QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("2")});
     if (QTest::currentTestFailed()) {
         return;
     }
+    QVERIFY2(qAbs(m_believedMmPerPx / kReportedMmPerPx - 1.0) < 1e-6,
+             qPrintable(QString::number(m_believedMmPerPx, 'g', 9)));
     QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
     QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
-    QVERIFY(m_app->log().contains(QStringLiteral("onResult false")));
     QVERIFY(m_sim->waitForOutput(QStringLiteral("wrong"), 5000));
-    QCOMPARE(lastRunFailure()[QStringLiteral("check")].toString(), QStringLiteral("baseline"));
+    QVERIFY2(m_run->ngOffersScreenCheck(), qPrintable(m_driver->error()));
+    const QJsonObject failed = runReport(0);
+    QCOMPARE(failed[QStringLiteral("failure")][QStringLiteral("check")].toString(),
+             QStringLiteral("baseline"));
+    QCOMPARE(failed[QStringLiteral("board")][QStringLiteral("screenWidthMm")].toDouble(), 508.0);
+    QVERIFY2(m_run->checkScreenSize(kTrueMmPerPx), qPrintable(m_driver->error()));
+
     qint64 lockedMs = 0;
     QVERIFY2(m_run->recalibrate(&lockedMs), qPrintable(m_driver->error()));
     // A fresh countdown: "10s" ... "1s", then unlocked. The screen is sampled
     // a few times a second, more slowly on a loaded machine: wide bounds.
     QVERIFY2(lockedMs >= 6000 && lockedMs <= 14000, qPrintable(QString::number(lockedMs)));
 
-    // The second run waits on its own progress page for the last image: the
-    // first run's result page must not stand for it. It ends on the NG page a
+    // Run 2 waits on its own progress page for the last image: the first
+    // run's result page must not stand for it. It ends on the NG page a
     // bounded time after the capture, with the reason in its report.
     QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
     QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
@@ -263,11 +299,24 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
         QStringLiteral("last feature packet (image 51, right camera) withheld"), 1000));
     QVERIFY2(m_run->progressOfThisRun(), qPrintable(m_driver->error()));
     QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
-    const QJsonObject failure = lastRunFailure();
+    const QJsonObject failure = runReport(1).value(QStringLiteral("failure")).toObject();
     QCOMPARE(failure[QStringLiteral("check")].toString(), QStringLiteral("timeout"));
     QVERIFY2(failure[QStringLiteral("message")].toString().contains(
                  QStringLiteral("did not arrive within 10 s")),
              qPrintable(failure[QStringLiteral("message")].toString()));
+
+    QVERIFY2(m_run->recalibrate(&lockedMs), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    QVERIFY2(m_run->awaitResult(true), qPrintable(m_driver->error()));
+    verifyUpload(1);
+    // The card gave the screen's width to within a pixel of the outline.
+    const double checkedMm =
+        runReport(2).value(QStringLiteral("board"))[QStringLiteral("screenWidthMm")].toDouble();
+    qInfo() << "screen width: reported 508 mm, checked" << checkedMm << "mm, true"
+            << kTrueMmPerPx * 1920 << "mm";
+    QVERIFY2(qAbs(checkedMm / (kTrueMmPerPx * 1920) - 1.0) < 0.005,
+             qPrintable(QString::number(checkedMm)));
 }
 
 void tst_EndToEnd::deviceLostThenCleanRunWithDeadCamera() {

@@ -48,7 +48,8 @@ bool XvfbServer::start(int timeoutMs) {
         if (displayTaken(n)) {
             continue;
         }
-        QStringList args{QStringLiteral(":%1").arg(n), "-nolisten", "tcp", "-noreset"};
+        QStringList args{QStringLiteral(":%1").arg(n), "-nolisten", "tcp", "-noreset", "-dpi",
+                         QString::number(m_dpi)};
         for (int s = 0; s < m_screens.size(); ++s) {
             args << "-screen" << QString::number(s)
                  << QStringLiteral("%1x%2x24").arg(m_screens[s].width()).arg(m_screens[s].height());

@@ -22,6 +22,10 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
+    // Pixels per inch the server reports (before start()): its screens'
+    // physical size is their size x 25.4 / dpi millimetres. 96 unless set.
+    void setDpi(int dpi) { m_dpi = dpi; }
+
     // Waits up to timeoutMs for the server to accept connections. False (with
     // errorString()) when Xvfb is missing or no display could be started.
     bool start(int timeoutMs = 10000);
@@ -37,6 +41,7 @@ private:
     void stop();
 
     QVector<QSize> m_screens;
+    int m_dpi = 96;
     QProcess m_process;
     QString m_display;
     QString m_error;

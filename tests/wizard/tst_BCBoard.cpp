@@ -1,9 +1,12 @@
 #include "Calibration/BCBoard.h"
+#include "Calibration/CMyCalculationPicThread.h"
+#include "Calibration/ScreenScale.h"
 #include "device/BCInstanceManager.h"
 #include "device/ImageDeal.h"
 #include "tests/support/TestMain.h"
 
 #include <QImage>
+#include <QScreen>
 #include <QtTest>
 
 // The drawn board must agree pixel for pixel with the lattice the ordering
@@ -12,6 +15,11 @@ class TestBCBoard : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        // The preferences the checked screen size is kept in.
+        QCoreApplication::setOrganizationName(QStringLiteral("NimbraTest"));
+    }
+
     void layoutFitsFourThreeArea_data() {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("x0");
@@ -98,6 +106,38 @@ private slots:
         board.resize(100, 75);
         render(board);
         QCOMPARE(deal->radius(), 0);
+    }
+
+    void latticeUnitFollowsTheCheckedScreenSize() {
+        ImageDeal* deal = BCInstanceManager::getInstance()->getImageDeal();
+        BCBoard board;
+        board.resize(1060, 795);
+        QScreen* shown = board.screen();
+        QVERIFY(shown);
+        const ScreenScale::Screen screen = ScreenScale::describe(*shown);
+        ScreenScale::forget(screen);
+        auto unit = [&] {
+            const CMyCalculationPicThread::ScreenMetrics metrics{float(deal->screenWidthMm()),
+                                                                 float(screen.sizePx.width())};
+            return CMyCalculationPicThread::gridUnitCm(float(deal->radius()), metrics);
+        };
+
+        // Nothing checked: the width the screen reports.
+        render(board);
+        // Kept in single precision.
+        QVERIFY(qAbs(deal->screenWidthMm() - shown->physicalSize().width()) < 1e-3);
+        // One lattice step is 2r pixels: 38 of them at the reported size.
+        QVERIFY(qAbs(unit() - 38 * shown->physicalSize().width() / screen.sizePx.width() / 10) <
+                1e-5);
+
+        // Checked against a card: the next paint carries the stored value.
+        QVERIFY(ScreenScale::store(screen, 0.2));
+        render(board);
+        QVERIFY(qAbs(deal->screenWidthMm() - 0.2 * screen.sizePx.width()) < 1e-3);
+        QVERIFY(qAbs(unit() - 38 * 0.2 / 10) < 1e-5);
+        ScreenScale::forget(screen);
+        render(board);
+        QVERIFY(qAbs(deal->screenWidthMm() - shown->physicalSize().width()) < 1e-3);
     }
 
 private:

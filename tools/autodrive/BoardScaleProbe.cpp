@@ -1,6 +1,8 @@
 #include "tools/autodrive/BoardScaleProbe.h"
 
 #include "Calibration/BCBoard.h"
+#include "Calibration/ScreenScale.h"
+#include "app/NimbraApplication.h"
 #include "wizard/BCWidget.h"
 
 #include <QGuiApplication>
@@ -18,10 +20,11 @@ BoardScaleProbe::Scale BoardScaleProbe::measure() {
     QTest::qWait(200);
     const BCBoard* board = window.board();
     scale.radiusPx = BCBoard::layoutFor(board->width(), board->height()).r;
-    // The same screen metrics the data channel hands to the ordering tasks.
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen && screen->geometry().width() > 0) {
-        scale.mmPerPx = screen->physicalSize().width() / screen->geometry().width();
+    // The same screen metrics the board hands to the data channel, from
+    // NimbraDesktop's own preferences.
+    NimbraApplication::setSettingsIdentity();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        scale.mmPerPx = ScreenScale::mmPerPx(ScreenScale::describe(*screen));
     }
     window.hide();
     return scale;

@@ -128,10 +128,24 @@ bool RunDriver::expect(bool condition, const QString& what) {
 }
 
 bool RunDriver::press(const QString& what) {
+    return pressAt(m_screen.button(), what);
+}
+
+bool RunDriver::key(const QString& keysym, int times, const QString& what) {
     if (failed()) {
         return false;
     }
-    const QRect button = m_screen.button();
+    if (!m_display.key(keysym, times)) {
+        return fail(QStringLiteral("%1: %2").arg(what, m_display.errorString()));
+    }
+    note(QStringLiteral("%1: %2 x %3").arg(what, keysym).arg(times));
+    return true;
+}
+
+bool RunDriver::pressAt(const QRect& button, const QString& what) {
+    if (failed()) {
+        return false;
+    }
     if (button.isNull()) {
         return fail(QStringLiteral("%1: the %2 has no button to press")
                         .arg(what, WizardScreen::name(m_screen.page())));

@@ -41,6 +41,10 @@ public:
 
     // Clicks the middle of the button of the page last seen.
     bool press(const QString& what);
+    // Clicks the middle of `button` (screen pixels, from the page last seen).
+    bool pressAt(const QRect& button, const QString& what);
+    // Presses a key `times` times (see XDisplay::key), then looks again.
+    bool key(const QString& keysym, int times, const QString& what);
     // Saves the last screenshot as <shotsDir>/<name>.png.
     bool shot(const QString& name);
     // Lets a page that has just appeared finish painting (its tutorial clip's

@@ -1,5 +1,7 @@
 #include "tools/autodrive/ScenarioRunner.h"
 
+#include <cmath>
+
 using Page = WizardScreen::Page;
 
 namespace {
@@ -82,6 +84,29 @@ bool ScenarioRunner::captureDownwardPair() {
 }
 
 bool ScenarioRunner::awaitResult(bool expectOk) {
+    if (!awaitAnyResult()) {
+        return false;
+    }
+    if ((m_d.page() == Page::Ok) != expectOk) {
+        return m_d.waitForPage({expectOk ? Page::Ok : Page::Ng}, 0,
+                               QStringLiteral("the expected result page"));
+    }
+    return true;
+}
+
+bool ScenarioRunner::ngOffersScreenCheck() {
+    // The reason comes with the report, a moment after the page.
+    for (int i = 0; i < 50 && m_d.page() == Page::Ng && m_d.screen().screenCheckButton().isNull();
+         ++i) {
+        m_d.settle(200);
+    }
+    return m_d.expect(m_d.page() == Page::Ng && !m_d.screen().screenCheckButton().isNull(),
+                      QStringLiteral("the %1 offers no screen size check")
+                          .arg(WizardScreen::name(m_d.page()))) &&
+           m_d.shot(QStringLiteral("11-ng-board-size"));
+}
+
+bool ScenarioRunner::awaitAnyResult() {
     if (!m_d.waitForPage({Page::Progress, Page::Ok, Page::Ng}, 10000,
                          QStringLiteral("main window back after the capture"))) {
         return false;
@@ -93,13 +118,7 @@ bool ScenarioRunner::awaitResult(bool expectOk) {
                          QStringLiteral("calibration result page"))) {
         return false;
     }
-    const bool ok = m_d.page() == Page::Ok;
-    m_d.shot(ok ? QStringLiteral("11-ok") : QStringLiteral("11-ng"));
-    if (ok != expectOk) {
-        return m_d.waitForPage({expectOk ? Page::Ok : Page::Ng}, 0,
-                               QStringLiteral("the expected result page"));
-    }
-    return true;
+    return m_d.shot(m_d.page() == Page::Ok ? QStringLiteral("11-ok") : QStringLiteral("11-ng"));
 }
 
 bool ScenarioRunner::progressOfThisRun() {
@@ -124,6 +143,37 @@ bool ScenarioRunner::confirmOkAndReboot() {
            m_d.waitForPage({Page::Link}, 20000,
                            QStringLiteral("link page while the drone restarts")) &&
            m_d.shot(QStringLiteral("12-rebooting"));
+}
+
+bool ScenarioRunner::checkScreenSize(double trueMmPerPx) {
+    constexpr double kCardWidthMm = 85.60;
+    const int target = int(std::lround(kCardWidthMm / trueMmPerPx));
+    const Page from = m_d.page();
+    if (!m_d.pressAt(m_d.screen().screenCheckButton(), QStringLiteral("screen size check")) ||
+        !m_d.waitForPage({Page::ScreenCheck}, 5000, QStringLiteral("screen size check page")) ||
+        !m_d.shot(QStringLiteral("14-screen-check"))) {
+        return false;
+    }
+    // As a person with a card would: look, press the arrow keys, look again.
+    for (int attempt = 0; attempt < 6 && m_d.screen().card().width() != target; ++attempt) {
+        const int missing = target - m_d.screen().card().width();
+        if (!m_d.key(missing > 0 ? QStringLiteral("Right") : QStringLiteral("Left"),
+                     std::abs(missing), QStringLiteral("outline to the card"))) {
+            return false;
+        }
+        m_d.settle(300);
+    }
+    return m_d.expect(m_d.page() == Page::ScreenCheck && m_d.screen().card().width() == target,
+                      QStringLiteral("the card outline is %1 px wide after the arrow keys, a "
+                                     "card is %2 px")
+                          .arg(m_d.screen().card().width())
+                          .arg(target)) &&
+           m_d.shot(QStringLiteral("15-screen-checked")) &&
+           m_d.press(QStringLiteral("save the screen size")) &&
+           (from == Page::GuideLocked || from == Page::GuideReady
+                ? m_d.waitForPage({Page::GuideLocked, Page::GuideReady}, 5000,
+                                  QStringLiteral("guide page back from the screen size check"))
+                : m_d.waitForPage({from}, 5000, QStringLiteral("back from the screen size check")));
 }
 
 bool ScenarioRunner::recalibrate(qint64* lockedMs) {

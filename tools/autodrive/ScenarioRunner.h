@@ -27,6 +27,12 @@ public:
     // and then the result page; true when it shows `expectOk` ? OK : NG.
     // Screenshots "10-progress", "11-ok" or "11-ng".
     bool awaitResult(bool expectOk);
+    // The result page whichever it is (screenshots as awaitResult).
+    bool awaitAnyResult();
+    // On the NG page: once the run's report is read, the reason of a
+    // board-size failure comes with the gold screen size check button
+    // ("11-ng-board-size").
+    bool ngOffersScreenCheck();
     // After captureBothPairs() of a run still waiting for its last image: the
     // main window's progress page with a bar not yet full, not the result
     // page of an earlier run ("13-progress-of-this-run").
@@ -38,6 +44,13 @@ public:
     // countdown that keeps the start button locked for about ten seconds
     // ("12-guide-again"). lockedMs receives how long it stayed locked.
     bool recalibrate(qint64* lockedMs);
+
+    // On a page that offers the screen size check (NG page after a board-size
+    // failure, guide page of a screen without a believable size): its gold
+    // button, then the arrow keys until the card outline is as wide as a real
+    // ID-1 card on a screen of trueMmPerPx millimetres per pixel, then "保存"
+    // ("14-screen-check", "15-screen-checked"). The page it came from returns.
+    bool checkScreenSize(double trueMmPerPx);
 
     // Failure paths, each starting right after startFromGuide().
     // The heartbeat stops while the forward-finished overlay is up: the device

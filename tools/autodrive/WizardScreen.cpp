@@ -13,6 +13,7 @@ constexpr QRgb kRed = 0xEF284F;    // calibration window quit, quit overlay, NG 
 constexpr QRgb kBlue = 0x007AFF;   // overlay and result page buttons
 constexpr QRgb kGreen = 0x54D583;  // OK badge, progress chunk
 constexpr QRgb kWhite = 0xFFFFFF;
+constexpr QRgb kGold = 0xE0B040;  // screen size check: its buttons and the card outline
 // The overlays darken what lies under them with black at alpha 77 of 255.
 constexpr QRgb darkened(QRgb c) {
     return qRgb(qRed(c) * 178 / 255, qGreen(c) * 178 / 255, qBlue(c) * 178 / 255);
@@ -68,6 +69,15 @@ WizardScreen::WizardScreen(const QImage& screenshot) {
     auto badge = [&](QRgb colour) {
         return !finder.largestBox(colour, QSize(30, 30), QSize(400, 400)).isNull();
     };
+
+    // A card outline is far taller than any button.
+    m_card = finder.largestBox(kGold, QSize(100, 60), QSize(1100, 700), 0);
+    if (!m_card.isNull()) {
+        m_page = Page::ScreenCheck;
+        m_button = button(kBlue);
+        return;
+    }
+    m_screenCheckButton = button(kGold);
 
     if (!(m_button = button(kGuideBlue)).isNull()) {
         m_page = Page::GuideReady;
@@ -144,6 +154,8 @@ QString WizardScreen::name(Page page) {
             return QStringLiteral("OK page");
         case Page::Ng:
             return QStringLiteral("NG page");
+        case Page::ScreenCheck:
+            return QStringLiteral("screen size check");
     }
     return QString();
 }

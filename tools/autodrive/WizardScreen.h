@@ -21,6 +21,7 @@ public:
         Progress,       // main window, progress page
         Ok,             // main window, OK page
         Ng,             // main window, NG page
+        ScreenCheck,    // main window, screen size check (gold card outline)
     };
 
     explicit WizardScreen(const QImage& screenshot);
@@ -39,6 +40,13 @@ public:
     // On the progress page, the share of the bar that is filled (0 to 1);
     // -1 on any other page.
     double progressFill() const { return m_progressFill; }
+    // The gold "screen size check" button of the guide or NG page; null when
+    // the page shows none.
+    QRect screenCheckButton() const { return m_screenCheckButton; }
+    // On the screen size check, the card outline (its width is the card's
+    // width in screen pixels; a card taller than the page is cut); null on
+    // any other page.
+    QRect card() const { return m_card; }
 
     static QString name(Page page);
 
@@ -48,4 +56,6 @@ private:
     QRect m_quit;
     int m_overlayLayers = 0;
     double m_progressFill = -1;
+    QRect m_screenCheckButton;
+    QRect m_card;
 };

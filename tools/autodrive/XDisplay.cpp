@@ -71,3 +71,13 @@ bool XDisplay::click(QPoint at) {
                 QStringLiteral("click"), QStringLiteral("1")},
                nullptr);
 }
+
+bool XDisplay::key(const QString& keysym, int times) {
+    if (times <= 0) {
+        return true;
+    }
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("key"), QStringLiteral("--repeat"), QString::number(times),
+                QStringLiteral("--delay"), QStringLiteral("15"), keysym},
+               nullptr);
+}

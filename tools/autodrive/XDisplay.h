@@ -18,6 +18,9 @@ public:
 
     // Moves the pointer to `at` (screen pixels) and clicks the left button.
     bool click(QPoint at);
+    // Presses and releases a key (an X keysym name: "Right", "Left") `times`
+    // times; the window with the keyboard focus gets it.
+    bool key(const QString& keysym, int times = 1);
 
     QString display() const { return m_display; }
     QString errorString() const { return m_error; }

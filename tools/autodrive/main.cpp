@@ -38,7 +38,12 @@ int main(int argc, char* argv[]) {
         "Steps (one per call, in the order of a run):\n"
         "  link      wait for the main window's link page (before a drone is there)\n"
         "  run       guide page countdown, start, both captures, result page;\n"
-        "            with --expect ok: press OK and wait for the reboot\n"
+        "            with --expect ok: press OK and wait for the reboot (also with\n"
+        "            --expect any when the run passed)\n"
+        "  check-screen  on the NG or guide page: the screen size check, the card\n"
+        "            outline set to a real card's width with the arrow keys for a\n"
+        "            screen of --true-mm-per-px, saved\n"
+        "  recalibrate   on the NG page: re-calibration, back to the guide page\n"
         "Exit status 0 when every step came within its time limit, 1 otherwise\n"
         "(the failed step and what the screen showed are printed)."));
     parser.addHelpOption();
@@ -51,8 +56,12 @@ int main(int argc, char* argv[]) {
                               QStringLiteral("The drone simulator's event log."),
                               QStringLiteral("FILE"));
     QCommandLineOption expect(QStringLiteral("expect"),
-                              QStringLiteral("Expected result page: ok (default) or ng."),
+                              QStringLiteral("Expected result page: ok (default), ng or any."),
                               QStringLiteral("RESULT"), QStringLiteral("ok"));
+    QCommandLineOption trueMmPerPx(
+        QStringLiteral("true-mm-per-px"),
+        QStringLiteral("check-screen: the screen's true width of one pixel in mm."),
+        QStringLiteral("MM"));
     QCommandLineOption boardScale(
         QStringLiteral("board-scale"),
         QStringLiteral("Print the drone simulator's board options for what the calibration\n"
@@ -60,7 +69,7 @@ int main(int argc, char* argv[]) {
     QCommandLineOption inspect(QStringLiteral("inspect"),
                                QStringLiteral("Print which page a screenshot shows, and exit."),
                                QStringLiteral("PNG"));
-    parser.addOptions({shots, appLog, simLog, expect, boardScale, inspect});
+    parser.addOptions({shots, appLog, simLog, expect, trueMmPerPx, boardScale, inspect});
     parser.process(app);
 
     if (parser.isSet(boardScale)) {
@@ -88,9 +97,17 @@ int main(int argc, char* argv[]) {
     }
 
     const QStringList steps = parser.positionalArguments();
-    if (steps.size() != 1 ||
-        (steps[0] != QLatin1String("link") && steps[0] != QLatin1String("run"))) {
-        std::fprintf(stderr, "nimbra-autodrive: give one STEP, link or run (see --help)\n");
+    const QStringList known = {QStringLiteral("link"), QStringLiteral("run"),
+                               QStringLiteral("check-screen"), QStringLiteral("recalibrate")};
+    if (steps.size() != 1 || !known.contains(steps[0])) {
+        std::fprintf(stderr,
+                     "nimbra-autodrive: give one STEP, link, run, check-screen or recalibrate "
+                     "(see --help)\n");
+        return 2;
+    }
+    const double mmPerPx = parser.value(trueMmPerPx).toDouble();
+    if (steps[0] == QLatin1String("check-screen") && !(mmPerPx > 0.0)) {
+        std::fprintf(stderr, "nimbra-autodrive: check-screen needs --true-mm-per-px\n");
         return 2;
     }
     XDisplay display;
@@ -100,6 +117,17 @@ int main(int argc, char* argv[]) {
     bool ok = false;
     if (steps[0] == QLatin1String("link")) {
         ok = scenario.linkPage();
+    } else if (steps[0] == QLatin1String("check-screen")) {
+        driver.settle(0);
+        ok = scenario.checkScreenSize(mmPerPx);
+    } else if (steps[0] == QLatin1String("recalibrate")) {
+        driver.settle(0);
+        qint64 lockedMs = 0;
+        ok = scenario.recalibrate(&lockedMs);
+    } else if (parser.value(expect) == QLatin1String("any")) {
+        ok = scenario.startFromGuide() && scenario.captureBothPairs() &&
+             scenario.awaitAnyResult() &&
+             (driver.page() != WizardScreen::Page::Ok || scenario.confirmOkAndReboot());
     } else {
         const bool expectOk = parser.value(expect) != QLatin1String("ng");
         ok = scenario.startFromGuide() && scenario.captureBothPairs() &&

@@ -93,10 +93,12 @@ SimOptions::Outcome SimOptions::parse(const QStringList& arguments, SimOptions* 
                                     "--screen-mm-per-px it gives the lattice step; alone with "
                                     "--board-unit-cm it only sets the drawing resolution.",
                                     "PIXELS");
-    const QCommandLineOption mmPerPx("screen-mm-per-px",
-                                     "Physical width of one screen pixel in mm (screen width in "
-                                     "mm / screen width in pixels).",
-                                     "MM");
+    const QCommandLineOption mmPerPx(
+        "screen-mm-per-px",
+        "True physical width of one screen pixel in mm (screen width in mm / screen width in "
+        "pixels): the board the cameras see has this size, whatever the desktop believes. "
+        "Give the truth here to play a screen that misreports its size to the desktop.",
+        "MM");
     const QCommandLineOption version("version-string",
                                      "Firmware version the console reports. Default: v3.3.9.",
                                      "VERSION", "v3.3.9");

@@ -15,6 +15,9 @@
 #include "wizard/VideoFiled.h"
 #include "video/VideoWidget.h"
 #include "wizard/WaitOpenVideo.h"
+#include "wizard/NGWidget.h"
+#include "wizard/OKWidget.h"
+#include "Calibration/report/RunReportSummary.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -51,6 +54,9 @@ void GalleryScenes::renderPages() {
             // The guide page as a device connects: clips playing, countdown running.
             main->setGuideShow();
             QTest::qWait(kClipStartMs);
+        } else if (i == NimbraDesktop::ScreenSizePage) {
+            // The check of this screen as the menu opens it.
+            main->showScreenSizeCheck();
         } else {
             main->stack()->setCurrentIndex(i);
         }
@@ -159,4 +165,114 @@ void GalleryScenes::renderCalibrationWindow() {
                              QRect(360, 260, 40, 40), 0, 0, 8, true);
     save(bc, QStringLiteral("bc_capture_downward"));
     bc->hide();
+}
+
+namespace {
+
+RunReportSummary::Pair pairReport(const QString& key, bool forward, int leftOrdered,
+                                  int rightOrdered) {
+    RunReportSummary::Pair p;
+    p.key = key;
+    p.calibrated = true;
+    p.stereoRmsPx = forward ? 0.214 : 0.187;
+    p.baselineCm = forward ? 5.93 : 3.89;
+    p.minBaselineCm = forward ? 5.7 : 3.7;
+    p.maxBaselineCm = forward ? 6.1 : 4.1;
+    p.rmsLimitPx = 0.5;
+    p.left = {key + QStringLiteral("Left"), 26, leftOrdered};
+    p.right = {key + QStringLiteral("Right"), 26, rightOrdered};
+    return p;
+}
+
+// A report as the run writes it, failed on check (of pair, or of the run when
+// pair is empty) with the given numbers.
+RunReportSummary failedRun(const QString& folder, const QString& pair, const QString& check,
+                           double measured = RunReportSummary::kUnknown,
+                           double min = RunReportSummary::kUnknown,
+                           double max = RunReportSummary::kUnknown, int leftOrdered = 26,
+                           int rightOrdered = 26) {
+    RunReportSummary r;
+    r.readable = true;
+    r.folder = folder;
+    r.hasFailure = true;
+    r.failure.pair = pair;
+    r.failure.check = check;
+    r.failure.measured = measured;
+    r.failure.min = min;
+    r.failure.max = max;
+    const bool downward = pair == QLatin1String("downward");
+    r.pairs.push_back(pairReport(QStringLiteral("forward"), true, downward ? 26 : leftOrdered,
+                                 downward ? 26 : rightOrdered));
+    r.pairs.push_back(pairReport(QStringLiteral("downward"), false, downward ? leftOrdered : 26,
+                                 downward ? rightOrdered : 26));
+    r.pairs[downward ? 1 : 0].calibrated = pair.isEmpty();
+    if (check == QLatin1String("outputs")) {
+        r.pairs[downward ? 1 : 0].outputError = QStringLiteral(
+            "/home/user/Documents/NimbraDesktop/1_forward_LeftMap.dat: No space "
+            "left on device");
+    }
+    return r;
+}
+
+}  // namespace
+
+void GalleryScenes::renderRunResults() {
+    NimbraDesktop* main = NimbraDesktop::getInstance();
+    main->show();
+    auto* ok = qobject_cast<OKWidget*>(main->stack()->widget(NimbraDesktop::OkPage));
+    auto* ng = qobject_cast<NGWidget*>(main->stack()->widget(NimbraDesktop::NgPage));
+    if (!ok || !ng) {
+        qWarning() << "gallery: no result pages";
+        return;
+    }
+    const QString folder = m_outDir.path();
+    // The forward left camera found circles, never the whole board.
+    RunReportSummary neverWhole =
+        failedRun(folder, QStringLiteral("forward"), QStringLiteral("images"), 0, 1,
+                  RunReportSummary::kUnknown, 0, 25);
+    neverWhole.pairs[0].left.circlesSent = 900;
+    const QList<QPair<QString, RunReportSummary>> reasons = {
+        {QStringLiteral("board_size"),
+         failedRun(folder, QStringLiteral("forward"), QStringLiteral("baseline"), 6.19, 5.7, 6.1)},
+        {QStringLiteral("blurred"),
+         failedRun(folder, QStringLiteral("downward"), QStringLiteral("rms"), 0.734,
+                   RunReportSummary::kUnknown, 0.5)},
+        {QStringLiteral("camera_saw_nothing"),
+         failedRun(folder, QStringLiteral("forward"), QStringLiteral("images"), 0, 1,
+                   RunReportSummary::kUnknown, 0, 25)},
+        {QStringLiteral("board_never_whole"), neverWhole},
+        {QStringLiteral("too_few_images"),
+         failedRun(folder, QStringLiteral("downward"), QStringLiteral("images"), 3, 1,
+                   RunReportSummary::kUnknown, 24, 3)},
+        {QStringLiteral("no_common_images"),
+         failedRun(folder, QStringLiteral("forward"), QStringLiteral("stereoViews"), 0, 1,
+                   RunReportSummary::kUnknown, 12, 11)},
+        {QStringLiteral("not_saved"),
+         failedRun(folder, QStringLiteral("forward"), QStringLiteral("outputs"))},
+        {QStringLiteral("last_image"), failedRun(folder, QString(), QStringLiteral("lastImage"))},
+        {QStringLiteral("timeout"), failedRun(folder, QString(), QStringLiteral("timeout"))},
+        {QStringLiteral("device_lost"), failedRun(folder, QString(), QStringLiteral("connection"))},
+        {QStringLiteral("maps"), failedRun(folder, QString(), QStringLiteral("maps"))},
+        {QStringLiteral("upload"), failedRun(folder, QString(), QStringLiteral("upload"))},
+        {QStringLiteral("report_unreadable"), RunReportSummary()},
+    };
+    main->stack()->setCurrentIndex(NimbraDesktop::NgPage);
+    for (const auto& reason : reasons) {
+        ng->resetForRun();
+        ng->showRunReport(reason.second);
+        save(main, QStringLiteral("ng_%1").arg(reason.first));
+    }
+    ng->resetForRun();
+
+    RunReportSummary passed;
+    passed.readable = true;
+    passed.succeeded = true;
+    passed.folder = folder;
+    passed.pairs = {pairReport(QStringLiteral("forward"), true, 26, 26),
+                    pairReport(QStringLiteral("downward"), false, 26, 25)};
+    ok->showRunReport(passed);
+    main->stack()->setCurrentIndex(NimbraDesktop::OkPage);
+    save(main, QStringLiteral("ok_quality"));
+    ok->resetForRun();
+    main->stack()->setCurrentIndex(NimbraDesktop::LinkPage);
 }

@@ -16,6 +16,9 @@ public:
     void renderMenuAndAbout();
     // Calibration window with each overlay shown in turn, and mid-capture.
     void renderCalibrationWindow();
+    // The NG page with each reason a run's report can give, and the OK page
+    // with its quality line.
+    void renderRunResults();
 
     // A synthetic camera frame (width x height) with a staggered dot pattern.
     static QImage syntheticFrame(int width, int height);

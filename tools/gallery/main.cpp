@@ -26,6 +26,7 @@ int main(int argc, char* argv[]) {
     scenes.renderPages();
     scenes.renderMenuAndAbout();
     scenes.renderCalibrationWindow();
+    scenes.renderRunResults();
     NimbraDesktop::destroyInstance();
     return 0;
 }

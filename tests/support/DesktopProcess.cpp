@@ -8,6 +8,21 @@
 
 #include <csignal>
 
+namespace {
+
+QString logPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+           QStringLiteral("/NimbraDesktop/log/debug.log");
+}
+
+// Where the program's standard output and error go.
+QString consolePath() {
+    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation) +
+           QStringLiteral("/NimbraDesktop.console.log");
+}
+
+}  // namespace
+
 DesktopProcess::DesktopProcess(QString program) : m_program(std::move(program)) {
     // The program also writes every log line to its standard error; a pipe
     // nobody reads would fill and stall it.
@@ -31,11 +46,6 @@ void DesktopProcess::setLanguage(const QString& langue) {
                        QStringLiteral("NimbraDesktop"));
     settings.setValue(QStringLiteral("Langue"), langue);
     settings.sync();
-}
-
-QString DesktopProcess::logPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-           QStringLiteral("/NimbraDesktop/log/debug.log");
 }
 
 bool DesktopProcess::start(const QString& display, const QString& deviceAddress, int timeoutMs) {
@@ -63,9 +73,4 @@ bool DesktopProcess::start(const QString& display, const QString& deviceAddress,
 QString DesktopProcess::log() const {
     QFile file(logPath());
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-QString DesktopProcess::consolePath() {
-    return QStandardPaths::writableLocation(QStandardPaths::HomeLocation) +
-           QStringLiteral("/NimbraDesktop.console.log");
 }

@@ -24,11 +24,8 @@ public:
 
     // The program's debug.log so far (empty when there is none).
     QString log() const;
-    static QString logPath();
 
     bool isRunning() const { return m_process.state() == QProcess::Running; }
-    // Where the program's standard output and error go.
-    static QString consolePath();
 
 private:
     QProcess m_process;

@@ -7,7 +7,11 @@ DroneSimProcess::DroneSimProcess(QString program) : m_program(std::move(program)
 
 DroneSimProcess::~DroneSimProcess() {
     if (m_process.state() != QProcess::NotRunning) {
-        terminate();
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
     }
 }
 
@@ -46,20 +50,6 @@ QString DroneSimProcess::output() {
 QString DroneSimProcess::errorOutput() {
     collect();
     return QString::fromUtf8(m_stderr);
-}
-
-int DroneSimProcess::terminate(int timeoutMs) {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(timeoutMs)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-            collect();
-            return -1;
-        }
-    }
-    collect();
-    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
 void DroneSimProcess::collect() {

@@ -31,11 +31,6 @@ public:
     QString output();
     QString errorOutput();
 
-    // SIGTERM, then waits for the exit; the exit code, or -1 on a crash or time-out.
-    int terminate(int timeoutMs = 5000);
-
-    QProcess& process() { return m_process; }
-
 private:
     void collect();
 

@@ -26,5 +26,5 @@ IsolatedEnvironment::IsolatedEnvironment() : m_dir(QDir::tempPath() + "/nimbra-t
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + "/.cache"));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home + "/runtime"));
     qunsetenv("XDG_DOCUMENTS_DIR");
-    qputenv("NIMBRA_PID_FILE", QFile::encodeName(pidFile()));
+    qputenv("NIMBRA_PID_FILE", QFile::encodeName(home + "/NimbraDesktop.pid"));
 }

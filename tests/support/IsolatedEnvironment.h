@@ -14,9 +14,6 @@ class IsolatedEnvironment {
 public:
     IsolatedEnvironment();
 
-    QString home() const { return m_dir.path(); }
-    QString pidFile() const { return m_dir.path() + QStringLiteral("/NimbraDesktop.pid"); }
-
 private:
     QTemporaryDir m_dir;
 };

@@ -114,6 +114,9 @@ void simulatedBoardPose(int view, const SimulatedRig& rig, float unitCm, cv::Mat
     boardPose(view, rig.imageSize, unitCm, rvec, tvec);
 }
 
+namespace {
+
+// Lattice positions (column, row) in task order, ring-cut neighbours removed.
 std::vector<cv::Point> taskOrderedLattice() {
     std::vector<cv::Point> lattice;
     for (int y = 1; y <= 19; y += 2) {
@@ -132,6 +135,8 @@ std::vector<cv::Point> taskOrderedLattice() {
     }
     return lattice;
 }
+
+}  // namespace
 
 std::vector<SimulatedView> simulateViews(const SimulatedRig& rig,
                                          const SimulationSettings& settings) {

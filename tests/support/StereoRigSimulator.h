@@ -52,9 +52,6 @@ struct SimulationSettings {
 void simulatedBoardPose(int view, const SimulatedRig& rig, float unitCm, cv::Mat& rvec,
                         cv::Mat& tvec);
 
-// Lattice positions (column, row) in task order, ring-cut neighbours removed.
-std::vector<cv::Point> taskOrderedLattice();
-
 // 26 views of the board by the rig: tilts up to about 35 degrees, distances
 // 30..46 cm, some views partly outside the image. Deterministic for a seed.
 std::vector<SimulatedView> simulateViews(const SimulatedRig& rig,

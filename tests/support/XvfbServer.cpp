@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
-#include <QProcessEnvironment>
 #include <QThread>
 
 namespace {
@@ -77,13 +76,4 @@ bool XvfbServer::start(int timeoutMs) {
     }
     m_error = QStringLiteral("no X display could be started: ") + m_error;
     return false;
-}
-
-bool XvfbServer::screenshot(const QString& path) const {
-    QProcess import;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display + QStringLiteral(".0"));
-    import.setProcessEnvironment(env);
-    import.start(QStringLiteral("import"), {"-window", "root", path});
-    return import.waitForFinished(20000) && import.exitCode() == 0;
 }

@@ -34,9 +34,6 @@ public:
     QString display() const { return m_display; }
     QString errorString() const { return m_error; }
 
-    // Saves the whole of screen 0 to path (PNG) with ImageMagick's import.
-    bool screenshot(const QString& path) const;
-
 private:
     void stop();
 

@@ -9,6 +9,8 @@
 #include "tests/support/UrlCatcher.h"
 #include "video/VideoShow.h"
 #include "wizard/BCWidget.h"
+#include "wizard/GuidWidget.h"
+#include "wizard/ProgressWidget.h"
 #include "wizard/ScreenSizeWidget.h"
 
 #include <QDesktopServices>
@@ -92,7 +94,8 @@ QByteArray failedOutside(Reason reason) {
 }  // namespace
 
 // The OK and NG pages once the run's report is written, as the data channel
-// hands it to the main window; the screen size check they and the menu open.
+// hands it to the main window; the screen size check they and the menu open;
+// which page the main window shows for the heartbeat, progress and result.
 class TestResultPages : public QObject {
     Q_OBJECT
 
@@ -120,6 +123,9 @@ private slots:
     void checkStartsFromTheBestKnownSize();
     void boardSizeReasonLeadsToTheCheckAndBack();
     void pageChangesWaitForTheCheckToEnd();
+    void heartbeatSwitchesBetweenLinkAndGuide();
+    void queuedResultChoosesOkOrNgPage();
+    void progressShowGoesStraightToAnAlreadyKnownResult();
 
 private:
     // The run's result, then its report written into a folder of its own.
@@ -332,6 +338,46 @@ void TestResultPages::pageChangesWaitForTheCheckToEnd() {
                       Qt::LeftButton);
     QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::GuidePage));
     main->onStateChanged(false);
+}
+
+void TestResultPages::heartbeatSwitchesBetweenLinkAndGuide() {
+    main->onStateChanged(true);
+    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::GuidePage));
+    QVERIFY(!main->statusInfo()->isHidden());
+    auto* guide = qobject_cast<GuidWidget*>(page(NimbraDesktop::GuidePage));
+    QVERIFY(guide->isStartLocked());
+    main->onStateChanged(false);
+    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::LinkPage));
+    QVERIFY(main->statusInfo()->isHidden());
+}
+
+void TestResultPages::queuedResultChoosesOkOrNgPage() {
+    // Sent from another thread, as the data channel does.
+    QThread* sender = QThread::create([this] { emit deal->result(true); });
+    sender->start();
+    QVERIFY(sender->wait(5000));
+    delete sender;
+    QTRY_COMPARE(main->stack()->currentIndex(), int(NimbraDesktop::OkPage));
+    main->onResult(false);
+    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::NgPage));
+}
+
+void TestResultPages::progressShowGoesStraightToAnAlreadyKnownResult() {
+    auto* progress = qobject_cast<ProgressWidget*>(page(NimbraDesktop::ProgressPage));
+    emit deal->progress(51);
+    main->onResult(true);
+    main->setProgressShow();
+    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
+    QVERIFY(!progress->isFinished());
+
+    emit deal->progress(52);
+    QVERIFY(progress->isFinished());
+    main->setProgressShow();
+    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::OkPage));
+    main->onResult(false);
+    main->setProgressShow();
+    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::NgPage));
+    emit deal->progress(0);
 }
 
 NIMBRA_GUI_TEST_MAIN(TestResultPages)

@@ -64,6 +64,24 @@ CirclePlace OrderingCheck::placeOf(const SyntheticView& view, size_t index) {
     return CirclePlace::Interior;
 }
 
+// An outcome whose every sent circle has the fate of a stored view that did not
+// place it (`unplaced`), or of a dropped view; ring-cut circles apart.
+OrderingOutcome OrderingCheck::firstFates(const SyntheticView& view, bool stored,
+                                          CircleFate unplaced) {
+    OrderingOutcome outcome;
+    outcome.expected = expectedCount(view);
+    outcome.stored = stored;
+    const size_t n = view.lattice.size();
+    outcome.fates.assign(n, stored ? unplaced : CircleFate::ViewDropped);
+    for (size_t i = 0; i < n; ++i) {
+        outcome.places.push_back(placeOf(view, i));
+        if (!isPlaceable(view.lattice[i])) {
+            outcome.fates[i] = CircleFate::RingCut;
+        }
+    }
+    return outcome;
+}
+
 OrderingOutcome OrderingCheck::order(const SyntheticView& view, int imageIndex, int camera,
                                      CMyCalculationPicThread* given) const {
     ImageData store;
@@ -76,17 +94,8 @@ OrderingOutcome OrderingCheck::order(const SyntheticView& view, int imageIndex, 
                    view.centres, view.marks, view.homography, {m_screenWidthMm, m_screenWidthPx});
     task.run();
 
-    OrderingOutcome outcome;
-    outcome.expected = expectedCount(view);
-    outcome.stored = task.stored();
+    OrderingOutcome outcome = firstFates(view, task.stored(), CircleFate::NotTraced);
     const size_t n = view.lattice.size();
-    outcome.fates.assign(n, outcome.stored ? CircleFate::NotTraced : CircleFate::ViewDropped);
-    for (size_t i = 0; i < n; ++i) {
-        outcome.places.push_back(placeOf(view, i));
-        if (!isPlaceable(view.lattice[i])) {
-            outcome.fates[i] = CircleFate::RingCut;
-        }
-    }
     if (!outcome.stored) {
         return outcome;
     }
@@ -156,18 +165,10 @@ OrderingOutcome OrderingCheck::orderFromMarks(const SyntheticView& view) const {
     const std::vector<cv::Point2f> kept = task.checkSecondCirclesNeighbor_diff(
         task.findSecondNeighbor_diff(task.findCirclesNeighbor()));
 
-    OrderingOutcome outcome;
-    outcome.expected = expectedCount(view);
-    outcome.stored = task.findSecondCirclesNeighbor_Idx(kept, directions) ==
-                         CMyCalculationPicThread::DirectionStatus::Found &&
-                     task.growFromMarks(directions, indices, grid, n);
-    outcome.fates.assign(n, outcome.stored ? CircleFate::NotGrown : CircleFate::ViewDropped);
-    for (size_t i = 0; i < n; ++i) {
-        outcome.places.push_back(placeOf(view, i));
-        if (!isPlaceable(view.lattice[i])) {
-            outcome.fates[i] = CircleFate::RingCut;
-        }
-    }
+    const bool stored = task.findSecondCirclesNeighbor_Idx(kept, directions) ==
+                            CMyCalculationPicThread::DirectionStatus::Found &&
+                        task.growFromMarks(directions, indices, grid, n);
+    OrderingOutcome outcome = firstFates(view, stored, CircleFate::NotGrown);
     outcome.recovered = outcome.stored ? indices.size() : 0;
     for (size_t e = 0; e < outcome.recovered; ++e) {
         const size_t i = indices[e];

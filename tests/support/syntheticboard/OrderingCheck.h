@@ -67,6 +67,8 @@ public:
     float gridUnitCm() const;
 
 private:
+    static OrderingOutcome firstFates(const SyntheticView& view, bool stored, CircleFate unplaced);
+
     float m_radius;
     float m_screenWidthMm;
     float m_screenWidthPx;

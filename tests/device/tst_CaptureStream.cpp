@@ -7,7 +7,7 @@
 #include "device/wire/CaptureStreamAssembler.h"
 #include "device/wire/StatusPacket.h"
 #include "tests/support/OutputCapture.h"
-#include "tests/support/ReadCuts.h"
+#include "tests/support/ReadCutRows.h"
 
 #include <QtTest>
 

@@ -7,7 +7,7 @@
 #include "device/wire/FeaturePacket.h"
 #include "device/wire/FeatureRecordCheck.h"
 #include "tests/support/OutputCapture.h"
-#include "tests/support/ReadCuts.h"
+#include "tests/support/ReadCutRows.h"
 
 #include <QtTest>
 

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QTest>
 
 #include <cmath>
 #include <functional>
@@ -35,20 +34,6 @@ inline NextSize seededRandom(unsigned seed, int maxSize) {
 // 1 to 3000 bytes, a different seed for each n.
 inline NextSize fixedOrRandom(int n) {
     return n > 0 ? fixed(n) : seededRandom(unsigned(1 - n), 3000);
-}
-
-// The rows of a data-driven test over the cuts a link gives: an int column
-// "cut" for fixedOrRandom, from single bytes to one read of everything.
-inline void addCutRows() {
-    QTest::addColumn<int>("cut");
-    QTest::newRow("1-byte reads") << 1;
-    QTest::newRow("536") << 536;
-    QTest::newRow("1448") << 1448;
-    QTest::newRow("4096") << 4096;
-    QTest::newRow("one read") << (1 << 30);
-    for (int seed = 0; seed < 5; ++seed) {
-        QTest::newRow(qPrintable(QString("random, seed %1").arg(seed))) << -seed;
-    }
 }
 
 // `stream` cut into reads of the sizes `next` gives (the last may be shorter).

@@ -2,7 +2,6 @@
 #include "tests/support/TestMain.h"
 
 #include <algorithm>
-#include <random>
 
 namespace {
 
@@ -86,80 +85,6 @@ private slots:
         d.startRun();
         QVERIFY(d.storeSorted(20, 1, pixelsFor(2, 3), boardRow(0, 3)));
         QCOMPARE(d.m_vecLeftPix_front[20].size(), size_t(3));
-    }
-
-    void fixSortDataCompactsAndPairsEachPair() {
-        ImageData d;
-        // Forward pair, slots in order:
-        // 0 both (common x 2..4), 1 none, 2 left only, 3 right only,
-        // 4 both without a common point, 5 both (common x 0..9)
-        storeView(d, 0, 1, 0, boardRow(0, 5));
-        storeView(d, 0, 2, 100, boardRow(2, 5));
-        storeView(d, 2, 1, 2, boardRow(0, 4));
-        storeView(d, 3, 2, 103, boardRow(0, 4));
-        storeView(d, 4, 1, 4, boardRow(0, 3));
-        storeView(d, 4, 2, 104, boardRow(10, 3));
-        storeView(d, 5, 1, 5, boardRow(0, 10));
-        storeView(d, 5, 2, 105, boardRow(0, 10));
-        // Downward pair: only slot 25, seen by both.
-        storeView(d, 51, 1, 51, boardRow(3, 2));
-        storeView(d, 51, 2, 151, boardRow(3, 2));
-
-        d.fixSortData();
-
-        // Left keeps slots 0, 2, 4, 5; right keeps 0, 3, 4, 5 (each in slot order).
-        auto tags = [](const std::vector<Pix>& v) {
-            std::vector<int> t;
-            for (const Pix& p : v) {
-                t.push_back(p.empty() ? -1 : static_cast<int>(p[0].x));
-            }
-            return t;
-        };
-        QCOMPARE(tags(d.m_vecLeftPix_front), (std::vector<int>{0, 2, 4, 5}));
-        QCOMPARE(tags(d.m_vecRightPix_front), (std::vector<int>{100, 103, 104, 105}));
-        QCOMPARE(d.m_vecWorld_front.size(), d.m_vecLeftPix_front.size());
-        QCOMPARE(d.m_vecRightWorld_front.size(), d.m_vecRightPix_front.size());
-
-        // Stereo: slot 0 (3 common points) and slot 5 (10), not 2, 3 or 4.
-        checkStereoInvariants(d.m_vecStereoLeftPix_front, d.m_vecStereoRightPix_front,
-                              d.m_vecStereoWorld_front);
-        QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(2));
-        QCOMPARE(d.m_vecStereoWorld_front[0].size(), size_t(3));
-        QCOMPARE(d.m_vecStereoWorld_front[0][0].x, 2.0f);
-        QCOMPARE(d.m_vecStereoLeftPix_front[0][0], cv::Point2f(0, 2));     // left list position 2
-        QCOMPARE(d.m_vecStereoRightPix_front[0][0], cv::Point2f(100, 0));  // right position 0
-        QCOMPARE(d.m_vecStereoWorld_front[1].size(), size_t(10));
-
-        QCOMPARE(tags(d.m_vecLeftPix_down), (std::vector<int>{51}));
-        QCOMPARE(tags(d.m_vecRightPix_down), (std::vector<int>{151}));
-        checkStereoInvariants(d.m_vecStereoLeftPix_down, d.m_vecStereoRightPix_down,
-                              d.m_vecStereoWorld_down);
-        QCOMPARE(d.m_vecStereoWorld_down.size(), size_t(1));
-    }
-
-    void fixSortDataPairsByBoardCoordinatesNotPosition() {
-        ImageData d;
-        World left = boardRow(0, 8);
-        World right = left;
-        std::mt19937 rng(7);
-        std::shuffle(right.begin(), right.end(), rng);
-        // Image x carries the board x, so a correct pairing keeps them equal.
-        Pix lp, rp;
-        for (const auto& w : left)
-            lp.emplace_back(w.x, 1.0f);
-        for (const auto& w : right)
-            rp.emplace_back(w.x, 9.0f);
-        QVERIFY(d.storeSorted(7, 1, lp, left));
-        QVERIFY(d.storeSorted(7, 2, rp, right));
-        d.fixSortData();
-        QCOMPARE(d.m_vecStereoWorld_front.size(), size_t(1));
-        const World& w = d.m_vecStereoWorld_front[0];
-        QCOMPARE(w.size(), size_t(8));
-        for (size_t i = 0; i < w.size(); ++i) {
-            QCOMPARE(d.m_vecStereoLeftPix_front[0][i].x, w[i].x);
-            QCOMPARE(d.m_vecStereoRightPix_front[0][i].x, w[i].x);
-            QCOMPARE(d.m_vecStereoRightPix_front[0][i].y, 9.0f);
-        }
     }
 
     void fixSortDataKeepsEveryEqualPairOfDuplicates() {

@@ -49,13 +49,6 @@ private slots:
         QCOMPARE(readAll(store.m_strLogFile), expected);
     }
 
-    void logEntryOfAnotherElementTypeIsConverted() {
-        ImageData store;
-        store.m_strLogFile = m_dir.filePath("float.txt");
-        store.abWrite("\tf", (cv::Mat_<float>(1, 2) << 0.5f, 2.0f));
-        QCOMPARE(readAll(store.m_strLogFile), "\tf\n0.5\t\t2\t\t\n" + kSeparator);
-    }
-
     void unwritableOutputFailsWithOneDebugLineAndItsReason() {
         ImageData store;
         store.m_strLogFile = m_dir.filePath("missing/dir/log.txt");

@@ -1,16 +1,11 @@
 #include "tests/support/TestMain.h"
 
 #include "Calibration/CMyCalculationPicThread.h"
-#include "Calibration/ImageData.h"
 #include "tests/support/syntheticboard/OrderingCheck.h"
 #include "tests/support/syntheticboard/SyntheticBoardView.h"
 
-#include <QStringList>
-#include <QThreadPool>
-
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 namespace {
 
@@ -28,41 +23,19 @@ struct QuietLog {
     ~QuietLog() { qInstallMessageHandler(previous); }
 };
 
-QStringList g_collected;
-
-void collect(QtMsgType, const QMessageLogContext&, const QString& message) {
-    g_collected << message;
-}
-
-// Keeps the task's log lines while a view runs, instead of printing them.
-struct CollectedLog {
-    QtMessageHandler previous = (g_collected.clear(), qInstallMessageHandler(collect));
-    ~CollectedLog() { qInstallMessageHandler(previous); }
-    bool has(const QString& start) const {
-        return std::any_of(g_collected.begin(), g_collected.end(),
-                           [&](const QString& line) { return line.startsWith(start); });
-    }
-};
-
 bool sameBits(const cv::Point3f& a, const cv::Point3f& b) {
     return std::memcmp(&a, &b, sizeof(a)) == 0;
 }
 
 }  // namespace
 
+Q_DECLARE_METATYPE(SyntheticPose)
+
 class TestOrderingSynthetic : public QObject {
     Q_OBJECT
 
     const OrderingCheck m_check{kRadius, kScreenMm, kScreenPx};
     const SyntheticBoardView m_board{SyntheticCamera::downward(), m_check.gridUnitCm()};
-
-    // A run that ends unstored logs its start, `line` (a text or a pattern) and its end.
-    template <typename Line>
-    static void expectUnstoredRun(const Line& line) {
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
-        QTest::ignoreMessage(QtDebugMsg, line);
-        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
-    }
 
     // A view at 0.3 px noise whose sent frame keeps the pose's roll.
     SyntheticView viewAt(const SyntheticPose& pose, double missingFraction, uint64_t seed) const {
@@ -76,35 +49,6 @@ class TestOrderingSynthetic : public QObject {
     }
 
 private slots:
-    void generatorTellsTheTruth() {
-        SyntheticPose pose;
-        pose.rollDeg = 7.0;
-        pose.tiltDeg = 20.0;
-        SyntheticOptions options;
-        options.noisePx = 0.3;
-        options.missingFraction = 0.1;
-        const SyntheticView view = m_board.generate(pose, options, 42);
-
-        QCOMPARE(SyntheticBoardView::boardLattice().size(), size_t(270));
-        QCOMPARE(view.visibleCount, size_t(270));
-        QCOMPARE(view.centres.size(), size_t(243));
-        QCOMPARE(view.lattice.size(), view.centres.size());
-        for (size_t m = 0; m < 3; ++m) {
-            QVERIFY(view.marks[m] != 0);
-            QCOMPARE(view.lattice[view.marks[m]], SyntheticBoardView::kMarks[m]);
-        }
-        // Sent points are H times the image points.
-        std::vector<cv::Point2f> mapped;
-        cv::perspectiveTransform(view.imageCentres, mapped, view.homography);
-        for (size_t i = 0; i < mapped.size(); ++i) {
-            QVERIFY(cv::norm(mapped[i] - view.centres[i]) < 1e-3);
-        }
-        // Equal arguments, equal views; another seed, another order.
-        const SyntheticView again = m_board.generate(pose, options, 42);
-        QCOMPARE(again.centres, view.centres);
-        QVERIFY(m_board.generate(pose, options, 43).lattice != view.lattice);
-    }
-
     void ordersUndistortedNoiseFreeViewsExactly_data() {
         QTest::addColumn<bool>("forward");
         QTest::addColumn<double>("roll");
@@ -135,31 +79,11 @@ private slots:
         QCOMPARE(view.centres.size(), size_t(270));
 
         const QuietLog quietLog;
-        Task task(0, QString());
-        const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
+        const OrderingOutcome outcome = m_check.order(view);
         QVERIFY(outcome.stored);
         QCOMPARE(outcome.recovered, size_t(258));
         QCOMPARE(outcome.wrong, size_t(0));
         QVERIFY(outcome.maxImageError < 1e-3);
-
-        // The marks stay, their twelve ring-cut neighbours go: every other
-        // position exactly once.
-        std::map<std::pair<int, int>, int> seen;
-        for (const cv::Point& p : task.sortedGrid()) {
-            ++seen[{p.x, p.y}];
-        }
-        for (const cv::Point& p : SyntheticBoardView::boardLattice()) {
-            const int expected = OrderingCheck::isPlaceable(p) ? 1 : 0;
-            QCOMPARE((seen[{p.x, p.y}]), expected);
-        }
-        for (const cv::Point& mark : SyntheticBoardView::kMarks) {
-            QCOMPARE((seen[{mark.x, mark.y}]), 1);
-        }
-        QCOMPARE((seen[{12, 11}]), 0);
-        // The line tracing places all but column 0 of the odd rows, which no
-        // traced line reaches; a lesser count means it fell back on slower,
-        // less complete ways.
-        QCOMPARE(task.tracedEntries(), size_t(248));
     }
 
     void leftAndRightGiveBitIdenticalBoardPoints() {
@@ -231,178 +155,54 @@ private slots:
         }
     }
 
-    void tasksOnThePoolFillTheirOwnSlots() {
-        ImageData store;
-        store.startRun();
-        std::vector<SyntheticView> views;
-        {
-            const QuietLog quietLog;
-            QThreadPool pool;
-            pool.setMaxThreadCount(5);
-            for (int image = 0; image < 12; ++image) {
-                SyntheticPose pose;
-                pose.rollDeg = image - 6.0;
-                pose.tiltDeg = 2.0 * image;
-                pose.tiltAxisDeg = 30.0 * image;
-                SyntheticOptions options;
-                options.noisePx = 0.3;
-                options.residualRotationDeg = pose.rollDeg;
-                views.push_back(
-                    m_board.generate(pose, options, 200 + static_cast<uint64_t>(image)));
-                auto* task = new Task(0, QString());
-                task->setRadius(kRadius);
-                task->setStore(&store);
-                // Images 20..31: both pairs, across their boundary (25, 26), alternating cameras.
-                task->startTask(static_cast<unsigned long>(20 + image),
-                                static_cast<unsigned long>(1 + image % 2), views.back().centres,
-                                views.back().marks, views.back().homography,
-                                {kScreenMm, kScreenPx});
-                pool.start(task);
-            }
-            QVERIFY(pool.waitForDone(30000));
-        }
-        for (int image = 0; image < 12; ++image) {
-            const int index = 20 + image;
-            const bool forward = index < 26;
-            const size_t slot = static_cast<size_t>(forward ? index : index - 26);
-            const bool left = image % 2 == 0;
-            const auto& pix =
-                left ? (forward ? store.m_vecLeftPix_front : store.m_vecLeftPix_down)
-                     : (forward ? store.m_vecRightPix_front : store.m_vecRightPix_down);
-            const auto& world =
-                left ? (forward ? store.m_vecWorld_front : store.m_vecWorld_down)
-                     : (forward ? store.m_vecRightWorld_front : store.m_vecRightWorld_down);
-            QCOMPARE(pix[slot].size(), size_t(258));
-            QCOMPARE(world[slot].size(), size_t(258));
-            // Each stored point is the image point of the circle its board
-            // point names in this image's view.
-            const float unit = m_check.gridUnitCm();
-            for (size_t e = 0; e < pix[slot].size(); ++e) {
-                const cv::Point position(static_cast<int>(std::lround(world[slot][e].x / unit)),
-                                         static_cast<int>(std::lround(world[slot][e].y / unit)));
-                const auto& truth = views[static_cast<size_t>(image)];
-                const size_t i = static_cast<size_t>(
-                    std::find(truth.lattice.begin(), truth.lattice.end(), position) -
-                    truth.lattice.begin());
-                QVERIFY(i < truth.lattice.size());
-                QVERIFY(cv::norm(pix[slot][e] - truth.imageCentres[i]) < 1e-2);
-            }
-        }
-        size_t filled = 0;
-        for (const auto* v : {&store.m_vecLeftPix_front, &store.m_vecRightPix_front,
-                              &store.m_vecLeftPix_down, &store.m_vecRightPix_down}) {
-            filled += size_t(std::count_if(v->begin(), v->end(),
-                                           [](const auto& slot) { return !slot.empty(); }));
-        }
-        QCOMPARE(filled, size_t(12));
-    }
-
-    void unusedCirclesAreTheRingCutOnes() {
-        // A tilted view whose ring-cut circles lie 1 px off, as on the screen.
-        const SyntheticPose pose{0.0, 20.0, 70.0, 0.7, {0.0, 0.0}};
-        SyntheticOptions options;
-        options.noisePx = 0.3;
-        options.ringCutShiftPx = 1.0;
-        const SyntheticView view = m_board.generate(pose, options, 17);
-        ImageData store;
-        store.startRun();
-        Task task(0, QString());
-        task.setRadius(kRadius);
-        task.setStore(&store);
-        task.startTask(3, 1, view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
-        {
-            const QuietLog quietLog;
-            task.run();
-        }
-        QVERIFY(task.stored());
-        QCOMPARE(task.sortedImagePoints().size(), view.centres.size() - 12);
-        // What was not used: the twelve ring-cut circles, where the image has
-        // them, and none of the virtual points the tracing walked past the
-        // board's edges on.
-        std::vector<cv::Point2f> ringCut;
-        for (size_t i = 0; i < view.lattice.size(); ++i) {
-            if (SyntheticBoardView::isRingCut(view.lattice[i])) {
-                ringCut.push_back(view.imageCentres[i]);
-            }
-        }
-        const std::vector<cv::Point2f> unused = task.unusedImagePoints();
-        QCOMPARE(unused.size(), ringCut.size());
-        for (size_t k = 0; k < ringCut.size(); ++k) {
-            QVERIFY(cv::norm(unused[k] - ringCut[k]) < 1e-2);
-        }
-    }
-
-    void cameraWithoutSlotStoresNothing() {
-        const SyntheticView view = m_board.generate(SyntheticPose(), SyntheticOptions(), 3);
-        ImageData store;
-        store.startRun();
-        Task task(0, QString());
-        task.setRadius(kRadius);
-        task.setStore(&store);
-        task.startTask(4, 3, view.centres, view.marks, view.homography, {kScreenMm, kScreenPx});
-        expectUnstoredRun("-------5.no slot for image-------- 4 camera 3");
-        task.run();
-        QVERIFY(!task.stored());
-        QCOMPARE(task.sortedImagePoints().size(), size_t(258));
-    }
-
     void singularHomographyIsRefused() {
         SyntheticView view = m_board.generate(SyntheticPose(), SyntheticOptions(), 3);
         view.homography = cv::Mat::zeros(3, 3, CV_64F);
-        expectUnstoredRun("-------5.homography is not invertible--------");
+        const QuietLog quietLog;
         QVERIFY(!m_check.order(view).stored);
     }
 
-    void aViewWhoseTracedLinesContradictThemselvesIsPlacedFromTheMarks() {
-        // Distortion and a missing circle near the board's corner make one
-        // pass claim a circle of the other pass's rows. Which of the two
-        // positions is right cannot be told from the lines, so none of them
-        // is used: the board is grown from the marks instead.
-        SyntheticPose pose;
-        pose.rollDeg = -3.0;
-        pose.tiltDeg = 5.0;
-        pose.fill = 0.85;
-        const SyntheticView view = viewAt(pose, 0.05, 25);
-        Task task(0, QString());
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CMyCalculationPicThread::run "));
-        QTest::ignoreMessage(QtDebugMsg,
-                             QRegularExpression("^-------5.circle listed twice-------- \\d+$"));
-        QTest::ignoreMessage(
-            QtDebugMsg, QRegularExpression("^CMyCalculationPicThread: board grown from the marks"));
-        QTest::ignoreMessage(QtDebugMsg, "CMyCalculationPicThread...end");
-        const OrderingOutcome outcome = m_check.order(view, 0, 1, &task);
-        QVERIFY(outcome.stored);
-        QVERIFY(task.grownFromMarks());
-        QCOMPARE(task.tracedEntries(), size_t(0));
-        QCOMPARE(outcome.wrong, size_t(0));
-        QVERIFY2(outcome.assigned + 3 >= outcome.expected,
-                 qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
+    // Views the line tracing cannot be trusted on, so the board is grown
+    // from the marks instead, and growing must still place nothing wrong.
+    void hardViewsAreGrownFromTheMarks_data() {
+        QTest::addColumn<double>("k1");
+        QTest::addColumn<SyntheticPose>("pose");
+        QTest::addColumn<double>("noise");
+        QTest::addColumn<double>("missing");
+        QTest::addColumn<int>("seed");
+        QTest::addColumn<int>("slackPercent");  // placeable circles it may leave out, per cent
+        // Distortion and a missing circle near a corner make one pass claim a
+        // circle of the other pass's rows: which is right cannot be told.
+        QTest::newRow("traced lines contradict themselves")
+            << 0.0 << SyntheticPose{-3.0, 5.0, 0.0, 0.85, {0.0, 0.0}} << 0.3 << 0.05 << 25 << 2;
+        // Far more barrel distortion than the drone's lenses have: growing
+        // reaches a corner circle whose placed neighbours form a thin strip to
+        // one side; a fit through them would land on the circle next to it.
+        QTest::newRow("fit from one side only")
+            << -0.35 << SyntheticPose{11.05, 31.87, 37.93, 0.6066, {-0.02095, 0.03578}} << 1.0
+            << 0.1 << 1023 << 10;
     }
 
-    void growthAtStrongDistortionUsesOnlyFitsFromAllRound() {
-        // Far more barrel distortion than the drone's lenses have, steep
-        // tilt and 10 % of the circles missing: the tracing drifts, and
-        // growing from the marks reaches a corner circle whose placed
-        // neighbours form a thin strip to one side of it. A fit through
-        // them lands on the circle next to it; such a fit must place
-        // nothing, so that the rest of the view is kept.
+    void hardViewsAreGrownFromTheMarks() {
+        QFETCH(double, k1);
+        QFETCH(SyntheticPose, pose);
+        QFETCH(double, noise);
+        QFETCH(double, missing);
+        QFETCH(int, seed);
+        QFETCH(int, slackPercent);
         SyntheticCamera camera = SyntheticCamera::downward();
-        camera.distortion[0] = -0.35;
-        camera.distortion[1] = 0.12;
+        if (k1 != 0.0) {
+            camera.distortion[0] = k1;
+            camera.distortion[1] = 0.12;
+        }
         const SyntheticBoardView board(camera, m_check.gridUnitCm());
-        SyntheticPose pose;
-        pose.rollDeg = 11.05;
-        pose.tiltDeg = 31.87;
-        pose.tiltAxisDeg = 37.93;
-        pose.fill = 0.6066;
-        pose.shift = {-0.02095, 0.03578};
         SyntheticOptions options;
-        options.noisePx = 1.0;
-        options.missingFraction = 0.1;
+        options.noisePx = noise;
+        options.missingFraction = missing;
         options.ringCutShiftPx = 1.0;
         options.residualRotationDeg = pose.rollDeg;
         options.homographyJitterPx = 2.0;
-        const SyntheticView view = board.generate(pose, options, 1023);
+        const SyntheticView view = board.generate(pose, options, static_cast<uint64_t>(seed));
         Task task(0, QString());
         OrderingOutcome outcome;
         {
@@ -412,7 +212,7 @@ private slots:
         QVERIFY(outcome.stored);
         QVERIFY(task.grownFromMarks());
         QCOMPARE(outcome.wrong, size_t(0));
-        QVERIFY2(outcome.assigned * 10 >= outcome.expected * 9,
+        QVERIFY2(outcome.assigned * 100 >= outcome.expected * size_t(100 - slackPercent),
                  qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
     }
 
@@ -423,26 +223,18 @@ private slots:
     void marksSeenDecideWhatCanBePlaced_data() {
         QTest::addColumn<std::vector<int>>("marks");  // which view mark in each slot, -1: none
         QTest::addColumn<bool>("placed");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("all three") << std::vector<int>{0, 1, 2} << true << QString();
-        QTest::newRow("without (11, 12)")
-            << std::vector<int>{-1, 1, 2} << true << "-------3.m_vecMarkIdx-------- 0";
-        QTest::newRow("without (12, 7)")
-            << std::vector<int>{0, 1, -1} << true << "-------3.m_vecMarkIdx--------";
-        QTest::newRow("only (15, 12)") << std::vector<int>{-1, 1, -1} << false
-                                       << "-------5.marks cannot seed the board--------";
-        QTest::newRow("two, labels swapped")
-            << std::vector<int>{1, 0, -1} << false << "-------5.marks do not agree";
-        QTest::newRow("three, two labels swapped")
-            << std::vector<int>{1, 0, 2} << false << "-------5.marks do not";
-        QTest::newRow("one circle, two labels") << std::vector<int>{-1, 2, 2} << false
-                                                << "-------5.marks cannot seed the board--------";
+        QTest::newRow("all three") << std::vector<int>{0, 1, 2} << true;
+        QTest::newRow("without (11, 12)") << std::vector<int>{-1, 1, 2} << true;
+        QTest::newRow("without (12, 7)") << std::vector<int>{0, 1, -1} << true;
+        QTest::newRow("only (15, 12)") << std::vector<int>{-1, 1, -1} << false;
+        QTest::newRow("two, labels swapped") << std::vector<int>{1, 0, -1} << false;
+        QTest::newRow("three, two labels swapped") << std::vector<int>{1, 0, 2} << false;
+        QTest::newRow("one circle, two labels") << std::vector<int>{-1, 2, 2} << false;
     }
 
     void marksSeenDecideWhatCanBePlaced() {
         QFETCH(std::vector<int>, marks);
         QFETCH(bool, placed);
-        QFETCH(QString, line);
         SyntheticPose pose;
         pose.rollDeg = 4.0;
         pose.tiltDeg = 20.0;
@@ -452,16 +244,13 @@ private slots:
         for (size_t m = 0; m < 3; ++m) {
             view.marks[m] = marks[m] < 0 ? 0 : seen[static_cast<size_t>(marks[m])];
         }
-        const CollectedLog log;
+        const QuietLog quietLog;
         const OrderingOutcome outcome = m_check.order(view);
         QCOMPARE(outcome.wrong, size_t(0));
         QCOMPARE(outcome.stored, placed);
         if (placed) {
             QVERIFY2(outcome.assigned + 3 >= outcome.expected,
                      qPrintable(QString("%1 of %2").arg(outcome.assigned).arg(outcome.expected)));
-        }
-        if (!line.isEmpty()) {
-            QVERIFY2(log.has(line), qPrintable(g_collected.join('\n')));
         }
     }
 

@@ -16,7 +16,7 @@ using Task = CMyCalculationPicThread;
 const Task::ScreenMetrics kScreen{344.0f, 1440.0f};
 
 // A row of `count` circles 40 px apart at y = 100, column 2k + 1 at x = 100 + 40k.
-Points row(int count, float y = 100.0f) {
+Points straightRow(int count, float y = 100.0f) {
     Points points;
     for (int k = 0; k < count; ++k) {
         points.emplace_back(100.0f + 40.0f * k, y);
@@ -26,36 +26,18 @@ Points row(int count, float y = 100.0f) {
 
 }  // namespace
 
+Q_DECLARE_METATYPE(Points)
+Q_DECLARE_METATYPE(std::vector<size_t>)
+
 class TestOrderingStages : public QObject {
     Q_OBJECT
 
 private slots:
     void runEndsWithoutStoringOnUnusableInput_data() {
-        QTest::addColumn<int>("inputCase");
+        QTest::addColumn<Points>("centres");
+        QTest::addColumn<std::vector<size_t>>("marks");
+        QTest::addColumn<float>("radius");
         QTest::addColumn<QString>("logLine");
-        QTest::newRow("two centres") << 0 << "-------1.t_vecSecondNeighbor_diff is empty--------";
-        QTest::newRow("straight row") << 1 << "-------1.t_vecSecondNeighbor_diff is empty--------";
-        QTest::newRow("mark index 0") << 2 << "-------3.m_vecMarkIdx-------- 0 9";
-        QTest::newRow("mark index 2 zero") << 3 << "-------3.m_vecMarkIdx-------- 9 0";
-        QTest::newRow("mark outside") << 4 << "-------3.m_vecMarkIdx outside the centres--------";
-        QTest::newRow("two marks") << 5 << "-------3.m_vecMarkIdx-------- only 2 marks";
-        QTest::newRow("not finite") << 6 << "-------0.centre not finite--------";
-        QTest::newRow("radius 0") << 7 << "-------0.grid unit--------";
-        QTest::newRow("scattered")
-            << 8 << "-------2.t_vecSecondNeighbor_diff_check is empty--------";
-        QTest::newRow("too many") << 9 << "-------0.too many centres--------";
-        // Every point of a circle is exactly as far from its centre: all are
-        // the centre's neighbours, and the two-step paths through it grow with
-        // the square of their number.
-        QTest::newRow("too many bends") << 10 << "-------1.too many bend vectors--------";
-        // Found by fuzzing: a cut-off board whose mark indexes point past it;
-        // no circle keeps a place once the ring-cut ones go.
-        QTest::newRow("only ring-cut circles") << 11 << "-------5.no circle placed--------";
-    }
-
-    void runEndsWithoutStoringOnUnusableInput() {
-        QFETCH(int, inputCase);
-        QFETCH(QString, logLine);
 
         // A staggered patch of 9 x 8 lattice positions, 20 px per step.
         Points patch;
@@ -66,88 +48,79 @@ private slots:
                 }
             }
         }
-        Points centres = patch;
-        std::vector<size_t> marks = {9, 1, 9};
-        float radius = 19.0f;
-        switch (inputCase) {
-            case 0:
-                centres = {{0, 0}, {20, 20}};
-                break;
-            case 1:
-                centres = row(13);
-                break;
-            case 2:
-                marks = {0, 1, 9};
-                break;
-            case 3:
-                marks = {9, 1, 0};
-                break;
-            case 4:
-                marks = {9, 1, patch.size()};
-                break;
-            case 5:
-                marks = {9, 1};
-                break;
-            case 6:
-                centres[3].x = std::numeric_limits<float>::quiet_NaN();
-                break;
-            case 7:
-                radius = 0.0f;
-                break;
-            case 8:
-                centres = {{0, 0}, {20, 20}, {40, 0}, {300, 300}, {330, 290}, {345, 320}};
-                break;
-            case 9:
-                centres.assign(Task::kMaxCentres + 1, {1, 1});
-                break;
-            case 10: {
-                // The 180 lattice points of the circle of radius 5525 around
-                // (6000, 6000): integer coordinates, distances exact.
-                const int r = 5525;
-                centres = {{6000, 6000}};
-                for (int x = -r; x <= r; ++x) {
-                    const int y =
-                        static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
-                    if (x * x + y * y == r * r) {
-                        centres.emplace_back(6000.0f + x, 6000.0f + y);
-                        if (y != 0) {
-                            centres.emplace_back(6000.0f + x, 6000.0f - y);
-                        }
-                    }
+        const std::vector<size_t> marks = {9, 1, 9};
+        const auto row = [](const char* name, const Points& centres,
+                            const std::vector<size_t>& marks, const char* logLine,
+                            float radius = 19.0f) {
+            QTest::newRow(name) << centres << marks << radius << QString(logLine);
+        };
+        row("two centres", {{0, 0}, {20, 20}}, marks,
+            "-------1.t_vecSecondNeighbor_diff is empty--------");
+        row("straight row", straightRow(13), marks,
+            "-------1.t_vecSecondNeighbor_diff is empty--------");
+        row("mark index 0", patch, {0, 1, 9}, "-------3.m_vecMarkIdx-------- 0 9");
+        row("mark index 2 zero", patch, {9, 1, 0}, "-------3.m_vecMarkIdx-------- 9 0");
+        row("mark outside", patch, {9, 1, patch.size()},
+            "-------3.m_vecMarkIdx outside the centres--------");
+        row("two marks", patch, {9, 1}, "-------3.m_vecMarkIdx-------- only 2 marks");
+        Points notFinite = patch;
+        notFinite[3].x = std::numeric_limits<float>::quiet_NaN();
+        row("not finite", notFinite, marks, "-------0.centre not finite--------");
+        row("radius 0", patch, marks, "-------0.grid unit--------", 0.0f);
+        row("scattered", {{0, 0}, {20, 20}, {40, 0}, {300, 300}, {330, 290}, {345, 320}}, marks,
+            "-------2.t_vecSecondNeighbor_diff_check is empty--------");
+        row("too many", Points(Task::kMaxCentres + 1, {1, 1}), marks,
+            "-------0.too many centres--------");
+        // Every point of a circle is exactly as far from its centre: all are
+        // the centre's neighbours, and the two-step paths through it grow with
+        // the square of their number. These are the 180 lattice points of the
+        // circle of radius 5525 around (6000, 6000).
+        const int r = 5525;
+        Points circle = {{6000, 6000}};
+        for (int x = -r; x <= r; ++x) {
+            const int y = static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
+            if (x * x + y * y == r * r) {
+                circle.emplace_back(6000.0f + x, 6000.0f + y);
+                if (y != 0) {
+                    circle.emplace_back(6000.0f + x, 6000.0f - y);
                 }
-                QCOMPARE(centres.size(), size_t(181));
-                marks = {1, 2, 3};
-                break;
-            }
-            case 11: {
-                // Runs of the board's lattice (x + y odd, 20 px per step, in
-                // row order) with a few stray points between them.
-                Points board;
-                for (int y = 0; y < 20; ++y) {
-                    for (int x = 0; x < 27; ++x) {
-                        if ((x + y) % 2 == 1) {
-                            board.emplace_back(40.0f + 20.0f * x, 30.0f + 20.0f * y);
-                        }
-                    }
-                }
-                const auto run = [&](size_t from, size_t count) {
-                    centres.insert(centres.end(), board.begin() + from,
-                                   board.begin() + from + count);
-                };
-                centres.clear();
-                run(0, 40);
-                run(143, 12);
-                centres.emplace_back(320.0f, 1.8367099e-40f);
-                run(156, 36);
-                centres.emplace_back(178.0f, 310.0f);
-                run(193, 38);
-                centres.emplace_back(120.0f, 1.7397316e-35f);
-                centres.emplace_back(0.0f, 128.0f);
-                run(232, 38);
-                marks = {167, 169, 100};
-                break;
             }
         }
+        QCOMPARE(circle.size(), size_t(181));
+        row("too many bends", circle, {1, 2, 3}, "-------1.too many bend vectors--------");
+        // Found by fuzzing: a cut-off board whose mark indexes point past it;
+        // no circle keeps a place once the ring-cut ones go. Runs of the
+        // board's lattice (x + y odd, 20 px per step, in row order) with a
+        // few stray points between them.
+        Points board;
+        for (int y = 0; y < 20; ++y) {
+            for (int x = 0; x < 27; ++x) {
+                if ((x + y) % 2 == 1) {
+                    board.emplace_back(40.0f + 20.0f * x, 30.0f + 20.0f * y);
+                }
+            }
+        }
+        Points cut;
+        const auto run = [&](size_t from, size_t count) {
+            cut.insert(cut.end(), board.begin() + from, board.begin() + from + count);
+        };
+        run(0, 40);
+        run(143, 12);
+        cut.emplace_back(320.0f, 1.8367099e-40f);
+        run(156, 36);
+        cut.emplace_back(178.0f, 310.0f);
+        run(193, 38);
+        cut.emplace_back(120.0f, 1.7397316e-35f);
+        cut.emplace_back(0.0f, 128.0f);
+        run(232, 38);
+        row("only ring-cut circles", cut, {167, 169, 100}, "-------5.no circle placed--------");
+    }
+
+    void runEndsWithoutStoringOnUnusableInput() {
+        QFETCH(Points, centres);
+        QFETCH(std::vector<size_t>, marks);
+        QFETCH(float, radius);
+        QFETCH(QString, logLine);
 
         ImageData store;
         store.startRun();

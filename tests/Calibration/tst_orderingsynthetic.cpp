@@ -4,9 +4,6 @@
 #include "tests/support/syntheticboard/OrderingCheck.h"
 #include "tests/support/syntheticboard/SyntheticBoardView.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace {
 
 using Task = CMyCalculationPicThread;
@@ -22,10 +19,6 @@ struct QuietLog {
     QtMessageHandler previous = qInstallMessageHandler(quiet);
     ~QuietLog() { qInstallMessageHandler(previous); }
 };
-
-bool sameBits(const cv::Point3f& a, const cv::Point3f& b) {
-    return std::memcmp(&a, &b, sizeof(a)) == 0;
-}
 
 }  // namespace
 
@@ -84,39 +77,6 @@ private slots:
         QCOMPARE(outcome.recovered, size_t(258));
         QCOMPARE(outcome.wrong, size_t(0));
         QVERIFY(outcome.maxImageError < 1e-3);
-    }
-
-    void leftAndRightGiveBitIdenticalBoardPoints() {
-        SyntheticPose left;
-        left.tiltDeg = 10.0;
-        SyntheticPose right = left;
-        right.shift = {0.25, 0.0};  // the right camera misses part of the board
-        SyntheticOptions options;
-        options.noisePx = 0.3;
-
-        const QuietLog quietLog;
-        Task leftTask(0, QString());
-        Task rightTask(0, QString());
-        QVERIFY(m_check.order(m_board.generate(left, options, 1), 30, 1, &leftTask).stored);
-        QVERIFY(m_check.order(m_board.generate(right, options, 3), 30, 2, &rightTask).stored);
-        QVERIFY(rightTask.sortedGrid().size() < leftTask.sortedGrid().size());
-
-        size_t common = 0;
-        for (size_t r = 0; r < rightTask.sortedGrid().size(); ++r) {
-            for (size_t l = 0; l < leftTask.sortedGrid().size(); ++l) {
-                if (leftTask.sortedGrid()[l] == rightTask.sortedGrid()[r]) {
-                    QVERIFY(sameBits(leftTask.objectPoints()[l], rightTask.objectPoints()[r]));
-                    ++common;
-                }
-            }
-        }
-        QCOMPARE(common, rightTask.sortedGrid().size());
-        const cv::Point3f mark = leftTask.objectPoints()[static_cast<size_t>(
-            std::find(leftTask.sortedGrid().begin(), leftTask.sortedGrid().end(),
-                      cv::Point(11, 12)) -
-            leftTask.sortedGrid().begin())];
-        QVERIFY(sameBits(
-            mark, cv::Point3f(11.0f * leftTask.gridUnit(), 12.0f * leftTask.gridUnit(), 0.0f)));
     }
 
     void resultDependsOnTheViewNotThePacketOrder() {

@@ -5,8 +5,7 @@
 #include "fuzz/CorpusFiles.h"
 
 #include "device/wire/FeaturePacket.h"
-
-#include <cmath>
+#include "tests/support/EquidistantCircle.h"
 
 namespace {
 
@@ -67,20 +66,7 @@ int main(int argc, char* argv[]) {
     corpus.add(packet(4, 1, 3, row, {1, 2, 3}));
     corpus.add(packet(5, 1, 3, {{0, 0}, {10, 10}, {20, 0}}, {1, 0, 2}));
 
-    // Every lattice point of the circle of radius 5525 and its centre: all at
-    // one distance from the centre.
-    std::vector<cv::Point2f> circle{{6000, 6000}};
-    const int r = 5525;
-    for (int x = -r; x <= r; ++x) {
-        const int y = static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
-        if (x * x + y * y == r * r) {
-            circle.emplace_back(6000.0f + x, 6000.0f + y);
-            if (y != 0) {
-                circle.emplace_back(6000.0f + x, 6000.0f - y);
-            }
-        }
-    }
-    corpus.add(packet(4, 1, 5, circle, {1, 2, 3}));
+    corpus.add(packet(4, 1, 5, equidistantCircle(), {1, 2, 3}));
 
     // Two and three clusters of coincident centres.
     std::vector<cv::Point2f> clusters;

@@ -2,10 +2,10 @@
 
 #include "Calibration/CMyCalculationPicThread.h"
 #include "Calibration/ImageData.h"
+#include "tests/support/EquidistantCircle.h"
 
 #include <QRegularExpression>
 
-#include <cmath>
 #include <limits>
 
 namespace {
@@ -71,21 +71,7 @@ private slots:
             "-------2.t_vecSecondNeighbor_diff_check is empty--------");
         row("too many", Points(Task::kMaxCentres + 1, {1, 1}), marks,
             "-------0.too many centres--------");
-        // Every point of a circle is exactly as far from its centre: all are
-        // the centre's neighbours, and the two-step paths through it grow with
-        // the square of their number. These are the 180 lattice points of the
-        // circle of radius 5525 around (6000, 6000).
-        const int r = 5525;
-        Points circle = {{6000, 6000}};
-        for (int x = -r; x <= r; ++x) {
-            const int y = static_cast<int>(std::lround(std::sqrt(double(r) * r - double(x) * x)));
-            if (x * x + y * y == r * r) {
-                circle.emplace_back(6000.0f + x, 6000.0f + y);
-                if (y != 0) {
-                    circle.emplace_back(6000.0f + x, 6000.0f - y);
-                }
-            }
-        }
+        const Points circle = equidistantCircle();
         QCOMPARE(circle.size(), size_t(181));
         row("too many bends", circle, {1, 2, 3}, "-------1.too many bend vectors--------");
         // Found by fuzzing: a cut-off board whose mark indexes point past it;

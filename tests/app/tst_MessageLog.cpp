@@ -49,30 +49,6 @@ private slots:
         g_forwarded = 0;
     }
 
-    void linesHaveTheirFixedFormats() {
-        qDebug() << "hello" << 42;
-        qWarning("disk %s", "full");
-        qCritical("broken");
-        qInfo("not kept");
-        const QStringList lines = logLines();
-        QCOMPARE(lines.size(), 4);
-        const auto m = kDebugLine.match(lines[0]);
-        QVERIFY2(m.hasMatch(), qPrintable(lines[0]));
-        QCOMPARE(m.captured(1), QStringLiteral("hello 42"));
-        QCOMPARE(lines[1], QStringLiteral("Warning: disk full"));
-        QCOMPARE(lines[2], QStringLiteral("Critical: broken"));
-        QCOMPARE(lines[3], QString());  // info: an empty line
-
-        QCOMPARE(formatLogLine(QtFatalMsg, "gone"), QStringLiteral("Fatal: gone"));
-    }
-
-    void everyMessageIsPassedOnToThePreviousHandler() {
-        qDebug("a");
-        qWarning("b");
-        qInfo("c");
-        QCOMPARE(g_forwarded.load(), 3);
-    }
-
     void missingLogDirectoryLosesTheLineButNotTheProcess() {
         QDir(logDirPath()).removeRecursively();
         qDebug("nowhere to go");

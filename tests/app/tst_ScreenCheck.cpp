@@ -1,8 +1,8 @@
-#include "app/NimbraApplication.h"
 #include "tests/support/TestMain.h"
 #include "tests/support/XvfbServer.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 namespace {
@@ -25,13 +25,6 @@ class TestScreenCheck : public QObject {
     Q_OBJECT
 
 private slots:
-    void refusalTextFollowsTheSystemLanguage() {
-        const QRegularExpression han(QStringLiteral("[\\x{4E00}-\\x{9FFF}]"));
-        QVERIFY(NimbraApplication::extendedScreenText(true).contains(han));
-        const QString english = NimbraApplication::extendedScreenText(false);
-        QVERIFY(!english.isEmpty() && !english.contains(han));
-    }
-
     void twoScreensShowOnlyTheMessageBoxAndExitZero() {
         XvfbServer xvfb({QSize(1280, 1024), QSize(1280, 1024)});
         QVERIFY2(xvfb.start(), qPrintable(xvfb.errorString()));

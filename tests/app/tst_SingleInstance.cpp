@@ -30,27 +30,14 @@ private slots:
     }
 
     void secondProcessExitsWith255AndFirstKeepsRunning() {
-        QDir().mkpath(logDirPath());
-        {
-            QFile stale(logFilePath());
-            QVERIFY(stale.open(QIODevice::WriteOnly));
-            stale.write("stale line from an earlier start\n");
-        }
-
         QProcess* first = startApp();
         QVERIFY(first->waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(pidFileBytes(), pidText(first->processId()), 15000);
-        QVERIFY(!log().contains("stale line"));
-        QVERIFY(log().contains(QRegularExpression(R"(Debug\[[^\]]+\]: fd \d+)")));
 
         QProcess* second = startApp();
         QVERIFY(second->waitForFinished(15000));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 255);
-        // The second copy started a fresh log of its own and said why it left.
-        const QString secondLog = log();
-        QVERIFY2(secondLog.contains(QRegularExpression(R"(\]: fd \d+\n)")), qPrintable(secondLog));
-        QVERIFY2(secondLog.contains("]: process is run\n"), qPrintable(secondLog));
 
         QCOMPARE(first->state(), QProcess::Running);
         QCOMPARE(pidFileBytes(), pidText(first->processId()));
@@ -80,7 +67,7 @@ private slots:
 
     // Anyone may create /tmp/NimbraDesktop.pid before the program (run as
     // root) starts: a link to another file must leave that file alone and
-    // stop the program with 255, saying why.
+    // stop the program with 255.
     void symbolicLinkIsRefusedAndItsTargetKept() {
         const QString victim = privateDir() + QStringLiteral("/precious-file");
         writeFile(victim, "a file of root's\n");
@@ -94,28 +81,18 @@ private slots:
         QCOMPARE(app->exitCode(), 255);
         QCOMPARE(readFile(victim), QByteArray("a file of root's\n"));
         QVERIFY(QFileInfo(pidFilePath()).isSymLink());
-        const QString text = log();
-        QVERIFY2(text.contains(QStringLiteral("]: pid file %1 refused: it is a symbolic link\n")
-                                   .arg(pidFilePath())),
-                 qPrintable(text));
-        QVERIFY2(text.contains("]: process is run\n"), qPrintable(text));
     }
 
     // The same refusal for whatever else may stand at the path; nothing in it
     // changes.
     void onlyAPlainFileOfItsOwnIsTaken_data() {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("why");
-        QTest::newRow("directory") << "directory"
-                                   << "Is a directory";
-        QTest::newRow("fifo") << "fifo"
-                              << "not a regular file";
-        QTest::newRow("hard link") << "hard link"
-                                   << "the file has 2 names (hard links)";
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("fifo") << "fifo";
+        QTest::newRow("hard link") << "hard link";
     }
     void onlyAPlainFileOfItsOwnIsTaken() {
         QFETCH(QString, kind);
-        QFETCH(QString, why);
         const QString dir = privateDir() + QStringLiteral("/pid-kinds");
         QDir(dir).removeRecursively();
         QVERIFY(QDir().mkpath(dir));
@@ -131,9 +108,6 @@ private slots:
                 ::link(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()),
                 0);
         }
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^fd ")));
-        QTest::ignoreMessage(QtDebugMsg,
-                             qPrintable(QStringLiteral("pid file %1 refused: %2").arg(path, why)));
         QVERIFY(!IsSingleProcess(path));
         if (kind == QLatin1String("hard link")) {
             QCOMPARE(readFile(other), QByteArray("another name of the same file\n"));
@@ -146,10 +120,6 @@ private:
     static QByteArray pidFileBytes() {
         QFile f(pidFilePath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static QString log() {
-        QFile f(logFilePath());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
     // The test's own temporary home, where its pid file lies.
     static QString privateDir() { return QFileInfo(pidFilePath()).absolutePath(); }

@@ -56,17 +56,6 @@ private slots:
         qputenv("NIMBRA_DEVICE_ADDRESS", "127.0.0.100");
     }
 
-    void tableResourceIsGbkOfTheReadableSource() {
-        QFile resource(QStringLiteral("://ch_en.qm"));
-        QVERIFY(resource.open(QIODevice::ReadOnly));
-        const QByteArray raw = resource.readAll();
-        QFile source(QStringLiteral(NIMBRA_TABLE_SOURCE));
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(source.readAll());
-        QCOMPARE(QTextCodec::codecForName("GBK")->toUnicode(raw), text);
-        QVERIFY(raw != text.toUtf8());  // really re-encoded, not copied
-    }
-
     void addedTableLeavesTheFirstAloneAndKeepsItsPlaceholders() {
         auto pairs = [](const QString& resource) {
             QFile file(resource);

@@ -69,16 +69,6 @@ private slots:
         monitor.quit();
         QVERIFY(monitor.wait(8000));
     }
-
-    void noDeviceNoSignal() {
-        DeviceMonitor monitor;
-        QSignalSpy spy(&monitor, &DeviceMonitor::stateChanged);
-        monitor.start();
-        QTest::qWait(2500);
-        QCOMPARE(spy.count(), 0);
-        monitor.quit();
-        QVERIFY(monitor.wait(8000));
-    }
 };
 
 NIMBRA_CORE_TEST_MAIN(TestDeviceMonitor)

@@ -162,8 +162,6 @@ private slots:
         QVERIFY(parsed);
         QCOMPARE(parsed->len, 122u);
         QCOMPARE(FeaturePacket::encode(*parsed).toHex(), kGoldenPacket.toHex());
-        QCOMPARE(FeaturePacket::encodeIgnored().toHex(),
-                 QByteArray("010200000000000012000000000000000304"));
     }
 
     // Values no calibration run can hold are refused with the reason in the
@@ -222,14 +220,6 @@ private slots:
         }
     }
 
-    void parseRefusesBytesThatAreNotOneFramedPacket() {
-        QVERIFY(!FeaturePacket::parse(QByteArray()));
-        QVERIFY(!FeaturePacket::parse(kGoldenPacket.left(11)));
-        QVERIFY(!FeaturePacket::parse(kGoldenPacket.left(121)));  // length says 122
-        QVERIFY(!FeaturePacket::parse(kGoldenPacket + QByteArray(8, '\0')));
-        QVERIFY(!FeaturePacket::parse(FeaturePacket::encodeIgnored()));
-    }
-
     // Bytes 0x01 0x02 inside a packet (here a point's x) start nothing: the
     // packet survives a cut at every position, also just before them.
     void headBytesInsideAPacketSurviveEveryCut() {
@@ -250,7 +240,7 @@ private slots:
 
     // A whole run's stream, cut as a real link may cut it, gives exactly the
     // packets of one-read-per-packet delivery, in order; garbage between the
-    // packets costs nothing but itself, one log line per run of it.
+    // packets costs nothing but itself.
     void anyCutGivesThePacketsOfWholePacketDelivery_data() { ReadCuts::addCutRows(); }
     void anyCutGivesThePacketsOfWholePacketDelivery() {
         QFETCH(int, cut);
@@ -268,55 +258,42 @@ private slots:
 
         std::mt19937 rng(7);
         QByteArray dirty;
-        int runs = 0;
         for (int i = 0; i < run.size(); ++i) {
             if (i % 3 == 1 && i + 1 < run.size()) {  // a packet follows
                 dirty += garbage(rng, i);
-                ++runs;
             }
             dirty += run[i];
         }
         Channel d;
-        LogCapture log;
         d.readAll(dirty, ReadCuts::fixedOrRandom(cut));
         QCOMPARE(d.packets, whole.packets);
-        QCOMPARE(log.messages().filter("data channel: skipped").size(), runs);
     }
 
     // Each kind of broken packet, alone between two good ones.
     void brokenPacketIsSkippedAndTheNextOneTaken_data() {
         QTest::addColumn<QByteArray>("broken");
-        QTest::addColumn<QString>("reason");
         const QByteArray p = FeaturePacket::encode(record(4, 1, 1, 3));
         QByteArray badTail = p;
         badTail[badTail.size() - 1] = 0x05;
-        QTest::newRow("bad tail") << badTail << "no tail where the length ends";
-        QTest::newRow("cut short") << p.left(p.size() - 9) << "no tail where the length ends";
-        QTest::newRow("header only") << p.left(12) << "no tail where the length ends";
-        QTest::newRow("head only") << p.left(2) << "bad length field";
+        QTest::newRow("bad tail") << badTail;
+        QTest::newRow("cut short") << p.left(p.size() - 9);
+        QTest::newRow("header only") << p.left(12);
+        QTest::newRow("head only") << p.left(2);
         for (quint32 len : {0u, 11u, 17u, 19u, 113u, 125u,
                             quint32(FeaturePacket::kMaxLength + FeaturePacket::kPointSize),
                             0x80000000u, 0xffffffffu}) {
-            QTest::newRow(qPrintable(QString("length %1").arg(len)))
-                << withLength(p, len) << "bad length field";
+            QTest::newRow(qPrintable(QString("length %1").arg(len))) << withLength(p, len);
         }
-        QTest::newRow("junk text") << QByteArray("NG\r\n...") << "no packet head";
+        QTest::newRow("junk text") << QByteArray("NG\r\n...");
     }
     void brokenPacketIsSkippedAndTheNextOneTaken() {
         QFETCH(QByteArray, broken);
-        QFETCH(QString, reason);
         const QByteArray a = FeaturePacket::encode(record(4, 1, 7, 30));
         const QByteArray b = FeaturePacket::encode(record(5, 2, 8, 30));
         for (int cut : {1, 13, 1 << 20}) {
             Channel c;
-            LogCapture log;
             c.readAll(a + broken + b, ReadCuts::fixed(cut));
             QCOMPARE(c.indexes(), (Indexes{7, 8}));
-            const QStringList lines = log.messages().filter("data channel: skipped");
-            QCOMPARE(lines.size(), 1);
-            QVERIFY2(
-                lines[0].contains(QString("skipped %1 bytes (%2)").arg(broken.size()).arg(reason)),
-                qPrintable(lines[0]));
         }
     }
 
@@ -331,7 +308,6 @@ private slots:
         }
         flood += QByteArray(FeaturePacket::kMaxLength, '\0');
         Channel c;
-        LogCapture log;
         int most = 0;
         for (const QByteArray& read :
              ReadCuts::cut(flood + FeaturePacket::encode(record(4, 2, 9, 3)),
@@ -341,45 +317,6 @@ private slots:
         }
         QVERIFY2(most < FeaturePacket::kMaxLength, qPrintable(QString::number(most)));
         QCOMPARE(c.indexes(), (Indexes{9}));
-        QCOMPARE(log.messages().filter("data channel: skipped").size(), 1);
-    }
-
-    // "end" between packets is logged, never parsed, whether alone, glued to
-    // packets or cut in two.
-    void endBetweenPacketsIsLogged_data() {
-        QTest::addColumn<QList<int>>("cuts");  // where the stream is cut
-        const int n = FeaturePacket::encode(record(4, 1, 1, 3)).size();
-        QTest::newRow("one read") << QList<int>{};
-        QTest::newRow("end alone") << QList<int>{n, n + 3};
-        QTest::newRow("glued after") << QList<int>{n + 3};
-        QTest::newRow("glued before") << QList<int>{n};
-        QTest::newRow("cut inside") << QList<int>{n + 1, n + 2};
-    }
-    void endBetweenPacketsIsLogged() {
-        QFETCH(QList<int>, cuts);
-        const QByteArray stream = FeaturePacket::encode(record(4, 1, 1, 3)) + "end" +
-                                  FeaturePacket::encode(record(4, 1, 2, 3)) + "end";
-        Channel c;
-        LogCapture log;
-        int from = 0;
-        for (int at : cuts + QList<int>{stream.size()}) {
-            c.read(stream.mid(from, at - from));
-            from = at;
-        }
-        QCOMPARE(c.indexes(), (Indexes{1, 2}));
-        QCOMPARE(log.messages().filter(QRegularExpression("^end$")).size(), 2);
-        QVERIFY(log.messages().filter("skipped").isEmpty());
-        QVERIFY(c.assembler.cache().isEmpty());
-    }
-
-    void resetForgetsTheHeldBackBytes() {
-        const QByteArray p = FeaturePacket::encode(record(4, 1, 3, 5));
-        Channel c;
-        c.read(p.left(100));
-        c.assembler.reset();
-        QVERIFY(c.assembler.cache().isEmpty());
-        c.read(p);
-        QCOMPARE(c.indexes(), (Indexes{3}));
     }
 };
 

@@ -32,12 +32,10 @@ struct CaptureServer {
     QTcpServer server;
     QTcpSocket* peer = nullptr;
     QByteArray received;
-    int connections = 0;
 
     CaptureServer() {
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server.nextPendingConnection()) {
-                ++connections;
                 peer = s;
                 QObject::connect(s, &QTcpSocket::readyRead,
                                  [this, s] { received += s->readAll(); });
@@ -57,43 +55,6 @@ private slots:
     void initTestCase() {
         qputenv("NIMBRA_DEVICE_ADDRESS", kDrone.toString().toLatin1());
         qRegisterMetaType<QRect>();
-    }
-
-    void connectingSendsStartfrontAndLeftToRightSwitchAtTwelve() {
-        CaptureServer drone;
-        QVERIFY(drone.server.listen(kDrone, ImageCapture::kPort));
-        VideoShow video;
-        ImageCapture capture(&video);
-        QSignalSpy index(&capture, &ImageCapture::imageIndex);
-        QSignalSpy circles(&capture, &ImageCapture::circlePos);
-        QSignalSpy changed(&capture, &ImageCapture::imageChanged);
-        QSignalSpy forward(&capture, &ImageCapture::forwardFinished);
-        QSignalSpy downward(&capture, &ImageCapture::downwardFinished);
-
-        capture.startCapture();
-        QTRY_VERIFY_WITH_TIMEOUT(drone.received.contains("startfront"), 5000);
-
-        // The forward left camera is reported open.
-        video.openForwardLeft();
-        video.quitVideo();
-        emit video.openSucceed();
-        QTRY_COMPARE(changed.count(), 1);
-        QCOMPARE(changed.at(0).at(0).value<VideoShow::VideoPosition>(), VideoShow::ForwardLeft);
-        QTRY_VERIFY(!capture.isRightView() && !capture.isDownView());
-
-        for (int i = 0; i <= 12; ++i) {
-            drone.peer->write(status(i, 4, 1));  // approaching the shot
-            drone.peer->write(status(i, 5, 1));  // taken
-        }
-        QTRY_COMPARE(index.count(), 13);
-        QCOMPARE(index.last().at(0).toInt(), 12);
-        // Image 12 taken by the left camera: the reader moves to the right one.
-        QTRY_COMPARE(video.position(), VideoShow::ForwardRight);
-        QVERIFY(circles.count() >= 13);
-        QCOMPARE(forward.count(), 0);
-        QCOMPARE(downward.count(), 0);
-        video.quitVideo();
-        capture.quitCapture();
     }
 
     void rightCameraFinishesThePairAtTwentyFive_data() {
@@ -160,26 +121,6 @@ private slots:
         QVERIFY(retry.failed(20000) > 0);
         // Attempts that each hang past the limit give up at the next failure.
         QCOMPARE(retry.failed(31000), CameraOpenRetry::kGiveUp);
-    }
-
-    void giveUpLimitFollowsTheEnvironment_data() {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<int>("limit");
-        QTest::newRow("unset") << QByteArray() << CameraOpenRetry::kDefaultLimitMs;
-        QTest::newRow("short") << QByteArray("1500") << 1500;
-        QTest::newRow("zero") << QByteArray("0") << CameraOpenRetry::kDefaultLimitMs;
-        QTest::newRow("words") << QByteArray("soon") << CameraOpenRetry::kDefaultLimitMs;
-    }
-    void giveUpLimitFollowsTheEnvironment() {
-        QFETCH(QByteArray, value);
-        QFETCH(int, limit);
-        if (value.isNull()) {
-            qunsetenv(kGiveUpVariable);
-        } else {
-            qputenv(kGiveUpVariable, value);
-        }
-        QCOMPARE(CameraOpenRetry::limitFromEnvironment(), limit);
-        qunsetenv(kGiveUpVariable);
     }
 
     // A camera that never opens (nothing serves RTSP here) is tried a few
@@ -252,24 +193,6 @@ private slots:
         QTest::qWait(CameraOpenRetry::kFirstPauseMs * 3);
         QCOMPARE(failures.count(), 1);
         QVERIFY(!video.isRunning());
-    }
-
-    void restartReconnectsAndKeepsTheCameraFlags() {
-        CaptureServer drone;
-        QVERIFY(drone.server.listen(kDrone, ImageCapture::kPort));
-        VideoShow video;
-        ImageCapture capture(&video);
-        capture.startCapture();
-        QTRY_COMPARE_WITH_TIMEOUT(drone.connections, 1, 5000);
-        video.openDownwardLeft();
-        QObject::disconnect(&video, &VideoShow::openFailed, &capture, nullptr);
-        video.quitVideo();
-        emit video.openSucceed();
-        QTRY_VERIFY(capture.isDownView());
-        capture.startCapture();
-        QTRY_COMPARE_WITH_TIMEOUT(drone.connections, 2, 5000);
-        QVERIFY(capture.isDownView() && !capture.isRightView());
-        capture.quitCapture();
     }
 };
 

@@ -66,16 +66,6 @@ class TestQtTelnet : public QObject {
     Q_OBJECT
 
 private slots:
-    void connectingSendsTheOptionRequestsOnce() {
-        Session s;
-        QVERIFY(s.peer.listen());
-        s.client.connectToHost(QStringLiteral("127.0.0.1"), s.peer.port());
-        QVERIFY(s.peer.waitForReceivedSize(kOptionRequests.size()));
-        s.client.connectToHost(QStringLiteral("127.0.0.1"), s.peer.port());
-        COMPARE_ANSWER(s, QByteArray(), kOptionRequests);
-        QCOMPARE(s.peer.connectionCount(), 1);
-    }
-
     void negotiation_data() {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QByteArray>("answer");
@@ -92,7 +82,6 @@ private slots:
                                        << bytes({IAC, WILL, STATUS, IAC, WONT, STATUS});
         QTest::newRow("WILL of an unsupported option")
             << bytes({IAC, WILL, ECHO}) << bytes({IAC, DONT, ECHO});
-        QTest::newRow("WONT") << bytes({IAC, WONT, ECHO}) << bytes({IAC, DONT, ECHO});
         QTest::newRow("DO of an unsupported option")
             << bytes({IAC, DO, ECHO}) << bytes({IAC, WONT, ECHO});
         QTest::newRow("DO NAWS without a size: WONT, yet marked enabled")

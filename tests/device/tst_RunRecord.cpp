@@ -40,22 +40,6 @@ class TestRunRecord : public QObject {
     Q_OBJECT
 
 private slots:
-    void headerLayoutIsFixed() {
-        const QByteArray h = RunRecordWriter::encodeHeader(header(35, 344.25, 1920));
-        QCOMPARE(h.size(), 32);
-        QCOMPARE(h.left(8), QByteArray("NIMBREC1"));
-        QCOMPARE(h.mid(8, 4), QByteArray::fromHex("01000000"));
-        QCOMPARE(h.mid(12, 4), QByteArray::fromHex("23000000"));
-        QCOMPARE(h.mid(16, 8), QByteArray::fromHex("0000000000847540"));  // 344.25
-        QCOMPARE(h.mid(24, 4), QByteArray::fromHex("80070000"));
-        QCOMPARE(h.mid(28, 4), QByteArray(4, '\0'));
-        QCOMPARE(RunRecordWriter::encodeRecord(0x0102, 1, "ab"),
-                 QByteArray::fromHex("0201000000000000"
-                                     "01"
-                                     "02000000"
-                                     "6162"));
-    }
-
     void writtenRecordReadsBackChunkByChunk() {
         QTemporaryDir dir;
         RunRecordWriter writer;

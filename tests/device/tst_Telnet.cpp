@@ -1,4 +1,3 @@
-#include "tests/support/ByteList.h"
 #include "tests/support/ScriptedTcpPeer.h"
 #include "device/telnet/Telnet.h"
 #include "tests/support/TestMain.h"
@@ -12,29 +11,6 @@ namespace {
 const char kConsoleAddress[] = "127.0.0.23";
 const quint16 kConsolePort = 23;
 
-// The bytes of a TELNET stream without its command sequences: what a user
-// would have typed.
-QByteArray withoutCommands(const QByteArray& stream) {
-    QByteArray text;
-    for (int i = 0; i < stream.size(); ++i) {
-        const auto c = static_cast<unsigned char>(stream.at(i));
-        if (c != 255 || i + 1 >= stream.size()) {
-            text.append(char(c));
-            continue;
-        }
-        const auto command = static_cast<unsigned char>(stream.at(i + 1));
-        if (command == 250) {
-            const int end = stream.indexOf(bytes({255, 240}), i + 2);
-            i = end < 0 ? stream.size() : end + 1;
-        } else if (command >= 251) {
-            i += 2;
-        } else {
-            i += 1;
-        }
-    }
-    return text;
-}
-
 bool listenAsConsole(ScriptedTcpPeer& peer) {
     return peer.listen(QHostAddress(QString::fromLatin1(kConsoleAddress)), kConsolePort);
 }
@@ -46,37 +22,6 @@ class TestTelnet : public QObject {
 
 private slots:
     void initTestCase() { qputenv("NIMBRA_DEVICE_ADDRESS", kConsoleAddress); }
-
-    void consoleSession_data() {
-        QTest::addColumn<QByteArray>("negotiation");
-        QTest::newRow("console negotiates echo and window size")
-            << bytes({255, 253, 1, 255, 253, 31, 255, 251, 1, 255, 251, 3});
-        QTest::newRow("console refuses authentication") << bytes({255, 254, 37, 255, 251, 3});
-    }
-
-    void consoleSession() {
-        QFETCH(QByteArray, negotiation);
-        ScriptedTcpPeer console;
-        QVERIFY2(listenAsConsole(console), "binding 127.0.0.23:23 needs root");
-        console.setGreeting(negotiation + "\r\n(none) login: ");
-        console.addStep("root\r\n", "Password: ");
-        console.addStep("\r\n", "\r\n\r\nWelcome to HiLinux.\r\n~ # ");
-        console.addStep("cat /etc/master-version\r\n",
-                        "cat /etc/master-version\r\nMASTER_VERSION=v3.3.9\r\n~ # ");
-        console.addStep("reboot\r\n", QByteArray());
-
-        Telnet telnet;
-        QSignalSpy version(&telnet, &Telnet::version);
-        telnet.connectToHost();
-        QVERIFY(version.wait(5000));
-        QCOMPARE(version.count(), 1);
-        QCOMPARE(version.at(0).at(0).toString(), QStringLiteral("v3.3.9"));
-
-        telnet.reboot();
-        QVERIFY(console.waitForScript());
-        QCOMPARE(withoutCommands(console.received()),
-                 QByteArray("root\r\n\r\ncat /etc/master-version\r\nreboot\r\n"));
-    }
 
     void markers_data() {
         QTest::addColumn<QByteArray>("text");

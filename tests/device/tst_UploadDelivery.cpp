@@ -1,10 +1,9 @@
 // The upload counts as delivered only once the drone holds every byte: the
 // wait for the peer's acknowledgements against a peer that reads late, reads
-// nothing or resets. (The data channel's result after its upload is checked
-// by the whole runs of tst_CalculationRun.)
+// nothing or resets. (The data channel's result after a reset upload is
+// checked by tst_CalculationRun.)
 
 #include "device/UploadDelivery.h"
-#include "tests/support/OutputCapture.h"
 #include "tests/support/TestMain.h"
 
 #include <QTcpServer>
@@ -137,13 +136,11 @@ private slots:
         const QByteArray bytes = payload(128 * 1024);
         client.write(bytes);
 
-        LogCapture log;
         const UploadDelivery::Result stalled = UploadDelivery::wait(&client, 400);
         QCOMPARE(stalled.outcome, UploadDelivery::Outcome::TimedOut);
         QCOMPARE(client.bytesToWrite(), qint64(0));  // all of it left Qt's buffer...
         QVERIFY(stalled.undelivered > 0);            // ...but the peer holds only part
         QCOMPARE(stalled.total, qint64(bytes.size()));
-        QVERIFY(log.contains("upload failed: ") && log.contains("still not received"));
 
         peer.startReading();
         QList<qint64> reported;
@@ -157,7 +154,6 @@ private slots:
         QVERIFY(!reported.isEmpty());
         QCOMPARE(reported.last(), done.total);
         QVERIFY(std::is_sorted(reported.begin(), reported.end()));
-        QVERIFY(log.contains(QString("the drone received all %1 bytes").arg(done.total)));
         QTRY_COMPARE(peer.received(), bytes);
     }
 
@@ -182,11 +178,9 @@ private slots:
         QVERIFY(connectLargeBuffer(other, second));
         other.write(payload(128 * 1024));
         QTimer::singleShot(200, [&] { second.reset(); });
-        LogCapture log;
         const UploadDelivery::Result r = UploadDelivery::wait(&other, 10000);
         QCOMPARE(r.outcome, UploadDelivery::Outcome::ConnectionLost);
         QVERIFY(r.elapsedMs < 9000);
-        QVERIFY(log.contains("upload failed: the data connection was lost"));
 
         const UploadDelivery::Result never = UploadDelivery::wait(&other, 10000);
         QCOMPARE(never.outcome, UploadDelivery::Outcome::ConnectionLost);

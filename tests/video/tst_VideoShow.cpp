@@ -14,15 +14,6 @@ class TestVideoShow : public QObject {
 private slots:
     void initTestCase() { qputenv("NIMBRA_DEVICE_ADDRESS", kDrone.toString().toLatin1()); }
 
-    void reOpenBeforeAnyCameraIsAUrlError() {
-        VideoShow video;
-        QSignalSpy failed(&video, &VideoShow::openFailed);
-        video.reOpen();
-        QCOMPARE(failed.count(), 1);
-        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("url error"));
-        QVERIFY(!video.isRunning());
-    }
-
     void quitDuringABlockedOpenIsNoFailure() {
         QTcpServer silent;
         QVERIFY2(silent.listen(kDrone, 554), qPrintable(silent.errorString()));

@@ -85,21 +85,6 @@ private slots:
         QCOMPARE(widget.display().toImage().pixelColor(400, 600), QColor(Qt::white));
     }
 
-    void paintsFrameCentred() {
-        VideoWidget widget;
-        widget.resize(400, 300);
-        QImage frame(480, 640, QImage::Format_RGB32);
-        frame.fill(QColor(10, 200, 10));
-        widget.onImageFrame(frame);
-        widget.onCirclePos(QRect(), QRect(), QRect(), 1, 0, 99, false);
-        const QImage shown = widget.grab().toImage();
-        // 480 x 640 scaled into 400 x 300 is 225 x 300, centred from x = 87.
-        QCOMPARE(shown.pixelColor(200, 150), QColor(10, 200, 10));
-        QCOMPARE(shown.pixelColor(90, 150), QColor(10, 200, 10));
-        QVERIFY(shown.pixelColor(40, 150) != QColor(10, 200, 10));
-        QVERIFY(shown.pixelColor(360, 150) != QColor(10, 200, 10));
-    }
-
 private:
     enum Colour { None, Blue, Green, Red };
     static Colour colourAt(const QImage& image, QPoint p) {

@@ -20,30 +20,6 @@ private slots:
         QCoreApplication::setOrganizationName(QStringLiteral("NimbraTest"));
     }
 
-    void layoutFitsFourThreeArea_data() {
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<int>("x0");
-        QTest::addColumn<int>("y0");
-        QTest::addColumn<int>("r");
-        // Exactly 4:3 is not taller than 0.75, so the height decides.
-        QTest::newRow("1060x795") << QSize(1060, 795) << 0 << 1 << 19;
-        QTest::newRow("1000x1000") << QSize(1000, 1000) << 0 << 126 << 17;
-        QTest::newRow("wide 1600x795") << QSize(1600, 795) << 270 << 1 << 19;
-        QTest::newRow("narrower than 106") << QSize(100, 75) << 0 << 1 << 0;
-        QTest::newRow("tiny") << QSize(40, 30) << 0 << 1 << -1;
-    }
-
-    void layoutFitsFourThreeArea() {
-        QFETCH(QSize, size);
-        QFETCH(int, x0);
-        QFETCH(int, y0);
-        QFETCH(int, r);
-        const BCBoard::Layout layout = BCBoard::layoutFor(size.width(), size.height());
-        QCOMPARE(layout.x0, x0);
-        QCOMPARE(layout.y0, y0);
-        QCOMPARE(layout.r, r);
-    }
-
     void circlesSitOnTheLattice_data() {
         QTest::addColumn<QSize>("size");
         QTest::newRow("1060x795") << QSize(1060, 795);

@@ -56,87 +56,6 @@ private slots:
         static_cast<QWidget*>(bc)->hide();
     }
 
-    void runFollowsTheCaptureChannel() {
-        bc->progressBar()->setValue(7);
-
-        // Opening the forward cameras: a new run starts with an empty bar.
-        bc->show();
-        QVERIFY(segmentsDone({}));
-        QCOMPARE(visibleOverlays(), QStringList{QStringLiteral("WaitOpenVideo")});
-        const QString openingForward = waitText();
-        QTRY_VERIFY(deal->isRunning());
-        emit modelChange->requestSucceed();
-        QVERIFY(!bc->waitOverlay()->isVisible());
-
-        // Forward capture: every image taken fills its segment.
-        emit capture->imageChanged(VideoShow::ForwardLeft);
-        const QString forwardTitle = bc->title()->text();
-        emit capture->state(ImageCapture::MoveAway);
-        emit capture->imageIndex(0);
-        QTRY_VERIFY(segmentsDone({0}));
-        QVERIFY(bc->video()->isTipVisible());
-        const QString away = bc->video()->tip();
-        // Turning reports leave the distance tip as it was.
-        emit capture->state(ImageCapture::Clockwise);
-        emit capture->imageIndex(1);
-        QTRY_VERIFY(segmentsDone({0, 1}));
-        QVERIFY(bc->video()->isTipVisible());
-        QCOMPARE(bc->video()->tip(), away);
-        emit capture->state(ImageCapture::Normal);
-        QTRY_VERIFY(!bc->video()->isTipVisible());
-        emit capture->state(ImageCapture::MoveCloser);
-        QTRY_VERIFY(bc->video()->isTipVisible());
-        QVERIFY(bc->video()->tip() != away);
-
-        // The pair is done; the user turns the drone.
-        emit capture->forwardFinished();
-        QTRY_VERIFY(bc->forwardFinishedOverlay()->isVisible());
-        QTest::mouseClick(button(bc->forwardFinishedOverlay(), "btn"), Qt::LeftButton);
-        QCOMPARE(visibleOverlays(), QStringList{QStringLiteral("WaitOpenVideo")});
-        QVERIFY(waitText() != openingForward);
-        QVERIFY(segmentsDone({0, 1}));
-
-        // The first downward position clears the forward progress.
-        emit capture->imageChanged(VideoShow::DownwardLeft);
-        QTRY_VERIFY(segmentsDone({}));
-        QVERIFY(bc->title()->text() != forwardTitle);
-        QVERIFY(!bc->waitOverlay()->isVisible());
-        emit capture->imageChanged(VideoShow::Unknown);
-        emit capture->imageIndex(4);
-        QTRY_VERIFY(segmentsDone({4}));
-
-        // On to the main window's progress page.
-        main->hide();
-        emit capture->downwardFinished();
-        QTRY_VERIFY(bc->downwardFinishedOverlay()->isVisible());
-        QTest::mouseClick(button(bc->downwardFinishedOverlay(), "btn"), Qt::LeftButton);
-        QVERIFY(!bc->isVisible());
-        QVERIFY(main->isVisible());
-        QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
-    }
-
-    void overlaysOfARunNeverOutliveIt() {
-        // A lost heartbeat while the window is hidden shows nothing.
-        bc->onStateChange(false);
-        QVERIFY(bc->deviceOverlay()->isHidden());
-
-        static_cast<QWidget*>(bc)->show();
-        bc->onStateChange(false);
-        QVERIFY(bc->deviceOverlay()->isVisible());
-        // The quit overlay's close button leaves the run going.
-        QTest::mouseClick(bc->quitButton(), Qt::LeftButton);
-        QVERIFY(bc->quitOverlay()->isVisible());
-        QTest::mouseClick(button(bc->quitOverlay(), "closeBtn"), Qt::LeftButton);
-        QVERIFY(bc->quitOverlay()->isHidden());
-        QVERIFY(bc->isVisible());
-
-        // However the window went away, the next run opens on the wait
-        // overlay alone.
-        static_cast<QWidget*>(bc)->hide();
-        bc->show();
-        QCOMPARE(visibleOverlays(), QStringList{QStringLiteral("WaitOpenVideo")});
-    }
-
     // What one run leaves on the window (the forward-finished overlay under a
     // lost device, a lost device under the camera failure) is gone when the
     // user ends it, and a new run opens on the wait overlay alone: a leftover
@@ -284,9 +203,6 @@ private:
     static QPushButton* button(QWidget* overlay, const char* name) {
         return overlay->findChild<QPushButton*>(QLatin1String(name));
     }
-    QString waitText() const {
-        return bc->waitOverlay()->findChild<QLabel*>(QStringLiteral("text"))->text();
-    }
     QStringList visibleOverlays() const {
         QStringList names;
         for (QWidget* overlay :
@@ -300,15 +216,6 @@ private:
             }
         }
         return names;
-    }
-    bool segmentsDone(std::initializer_list<int> done) const {
-        for (int i = 0; i < ProgressBar::kSegments; ++i) {
-            if (bc->progressBar()->isSegmentDone(i) !=
-                (std::find(done.begin(), done.end(), i) != done.end())) {
-                return false;
-            }
-        }
-        return true;
     }
 
     NimbraDesktop* main = nullptr;

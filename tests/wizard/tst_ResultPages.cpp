@@ -9,8 +9,6 @@
 #include "tests/support/UrlCatcher.h"
 #include "video/VideoShow.h"
 #include "wizard/BCWidget.h"
-#include "wizard/GuidWidget.h"
-#include "wizard/ProgressWidget.h"
 #include "wizard/ScreenSizeWidget.h"
 
 #include <QDesktopServices>
@@ -18,7 +16,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -117,15 +114,9 @@ private slots:
     void ngPageSaysWhyInTheUsersLanguage();
     void reportThatCannotBeReadIsSaidSo_data();
     void reportThatCannotBeReadIsSaidSo();
-    void viewReportOpensTheRunsPage();
     void aNewRunNeverShowsTheLastRunsReason();
     void okPageGivesEachPairsQuality();
     void checkStartsFromTheBestKnownSize();
-    void boardSizeReasonLeadsToTheCheckAndBack();
-    void pageChangesWaitForTheCheckToEnd();
-    void heartbeatSwitchesBetweenLinkAndGuide();
-    void queuedResultChoosesOkOrNgPage();
-    void progressShowGoesStraightToAnAlreadyKnownResult();
 
 private:
     // The run's result, then its report written into a folder of its own.
@@ -242,23 +233,6 @@ void TestResultPages::reportThatCannotBeReadIsSaidSo() {
     QCOMPARE(shown(NimbraDesktop::NgPage, "reportBtn"), linked);
 }
 
-void TestResultPages::viewReportOpensTheRunsPage() {
-    catcher.urls.clear();
-    for (bool ok : {false, true}) {
-        const QString folder = finishRun(
-            ok, ok ? written({}, {}) : written({Stop::RmsTooHigh, NAN, 0.7}, {Stop::NotRun}));
-        QPushButton* view = button(ok ? NimbraDesktop::OkPage : NimbraDesktop::NgPage, "reportBtn");
-        // Not written (yet): nothing opens.
-        QTest::mouseClick(view, Qt::LeftButton);
-        QVERIFY(catcher.urls.isEmpty());
-        QFile html(folder + QStringLiteral("/report.html"));
-        QVERIFY(html.open(QIODevice::WriteOnly));
-        html.close();
-        QTest::mouseClick(view, Qt::LeftButton);
-        QCOMPARE(catcher.urls.takeFirst(), QUrl::fromLocalFile(html.fileName()));
-    }
-}
-
 void TestResultPages::aNewRunNeverShowsTheLastRunsReason() {
     finishRun(false, written({Stop::BaselineOutOfRange, 6.195}, {Stop::NotRun}));
     QVERIFY(!reason().isEmpty());
@@ -305,79 +279,6 @@ void TestResultPages::checkStartsFromTheBestKnownSize() {
     QVERIFY(ScreenScale::store(aspectOnly, ScreenScale::kCardWidthMm / 335));
     check->begin(aspectOnly);
     QCOMPARE(check->cardWidthPx(), 335);
-}
-
-void TestResultPages::boardSizeReasonLeadsToTheCheckAndBack() {
-    finishRun(false, written({Stop::BaselineOutOfRange, 6.195}, {Stop::NotRun}));
-    QTest::mouseClick(button(NimbraDesktop::NgPage, "checkBtn"), Qt::LeftButton);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ScreenSizePage));
-    ScreenSizeWidget* check = main->screenSizeWidget();
-    QCOMPARE(check->screen().name, main->screen()->name());
-    // One pixel per arrow key, ten per page key.
-    const int width = check->cardWidthPx() + 11;
-    for (Qt::Key key : {Qt::Key_PageUp, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up}) {
-        QTest::keyClick(check, key);
-    }
-    QCOMPARE(check->cardWidthPx(), width);
-    QTest::mouseClick(check->findChild<QPushButton*>("saveBtn"), Qt::LeftButton);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::NgPage));
-    // Stored for the screen showing the window: the board of the next run
-    // uses it.
-    QCOMPARE(ScreenScale::mmPerPx(ScreenScale::describe(*main->screen())),
-             ScreenScale::kCardWidthMm / width);
-}
-
-void TestResultPages::pageChangesWaitForTheCheckToEnd() {
-    main->onStateChanged(false);
-    main->showScreenSizeCheck();
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ScreenSizePage));
-    // The drone connects while the user holds the card to the screen.
-    main->onStateChanged(true);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ScreenSizePage));
-    QTest::mouseClick(main->screenSizeWidget()->findChild<QPushButton*>("cancelBtn"),
-                      Qt::LeftButton);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::GuidePage));
-    main->onStateChanged(false);
-}
-
-void TestResultPages::heartbeatSwitchesBetweenLinkAndGuide() {
-    main->onStateChanged(true);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::GuidePage));
-    QVERIFY(!main->statusInfo()->isHidden());
-    auto* guide = qobject_cast<GuidWidget*>(page(NimbraDesktop::GuidePage));
-    QVERIFY(guide->isStartLocked());
-    main->onStateChanged(false);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::LinkPage));
-    QVERIFY(main->statusInfo()->isHidden());
-}
-
-void TestResultPages::queuedResultChoosesOkOrNgPage() {
-    // Sent from another thread, as the data channel does.
-    QThread* sender = QThread::create([this] { emit deal->result(true); });
-    sender->start();
-    QVERIFY(sender->wait(5000));
-    delete sender;
-    QTRY_COMPARE(main->stack()->currentIndex(), int(NimbraDesktop::OkPage));
-    main->onResult(false);
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::NgPage));
-}
-
-void TestResultPages::progressShowGoesStraightToAnAlreadyKnownResult() {
-    auto* progress = qobject_cast<ProgressWidget*>(page(NimbraDesktop::ProgressPage));
-    emit deal->progress(51);
-    main->onResult(true);
-    main->setProgressShow();
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::ProgressPage));
-    QVERIFY(!progress->isFinished());
-
-    emit deal->progress(52);
-    QVERIFY(progress->isFinished());
-    main->setProgressShow();
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::OkPage));
-    main->onResult(false);
-    main->setProgressShow();
-    QCOMPARE(main->stack()->currentIndex(), int(NimbraDesktop::NgPage));
-    emit deal->progress(0);
 }
 
 NIMBRA_GUI_TEST_MAIN(TestResultPages)

@@ -117,6 +117,7 @@ private slots:
     void aNewRunNeverShowsTheLastRunsReason();
     void okPageGivesEachPairsQuality();
     void checkStartsFromTheBestKnownSize();
+    void viewReportOpensTheRunsPage();
 
 private:
     // The run's result, then its report written into a folder of its own.
@@ -279,6 +280,23 @@ void TestResultPages::checkStartsFromTheBestKnownSize() {
     QVERIFY(ScreenScale::store(aspectOnly, ScreenScale::kCardWidthMm / 335));
     check->begin(aspectOnly);
     QCOMPARE(check->cardWidthPx(), 335);
+}
+
+void TestResultPages::viewReportOpensTheRunsPage() {
+    catcher.urls.clear();
+    for (bool ok : {false, true}) {
+        const QString folder = finishRun(
+            ok, ok ? written({}, {}) : written({Stop::RmsTooHigh, NAN, 0.7}, {Stop::NotRun}));
+        QPushButton* view = button(ok ? NimbraDesktop::OkPage : NimbraDesktop::NgPage, "reportBtn");
+        // Not written (yet): nothing opens.
+        QTest::mouseClick(view, Qt::LeftButton);
+        QVERIFY(catcher.urls.isEmpty());
+        QFile html(folder + QStringLiteral("/report.html"));
+        QVERIFY(html.open(QIODevice::WriteOnly));
+        html.close();
+        QTest::mouseClick(view, Qt::LeftButton);
+        QCOMPARE(catcher.urls.takeFirst(), QUrl::fromLocalFile(html.fileName()));
+    }
 }
 
 NIMBRA_GUI_TEST_MAIN(TestResultPages)
